@@ -1,0 +1,17 @@
+#include "platform/Allocator.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace ORV::Platform {
+
+void tuneAllocator()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
+} // namespace ORV::Platform
