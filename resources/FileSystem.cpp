@@ -1,0 +1,165 @@
+#include "resources/FileSystem.h"
+
+#include "resources/detail/MemoryStream.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace ORV::Demo {
+
+namespace {
+
+// root + relative, without doubling the slash when root already ends in one.
+std::string joinPath(const std::string& root, const std::string& relative)
+{
+    if (!root.empty() && root.back() == '/' && !relative.empty() && relative.front() == '/')
+        return root + relative.substr(1);
+    return root + relative;
+}
+
+std::unique_ptr<std::istream> failedMemoryStream()
+{
+    auto stream = std::make_unique<detail::MemoryStream>(std::vector<char> {});
+    stream->setstate(std::ios::failbit);
+    return stream;
+}
+
+} // namespace
+
+std::string normalizePath(std::string path)
+{
+    for (char& c : path) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        else if (c == '\\') c = '/';
+    }
+    if (path.empty() || path.front() != '/') path.insert(path.begin(), '/');
+    return path;
+}
+
+void FileSystem::addArchiveExtension(const std::string& extension)
+{
+    archiveExtensions_.insert(extension);
+}
+
+void FileSystem::mountArchive(const std::string& path)
+{
+    MountPoint mount;
+    mount.isArchive = true;
+    mount.archive.open(path);
+    mounts_.push_back(std::move(mount));
+}
+
+void FileSystem::mountDirectory(const std::string& root)
+{
+    MountPoint directory;
+    directory.isArchive = false;
+    // An empty root is the working directory; kept as "." so that joined
+    // paths stay relative.
+    directory.root = root.empty() ? std::string(".") : root;
+    scan(directory.root, "", directory);
+    mounts_.push_back(std::move(directory));
+}
+
+void FileSystem::remount(const std::string& root)
+{
+    mounts_.clear();
+    addArchiveExtension("zip");
+    mountDirectory(root);
+}
+
+// The entries of each folder are taken in byte-wise order of their names, so
+// that the order of archives in the search list, which decides which of two
+// archives with the same member wins, is the same on every machine and file
+// system (directory enumeration itself has no defined order).
+//
+// Only regular files and real subfolders take part. Symbolic links to files
+// count as files; links to folders are not followed, so a link cycle can't
+// make the scan endless. Folders that can't be read are skipped, and nothing
+// here throws.
+void FileSystem::scan(const std::string& root, const std::string& relative, MountPoint& directory)
+{
+    namespace fs = std::filesystem;
+    struct Item {
+        std::string name;
+        bool isDirectory;
+    };
+    std::vector<Item> items;
+    std::error_code error;
+    const std::string folder = relative.empty() ? root : joinPath(root, relative);
+    fs::directory_iterator iterator(folder, error);
+    for (const fs::directory_iterator end; !error && iterator != end; iterator.increment(error)) {
+        const fs::directory_entry& entry = *iterator;
+        std::error_code statusError;
+        const fs::file_status link = entry.symlink_status(statusError);
+        if (statusError) continue;
+        if (fs::is_directory(link)) {
+            items.push_back({entry.path().filename().string(), true});
+            continue;
+        }
+        const fs::file_status target = entry.status(statusError);
+        if (!statusError && fs::is_regular_file(target)) items.push_back({entry.path().filename().string(), false});
+    }
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.name < b.name; });
+
+    for (const Item& item : items) {
+        const std::string path = relative + "/" + item.name;
+        if (item.isDirectory) {
+            scan(root, path, directory);
+            continue;
+        }
+        // The extension is the text after the last "."; a name without one
+        // has no extension.
+        const std::size_t dot = item.name.rfind('.');
+        if (dot != std::string::npos && archiveExtensions_.count(item.name.substr(dot + 1)) != 0)
+            mountArchive(joinPath(root, path));
+        else
+            directory.files.insert(path);
+    }
+}
+
+std::unique_ptr<std::istream> FileSystem::openStream(const std::string& path) const
+{
+    const std::string key = normalizePath(path);
+    for (const MountPoint& mount : mounts_) {
+        if (mount.isArchive) {
+            if (!mount.archive.contains(key)) continue;
+            auto bytes = mount.archive.readMember(key);
+            if (!bytes) return failedMemoryStream();
+            return std::make_unique<detail::MemoryStream>(std::move(*bytes));
+        }
+        if (mount.files.count(key) != 0)
+            return std::make_unique<std::ifstream>(joinPath(mount.root, key), std::ios::binary);
+    }
+    // Not known to any mount: the path exactly as the caller wrote it.
+    return std::make_unique<std::ifstream>(path, std::ios::binary);
+}
+
+FileSystem& fileSystem()
+{
+    static FileSystem instance;
+    return instance;
+}
+
+std::unique_ptr<std::istream> openStream(const std::string& path)
+{
+    return fileSystem().openStream(path);
+}
+
+namespace {
+
+// Mounts the working directory during static initialisation, so that every
+// later static object and main itself can open assets.
+struct StartupMount {
+    StartupMount()
+    {
+        FileSystem& files = fileSystem();
+        files.addArchiveExtension("zip");
+        files.mountDirectory("./");
+    }
+} startupMount;
+
+} // namespace
+
+} // namespace ORV::Demo
