@@ -1,0 +1,459 @@
+#include "platform/gfx/Device.h"
+
+#include "platform/gfx/detail/Gl.h"
+#include "platform/gfx/detail/GlFormat.h"
+#include "platform/gfx/detail/GlObject.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+
+namespace ORV::Gfx {
+
+using detail::GlKind;
+using detail::GlObject;
+
+uint32_t defaultRenderState(RenderState state)
+{
+    switch (state) {
+    case RenderState::ZEnable: return value(ZBufferType::True); // the device has a depth surface
+    case RenderState::ZWriteEnable: return 1;
+    case RenderState::ZFunc: return value(Cmp::LessEqual);
+    case RenderState::CullMode: return value(Cull::CCW);
+    case RenderState::Lighting: return 1;
+    case RenderState::ColorWriteEnable: return ColorWrite::All;
+    case RenderState::AlphaBlendEnable: return 0;
+    case RenderState::SrcBlend: return value(Blend::One);
+    case RenderState::DestBlend: return value(Blend::Zero);
+    case RenderState::BlendOp: return value(BlendOperation::Add);
+    case RenderState::AlphaTestEnable: return 0;
+    case RenderState::AlphaFunc: return value(Cmp::Always);
+    case RenderState::AlphaRef: return 0;
+    case RenderState::Count: break;
+    }
+    return 0;
+}
+
+namespace {
+
+GLenum glCompare(uint32_t cmp)
+{
+    switch (static_cast<Cmp>(cmp)) {
+    case Cmp::Never: return GL_NEVER;
+    case Cmp::Less: return GL_LESS;
+    case Cmp::Equal: return GL_EQUAL;
+    case Cmp::LessEqual: return GL_LEQUAL;
+    case Cmp::Greater: return GL_GREATER;
+    case Cmp::NotEqual: return GL_NOTEQUAL;
+    case Cmp::GreaterEqual: return GL_GEQUAL;
+    case Cmp::Always: return GL_ALWAYS;
+    }
+    return GL_ALWAYS;
+}
+
+GLenum glBlendFactor(uint32_t blend)
+{
+    switch (static_cast<Blend>(blend)) {
+    case Blend::Zero: return GL_ZERO;
+    case Blend::One: return GL_ONE;
+    case Blend::SrcColor: return GL_SRC_COLOR;
+    case Blend::InvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
+    case Blend::SrcAlpha: return GL_SRC_ALPHA;
+    case Blend::InvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
+    case Blend::DestAlpha: return GL_DST_ALPHA;
+    case Blend::InvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
+    case Blend::DestColor: return GL_DST_COLOR;
+    case Blend::InvDestColor: return GL_ONE_MINUS_DST_COLOR;
+    case Blend::SrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
+    }
+    return GL_ONE;
+}
+
+GLenum glBlendEquation(uint32_t op)
+{
+    switch (static_cast<BlendOperation>(op)) {
+    case BlendOperation::Add: return GL_FUNC_ADD;
+    case BlendOperation::Subtract: return GL_FUNC_SUBTRACT;
+    case BlendOperation::RevSubtract: return GL_FUNC_REVERSE_SUBTRACT;
+    case BlendOperation::Min: return GL_MIN;
+    case BlendOperation::Max: return GL_MAX;
+    }
+    return GL_FUNC_ADD;
+}
+
+// Pre-transformed vertices: x, y in pixels of the bound target (y down), z in
+// 0..1, rhw = 1/w. With the upper-left origin, NDC y = +1 is the top row.
+const char* const kPretransformedVS = R"(#version 450 core
+layout(location = 0) in vec4 positionRhw;
+layout(location = 1) in vec4 diffuse;
+layout(location = 0) uniform vec2 targetSize;
+out vec4 vertexColor;
+void main()
+{
+    float w = 1.0 / positionRhw.w;
+    vec2 ndc = vec2(positionRhw.x / targetSize.x * 2.0 - 1.0, 1.0 - positionRhw.y / targetSize.y * 2.0);
+    gl_Position = vec4(ndc * w, positionRhw.z * w, w);
+    vertexColor = diffuse;
+}
+)";
+
+const char* const kColorFS = R"(#version 450 core
+in vec4 vertexColor;
+layout(location = 0) out vec4 fragmentColor;
+void main() { fragmentColor = vertexColor; }
+)";
+
+uint32_t vertexCount(PrimitiveType type, uint32_t primitives)
+{
+    switch (type) {
+    case PrimitiveType::TriangleList: return primitives * 3;
+    case PrimitiveType::TriangleStrip: return primitives ? primitives + 2 : 0;
+    case PrimitiveType::LineList: return primitives * 2;
+    }
+    return 0;
+}
+
+GLenum glPrimitive(PrimitiveType type)
+{
+    switch (type) {
+    case PrimitiveType::TriangleList: return GL_TRIANGLES;
+    case PrimitiveType::TriangleStrip: return GL_TRIANGLE_STRIP;
+    case PrimitiveType::LineList: return GL_LINES;
+    }
+    return GL_TRIANGLES;
+}
+
+} // namespace
+
+struct Device::GlObjects {
+    GlObject drawFramebuffer;
+    GlObject presentFramebuffer; // the back buffer, attached for good
+    GlObject readFramebuffer;    // readPixels of any surface
+    GlObject pretransformedVao;
+    GlObject streamBuffer;
+    std::size_t streamBufferSize = 0;
+    GlObject pretransformedProgram;
+};
+
+std::unique_ptr<Device> Device::create(int width, int height, PresentTarget* present)
+{
+    std::unique_ptr<Device> device(new Device);
+    if (!device->init(width, height, present)) return nullptr;
+    return device;
+}
+
+Device::~Device() = default;
+
+bool Device::init(int width, int height, PresentTarget* present)
+{
+    if (epoxy_gl_version() < 45) {
+        std::fprintf(stderr, "the GL context offers version %d.%d; 4.5 is needed\n", epoxy_gl_version() / 10,
+                     epoxy_gl_version() % 10);
+        return false;
+    }
+    present_ = present;
+    gl_ = std::make_unique<GlObjects>();
+    GL_CHECK(glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE));
+    // With the upper-left origin GL computes facing in window coordinates whose
+    // y points down, so its counter-clockwise is counter-clockwise as seen on
+    // screen: front faces are those, and Cull::CCW culls the front faces.
+    GL_CHECK(glFrontFace(GL_CCW));
+
+    backBufferTexture_ = createTexture(width, height, 1, Usage::RenderTarget, Format::X8R8G8B8);
+    defaultDepth_ = createDepthStencilSurface(width, height, Format::D24S8);
+    if (!backBufferTexture_ || !defaultDepth_) return false;
+
+    gl_->drawFramebuffer = detail::createGlObject(GlKind::Framebuffer);
+    gl_->presentFramebuffer = detail::createGlObject(GlKind::Framebuffer);
+    gl_->readFramebuffer = detail::createGlObject(GlKind::Framebuffer);
+    GL_CHECK(glNamedFramebufferTexture(gl_->presentFramebuffer.get(), GL_COLOR_ATTACHMENT0,
+                                       backBufferTexture_->glTexture(), 0));
+
+    std::string log;
+    gl_->pretransformedProgram = detail::linkProgram(kPretransformedVS, kColorFS, &log);
+    if (!gl_->pretransformedProgram) {
+        std::fprintf(stderr, "built-in program: %s\n", log.c_str());
+        return false;
+    }
+    gl_->pretransformedVao = detail::createGlObject(GlKind::VertexArray);
+    gl_->streamBuffer = detail::createGlObject(GlKind::Buffer);
+    const GLuint vao = gl_->pretransformedVao.get();
+    GL_CHECK(glEnableVertexArrayAttrib(vao, 0));
+    GL_CHECK(glEnableVertexArrayAttrib(vao, 1));
+    GL_CHECK(glVertexArrayAttribFormat(vao, 0, 4, GL_FLOAT, GL_FALSE, 0));
+    // D3DCOLOR is ARGB in a little-endian word: bytes B, G, R, A.
+    GL_CHECK(glVertexArrayAttribFormat(vao, 1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 16));
+    GL_CHECK(glVertexArrayAttribBinding(vao, 0, 0));
+    GL_CHECK(glVertexArrayAttribBinding(vao, 1, 0));
+
+    for (size_t i = 0; i < states_.size(); ++i) {
+        states_[i] = defaultRenderState(static_cast<RenderState>(i));
+        applyRenderState(static_cast<RenderState>(i), states_[i]);
+    }
+    setRenderTarget(0, backBuffer());
+    setDepthStencilSurface(defaultDepth_.get());
+    return true;
+}
+
+void Device::setRenderState(RenderState state, uint32_t v)
+{
+    assert(state < RenderState::Count);
+    uint32_t& current = states_[size_t(state)];
+    if (current == v) return;
+    current = v;
+    applyRenderState(state, v);
+}
+
+void Device::applyRenderState(RenderState state, uint32_t v)
+{
+    switch (state) {
+    case RenderState::ZEnable:
+        if (v != value(ZBufferType::False)) GL_CHECK(glEnable(GL_DEPTH_TEST));
+        else GL_CHECK(glDisable(GL_DEPTH_TEST));
+        break;
+    case RenderState::ZWriteEnable: GL_CHECK(glDepthMask(v ? GL_TRUE : GL_FALSE)); break;
+    case RenderState::ZFunc: GL_CHECK(glDepthFunc(glCompare(v))); break;
+    case RenderState::CullMode:
+        if (v == value(Cull::CW) || v == value(Cull::CCW)) {
+            GL_CHECK(glEnable(GL_CULL_FACE));
+            GL_CHECK(glCullFace(v == value(Cull::CCW) ? GL_FRONT : GL_BACK));
+        } else {
+            GL_CHECK(glDisable(GL_CULL_FACE));
+        }
+        break;
+    case RenderState::ColorWriteEnable:
+        GL_CHECK(glColorMask(v & ColorWrite::Red ? GL_TRUE : GL_FALSE, v & ColorWrite::Green ? GL_TRUE : GL_FALSE,
+                             v & ColorWrite::Blue ? GL_TRUE : GL_FALSE, v & ColorWrite::Alpha ? GL_TRUE : GL_FALSE));
+        break;
+    case RenderState::AlphaBlendEnable:
+        if (v) GL_CHECK(glEnable(GL_BLEND));
+        else GL_CHECK(glDisable(GL_BLEND));
+        break;
+    case RenderState::SrcBlend:
+    case RenderState::DestBlend:
+        GL_CHECK(glBlendFunc(glBlendFactor(states_[size_t(RenderState::SrcBlend)]),
+                             glBlendFactor(states_[size_t(RenderState::DestBlend)])));
+        break;
+    case RenderState::BlendOp: GL_CHECK(glBlendEquation(glBlendEquation(v))); break;
+    case RenderState::Lighting:
+    case RenderState::AlphaTestEnable:
+    case RenderState::AlphaFunc:
+    case RenderState::AlphaRef:
+    case RenderState::Count:
+        break; // read by the programs that draw, not GL state
+    }
+}
+
+void Device::setTransform(TransformState state, const Core::Matrix& matrix)
+{
+    if (state == TransformView) {
+        view_ = matrix;
+    } else if (state == TransformProjection) {
+        projection_ = matrix;
+    } else if (state >= worldMatrix(0) && state <= worldMatrix(255)) {
+        const size_t index = state - worldMatrix(0);
+        if (worlds_.size() <= index) worlds_.resize(index + 1);
+        worlds_[index] = matrix;
+    }
+}
+
+const Core::Matrix& Device::transform(TransformState state) const
+{
+    static const Core::Matrix identity;
+    if (state == TransformView) return view_;
+    if (state == TransformProjection) return projection_;
+    if (state >= worldMatrix(0) && state - worldMatrix(0) < worlds_.size()) return worlds_[state - worldMatrix(0)];
+    return identity;
+}
+
+void Device::setRenderTarget(uint32_t index, Surface* surface)
+{
+    assert(index == 0 && surface && !isDepthFormat(surface->format()));
+    (void)index;
+    if (colorTarget_ != surface) framebufferDirty_ = true;
+    colorTarget_ = surface;
+    // As in D3D9, binding a render target resets the viewport to all of it.
+    GL_CHECK(glViewport(0, 0, surface->width(), surface->height()));
+}
+
+void Device::setDepthStencilSurface(Surface* surface)
+{
+    assert(!surface || isDepthFormat(surface->format()));
+    if (depthTarget_ != surface) framebufferDirty_ = true;
+    depthTarget_ = surface;
+}
+
+void Device::prepareDraw()
+{
+    const GLuint fbo = gl_->drawFramebuffer.get();
+    if (framebufferDirty_) {
+        framebufferDirty_ = false;
+        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, colorTarget_->glTexture(), colorTarget_->level()));
+        GL_CHECK(glNamedFramebufferRenderbuffer(fbo, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0));
+        if (depthTarget_) {
+            const GLenum attachment =
+                depthTarget_->format() == Format::D24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+            GL_CHECK(glNamedFramebufferRenderbuffer(fbo, attachment, GL_RENDERBUFFER, depthTarget_->glRenderbuffer()));
+        }
+    }
+    GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo));
+}
+
+void Device::clear(uint32_t clearFlags, uint32_t argb, float z, uint32_t stencil)
+{
+    prepareDraw();
+    const GLuint fbo = gl_->drawFramebuffer.get();
+    // D3D9 clears ignore the write masks; GL clears obey them.
+    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    GL_CHECK(glDepthMask(GL_TRUE));
+    GL_CHECK(glStencilMask(0xFF));
+    if (clearFlags & ClearFlag::Target) {
+        const float color[4] = {float((argb >> 16) & 0xFF) / 255.0f, float((argb >> 8) & 0xFF) / 255.0f,
+                                float(argb & 0xFF) / 255.0f, float(argb >> 24) / 255.0f};
+        GL_CHECK(glClearNamedFramebufferfv(fbo, GL_COLOR, 0, color));
+    }
+    if (depthTarget_) {
+        const bool depth = clearFlags & ClearFlag::ZBuffer;
+        const bool withStencil = (clearFlags & ClearFlag::Stencil) && depthTarget_->format() == Format::D24S8;
+        if (depth && withStencil) {
+            GL_CHECK(glClearNamedFramebufferfi(fbo, GL_DEPTH_STENCIL, 0, z, GLint(stencil & 0xFF)));
+        } else if (depth) {
+            GL_CHECK(glClearNamedFramebufferfv(fbo, GL_DEPTH, 0, &z));
+        } else if (withStencil) {
+            const GLint s = GLint(stencil & 0xFF);
+            GL_CHECK(glClearNamedFramebufferiv(fbo, GL_STENCIL, 0, &s));
+        }
+    }
+    applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
+    applyRenderState(RenderState::ZWriteEnable, renderState(RenderState::ZWriteEnable));
+}
+
+void Device::beginScene()
+{
+    assert(!inScene_);
+    inScene_ = true;
+}
+
+void Device::endScene()
+{
+    assert(inScene_);
+    inScene_ = false;
+}
+
+void Device::present()
+{
+    if (!present_) return;
+    int windowWidth = 0, windowHeight = 0;
+    present_->drawableSize(&windowWidth, &windowHeight);
+    const int width = backBuffer()->width(), height = backBuffer()->height();
+    if (windowWidth > 0 && windowHeight > 0) {
+        // Scale to the window with the frame's aspect kept; black bars fill
+        // the rest.
+        const double scale = std::min(double(windowWidth) / width, double(windowHeight) / height);
+        const int w = std::max(1, int(width * scale + 0.5)), h = std::max(1, int(height * scale + 0.5));
+        const int x0 = (windowWidth - w) / 2, y0 = (windowHeight - h) / 2;
+        const float black[4] = {0, 0, 0, 1};
+        GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+        GL_CHECK(glClearNamedFramebufferfv(0, GL_COLOR, 0, black));
+        // The back buffer stores its top row first; the window's first row is
+        // its bottom one, so the copy is flipped.
+        GL_CHECK(glBlitNamedFramebuffer(gl_->presentFramebuffer.get(), 0, 0, 0, width, height, x0, y0 + h, x0 + w, y0,
+                                        GL_COLOR_BUFFER_BIT, scale == 1.0 ? GL_NEAREST : GL_LINEAR));
+        applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
+    }
+    present_->swap();
+}
+
+void Device::drawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride)
+{
+    assert(fvf_ == (FVF::XYZRHW | FVF::Diffuse) && stride >= 20);
+    const uint32_t count = vertexCount(type, primitiveCount);
+    if (count == 0 || !vertices) return;
+    const std::size_t bytes = std::size_t(count) * stride;
+    const GLuint buffer = gl_->streamBuffer.get();
+    if (bytes > gl_->streamBufferSize) {
+        gl_->streamBufferSize = std::max<std::size_t>(bytes, 64 * 1024);
+        GL_CHECK(glNamedBufferData(buffer, GLsizeiptr(gl_->streamBufferSize), nullptr, GL_STREAM_DRAW));
+    } else {
+        GL_CHECK(glInvalidateBufferData(buffer));
+    }
+    GL_CHECK(glNamedBufferSubData(buffer, 0, GLsizeiptr(bytes), vertices));
+
+    prepareDraw();
+    const GLuint vao = gl_->pretransformedVao.get();
+    GL_CHECK(glVertexArrayVertexBuffer(vao, 0, buffer, 0, GLsizei(stride)));
+    GL_CHECK(glBindVertexArray(vao));
+    GL_CHECK(glUseProgram(gl_->pretransformedProgram.get()));
+    GL_CHECK(glUniform2f(0, float(colorTarget_->width()), float(colorTarget_->height())));
+    GL_CHECK(glDrawArrays(glPrimitive(type), 0, GLsizei(count)));
+}
+
+std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels, uint32_t usage, Format format)
+{
+    const detail::GlFormat gl = detail::glFormat(format);
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !gl.internalFormat || isDepthFormat(format))
+        return nullptr;
+    int fullChain = 1;
+    for (int size = std::max(width, height); size > 1; size /= 2) ++fullChain;
+    // As in D3D9, 0 levels asks for the complete chain down to 1 x 1.
+    if (levels <= 0 || levels > fullChain) levels = fullChain;
+
+    std::unique_ptr<Texture> texture(new Texture);
+    GLuint name = 0;
+    GL_CHECK(glCreateTextures(GL_TEXTURE_2D, 1, &name));
+    texture->texture_ = name;
+    texture->width_ = width;
+    texture->height_ = height;
+    texture->format_ = format;
+    texture->usage_ = usage;
+    GL_CHECK(glTextureStorage2D(name, levels, gl.internalFormat, width, height));
+    GL_CHECK(glTextureParameteriv(name, GL_TEXTURE_SWIZZLE_RGBA, gl.swizzle));
+    GL_CHECK(glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levels - 1));
+    for (int level = 0; level < levels; ++level) {
+        std::unique_ptr<Surface> surface(new Surface);
+        surface->width_ = std::max(1, width >> level);
+        surface->height_ = std::max(1, height >> level);
+        surface->format_ = format;
+        surface->container_ = texture.get();
+        surface->level_ = level;
+        surface->texture_ = name;
+        texture->levels_.push_back(std::move(surface));
+    }
+    return texture;
+}
+
+std::unique_ptr<Surface> Device::createDepthStencilSurface(int width, int height, Format format)
+{
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !isDepthFormat(format)) return nullptr;
+    std::unique_ptr<Surface> surface(new Surface);
+    GLuint name = 0;
+    GL_CHECK(glCreateRenderbuffers(1, &name));
+    surface->renderbuffer_ = name;
+    surface->width_ = width;
+    surface->height_ = height;
+    surface->format_ = format;
+    GL_CHECK(glNamedRenderbufferStorage(name, detail::glFormat(format).internalFormat, width, height));
+    return surface;
+}
+
+std::vector<uint32_t> Device::readPixels(const Surface& surface)
+{
+    if (isDepthFormat(surface.format()) || isCompressed(surface.format())) return {};
+    const GLuint fbo = gl_->readFramebuffer.get();
+    GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, surface.glTexture(), surface.level()));
+    GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
+    GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 4));
+    std::vector<uint32_t> pixels(size_t(surface.width()) * size_t(surface.height()));
+    // BGRA bytes in a little-endian word read as 0xAARRGGBB. Row 0 is the top
+    // row under the upper-left origin.
+    GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                          pixels.data()));
+    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
+    const Format f = surface.format();
+    if (f == Format::X8R8G8B8 || f == Format::X8B8G8R8 || f == Format::R8G8B8)
+        for (uint32_t& p : pixels) p |= 0xFF000000u;
+    return pixels;
+}
+
+} // namespace ORV::Gfx

@@ -1,0 +1,116 @@
+// The Direct3D-9-shaped graphics device over OpenGL 4.5 core: render states,
+// transforms, clear, scene begin/end, present, render-target and depth binding,
+// pre-transformed vertex drawing, and the creation of textures and depth
+// surfaces, each with D3D9 meaning. It draws; it opens no window and reads no
+// file. The window hands it a context and a way to show the finished frame.
+//
+// Conventions kept on GL: depth range 0..1 with the upper-left origin, so every
+// target stores its top row first and texture coordinate (0, 0) is the top-left
+// texel; matrices are row-major for row vectors; Cull::CCW culls triangles that
+// run counter-clockwise on screen. The back buffer is an off-screen X8R8G8B8
+// target with its own D24S8 depth-stencil surface; present copies it, scaled
+// with its aspect kept, to the window.
+//
+// Threading: one device, used only on the thread whose GL context is current.
+#pragma once
+
+#include "core/Math.h"
+#include "platform/gfx/Format.h"
+#include "platform/gfx/RenderStates.h"
+#include "platform/gfx/Texture.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ORV::Gfx {
+
+// Where present sends the finished frame: the window's own framebuffer.
+class PresentTarget {
+public:
+    virtual ~PresentTarget() = default;
+    virtual void drawableSize(int* width, int* height) const = 0;
+    virtual void swap() = 0;
+};
+
+enum class PrimitiveType : uint8_t { TriangleList, TriangleStrip, LineList };
+
+// Flexible vertex formats the device draws without an effect.
+namespace FVF {
+constexpr uint32_t XYZRHW = 0x004, Diffuse = 0x040;
+}
+
+class Device {
+public:
+    // Creates the device on the GL context current on this thread, with a back
+    // buffer of width x height. present may be null (nothing is shown).
+    // Returns null if the context lacks what the device needs.
+    static std::unique_ptr<Device> create(int width, int height, PresentTarget* present);
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // Render states: the GL state changes only when a value changes.
+    void setRenderState(RenderState state, uint32_t value);
+    uint32_t renderState(RenderState state) const { return states_[size_t(state)]; }
+
+    void setTransform(TransformState state, const Core::Matrix& matrix);
+    const Core::Matrix& transform(TransformState state) const;
+
+    // Clears the whole bound colour target and/or the bound depth-stencil
+    // surface, whatever the write masks say (as D3D9 does).
+    void clear(uint32_t clearFlags, uint32_t argb, float z, uint32_t stencil);
+    void beginScene();
+    void endScene();
+    // Shows the back buffer in the present target; never waits for retrace.
+    void present();
+
+    Surface* backBuffer() const { return backBufferTexture_->surfaceLevel(0); }
+    Surface* defaultDepthStencil() const { return defaultDepth_.get(); }
+
+    // Binds a colour surface (index 0 only) and sets the viewport to its size;
+    // a depth-stencil surface (may be null for none).
+    void setRenderTarget(uint32_t index, Surface* surface);
+    void setDepthStencilSurface(Surface* surface);
+    Surface* renderTarget() const { return colorTarget_; }
+    Surface* depthStencilSurface() const { return depthTarget_; }
+
+    // Pre-transformed, coloured vertices (XYZRHW | Diffuse: x, y, z, rhw floats
+    // then a 32-bit ARGB colour) drawn from client memory.
+    void setFVF(uint32_t fvf) { fvf_ = fvf; }
+    void drawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
+
+    // Null when the size or format is not supported.
+    std::unique_ptr<Texture> createTexture(int width, int height, int levels, uint32_t usage, Format format);
+    std::unique_ptr<Surface> createDepthStencilSurface(int width, int height, Format format);
+
+    // Reads a colour surface back as ARGB words, top row first.
+    std::vector<uint32_t> readPixels(const Surface& surface);
+
+    // Prepares the GL framebuffer for drawing into the bound surfaces. Called
+    // by every draw of the graphics layer (the device's and the effects').
+    void prepareDraw();
+
+private:
+    Device() = default;
+    bool init(int width, int height, PresentTarget* present);
+    void applyRenderState(RenderState state, uint32_t value);
+
+    std::array<uint32_t, size_t(RenderState::Count)> states_{};
+    Core::Matrix view_, projection_;
+    std::vector<Core::Matrix> worlds_;
+    PresentTarget* present_ = nullptr;
+    std::unique_ptr<Texture> backBufferTexture_;
+    std::unique_ptr<Surface> defaultDepth_;
+    Surface* colorTarget_ = nullptr;
+    Surface* depthTarget_ = nullptr;
+    bool framebufferDirty_ = true;
+    bool inScene_ = false;
+    uint32_t fvf_ = 0;
+
+    struct GlObjects;
+    std::unique_ptr<GlObjects> gl_;
+};
+
+} // namespace ORV::Gfx

@@ -1,0 +1,116 @@
+#include "platform/gfx/detail/Gl.h"
+
+#include <cstdio>
+
+namespace ORV::Gfx::detail {
+
+namespace {
+const char* errorName(GLenum error)
+{
+    switch (error) {
+    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+    case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
+    case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
+    default: return "unknown GL error";
+    }
+}
+} // namespace
+
+bool checkGlErrors(const char* call, const char* file, int line)
+{
+    bool clean = true;
+    // A lost context reports errors forever; the bound keeps this finite.
+    for (int i = 0; i < 16; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) break;
+        std::fprintf(stderr, "%s:%d: %s in %s\n", file, line, errorName(error), call);
+        clean = false;
+    }
+    return clean;
+}
+
+} // namespace ORV::Gfx::detail
+
+#include "platform/gfx/detail/GlObject.h"
+
+namespace ORV::Gfx::detail {
+
+void GlObject::reset()
+{
+    if (!name_) return;
+    const GLuint name = name_;
+    switch (kind_) {
+    case GlKind::Buffer: glDeleteBuffers(1, &name); break;
+    case GlKind::Texture: glDeleteTextures(1, &name); break;
+    case GlKind::Framebuffer: glDeleteFramebuffers(1, &name); break;
+    case GlKind::Renderbuffer: glDeleteRenderbuffers(1, &name); break;
+    case GlKind::VertexArray: glDeleteVertexArrays(1, &name); break;
+    case GlKind::Program: glDeleteProgram(name); break;
+    case GlKind::Shader: glDeleteShader(name); break;
+    }
+    name_ = 0;
+}
+
+GlObject createGlObject(GlKind kind)
+{
+    GLuint name = 0;
+    switch (kind) {
+    case GlKind::Buffer: glCreateBuffers(1, &name); break;
+    case GlKind::Texture: break; // textures need a target: glCreateTextures by the caller
+    case GlKind::Framebuffer: glCreateFramebuffers(1, &name); break;
+    case GlKind::Renderbuffer: glCreateRenderbuffers(1, &name); break;
+    case GlKind::VertexArray: glCreateVertexArrays(1, &name); break;
+    case GlKind::Program: name = glCreateProgram(); break;
+    case GlKind::Shader: break; // shaders need a stage: glCreateShader by the caller
+    }
+    return GlObject(kind, name);
+}
+
+namespace {
+GlObject compileShader(GLenum stage, const std::string& source, std::string* log)
+{
+    GlObject shader(GlKind::Shader, glCreateShader(stage));
+    const char* text = source.c_str();
+    glShaderSource(shader.get(), 1, &text, nullptr);
+    glCompileShader(shader.get());
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok);
+    if (ok) return shader;
+    GLint length = 0;
+    glGetShaderiv(shader.get(), GL_INFO_LOG_LENGTH, &length);
+    std::string text2(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    glGetShaderInfoLog(shader.get(), length, nullptr, text2.data());
+    *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + std::string(text2.c_str());
+    return {};
+}
+} // namespace
+
+GlObject linkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string* log)
+{
+    std::string ignored;
+    if (!log) log = &ignored;
+    GlObject vs = compileShader(GL_VERTEX_SHADER, vertexSource, log);
+    GlObject fs = compileShader(GL_FRAGMENT_SHADER, fragmentSource, log);
+    if (!vs || !fs) return {};
+    GlObject program = createGlObject(GlKind::Program);
+    glAttachShader(program.get(), vs.get());
+    glAttachShader(program.get(), fs.get());
+    glLinkProgram(program.get());
+    glDetachShader(program.get(), vs.get());
+    glDetachShader(program.get(), fs.get());
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program.get(), GL_LINK_STATUS, &ok);
+    if (ok) return program;
+    GLint length = 0;
+    glGetProgramiv(program.get(), GL_INFO_LOG_LENGTH, &length);
+    std::string text(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    glGetProgramInfoLog(program.get(), length, nullptr, text.data());
+    *log += "link: " + std::string(text.c_str());
+    return {};
+}
+
+} // namespace ORV::Gfx::detail

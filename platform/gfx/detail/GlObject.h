@@ -1,0 +1,48 @@
+// RAII ownership of one GL object name, and program linking shared by the
+// device's built-in programs and the effects. GL-header free so that private
+// members of public classes can hold it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace ORV::Gfx::detail {
+
+enum class GlKind : uint8_t { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Program, Shader };
+
+class GlObject {
+public:
+    GlObject() = default;
+    GlObject(GlKind kind, uint32_t name) : kind_(kind), name_(name) {}
+    ~GlObject() { reset(); }
+    GlObject(GlObject&& other) noexcept : kind_(other.kind_), name_(std::exchange(other.name_, 0)) {}
+    GlObject& operator=(GlObject&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            kind_ = other.kind_;
+            name_ = std::exchange(other.name_, 0);
+        }
+        return *this;
+    }
+    GlObject(const GlObject&) = delete;
+    GlObject& operator=(const GlObject&) = delete;
+
+    uint32_t get() const { return name_; }
+    explicit operator bool() const { return name_ != 0; }
+    // Deletes the object; the GL context that made it must be current.
+    void reset();
+
+private:
+    GlKind kind_ = GlKind::Buffer;
+    uint32_t name_ = 0;
+};
+
+GlObject createGlObject(GlKind kind);
+
+// Compiles and links a vertex + fragment program. On failure returns an empty
+// object and the compiler or linker log in *log.
+GlObject linkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string* log);
+
+} // namespace ORV::Gfx::detail

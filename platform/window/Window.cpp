@@ -1,0 +1,160 @@
+#include "platform/window/Window.h"
+
+#include "platform/Allocator.h"
+
+#include <SDL2/SDL.h>
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ORV::Platform {
+
+struct Window::Impl {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+
+    ~Impl()
+    {
+        if (context) SDL_GL_DeleteContext(context);
+        if (window) SDL_DestroyWindow(window);
+        SDL_VideoQuit();
+    }
+};
+
+namespace {
+
+// SDL falls back to its offscreen or dummy driver when no display answers; the
+// demo must not run invisibly then, so a desktop window only accepts drivers
+// that show something.
+bool isHeadlessDriver(const char* name)
+{
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
+           std::strcmp(name, "evdev") == 0;
+}
+
+bool initVideo(VideoMode mode, std::string* error)
+{
+    if (mode == VideoMode::Offscreen) {
+        if (SDL_VideoInit("offscreen") == 0) return true;
+        *error = std::string("cannot start SDL's offscreen video driver: ") + SDL_GetError();
+        return false;
+    }
+    // A driver named in SDL_VIDEODRIVER is tried as SDL would; otherwise each
+    // display driver in SDL's order of preference.
+    if (const char* forced = std::getenv("SDL_VIDEODRIVER"); forced && *forced && !isHeadlessDriver(forced)) {
+        if (SDL_VideoInit(forced) == 0) return true;
+    } else {
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            const char* name = SDL_GetVideoDriver(i);
+            if (!isHeadlessDriver(name) && SDL_VideoInit(name) == 0) return true;
+        }
+    }
+    *error = "no display available";
+    return false;
+}
+
+void requestCoreContext(bool accelerated)
+{
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // The frame is drawn into the device's own targets; the window only
+    // receives the finished image, so it needs no depth or stencil buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    if (accelerated) SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+}
+
+} // namespace
+
+std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
+{
+    std::string ignored;
+    if (!error) error = &ignored;
+
+    // The allocator must be tuned before the GL driver allocates anything.
+    tuneAllocator();
+    if (desc.software) setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+
+    if (!initVideo(desc.mode, error)) return nullptr;
+    std::unique_ptr<Window> self(new Window);
+    self->impl_ = std::make_unique<Impl>();
+    Impl& impl = *self->impl_;
+
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (desc.mode == VideoMode::Offscreen)
+        flags |= SDL_WINDOW_HIDDEN;
+    else if (desc.fullScreen)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+
+    // First an accelerated context, then any: on a machine without a GPU the
+    // second attempt gets the software rasteriser.
+    for (bool accelerated : {true, false}) {
+        if (desc.software && accelerated) continue;
+        requestCoreContext(accelerated);
+        impl.window = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                       desc.width, desc.height, flags);
+        if (impl.window) impl.context = SDL_GL_CreateContext(impl.window);
+        if (impl.context) {
+            self->accelerated_ = accelerated;
+            break;
+        }
+        *error = std::string("no OpenGL 4.5 core context: ") + SDL_GetError();
+        if (impl.window) SDL_DestroyWindow(impl.window);
+        impl.window = nullptr;
+    }
+    if (!impl.context) return nullptr;
+
+    SDL_GL_MakeCurrent(impl.window, impl.context);
+    SDL_GL_SetSwapInterval(0); // never wait for vertical retrace
+    error->clear();
+    return self;
+}
+
+Window::~Window() = default;
+
+void Window::dispatchMessages(WindowProcedure procedure)
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_QUIT:
+            procedure({WindowMessage::Close});
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) procedure({WindowMessage::Close});
+            break;
+        case SDL_KEYDOWN: {
+            const SDL_Keycode key = event.key.keysym.sym;
+            uint32_t virtualKey = static_cast<uint32_t>(key);
+            if (key == SDLK_ESCAPE) virtualKey = VirtualKeyEscape;
+            if (key == SDLK_RETURN) virtualKey = VirtualKeyReturn;
+            procedure({WindowMessage::KeyDown, virtualKey});
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void Window::swap() { SDL_GL_SwapWindow(impl_->window); }
+
+void Window::drawableSize(int* width, int* height) const
+{
+    SDL_GL_GetDrawableSize(impl_->window, width, height);
+}
+
+const char* Window::rendererName() const
+{
+    return reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+}
+
+void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+void sleepMilliseconds(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
+} // namespace ORV::Platform

@@ -1,0 +1,197 @@
+// The graphics device's D3D9 conventions on GL, checked by reading pixels back.
+#include "platform/gfx/Device.h"
+#include "tests/support/OffscreenDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace ORV;
+using namespace ORV::Gfx;
+using namespace ORV::Test;
+
+namespace {
+
+struct ScreenVertex {
+    float x, y, z, rhw;
+    uint32_t color;
+};
+
+void drawTriangle(Device& device, ScreenVertex a, ScreenVertex b, ScreenVertex c)
+{
+    const ScreenVertex v[3] = {a, b, c};
+    device.setFVF(FVF::XYZRHW | FVF::Diffuse);
+    device.drawPrimitiveUP(PrimitiveType::TriangleList, 1, v, sizeof(ScreenVertex));
+}
+
+// A rectangle as the loading screen draws it: (x0,y0) (x1,y1) (x0,y1), then
+// (x0,y0) (x1,y0) (x1,y1); clockwise on screen.
+void drawRect(Device& device, float x0, float y0, float x1, float y1, float z, uint32_t color)
+{
+    const ScreenVertex v[6] = {{x0, y0, z, 1, color}, {x1, y1, z, 1, color}, {x0, y1, z, 1, color},
+                               {x0, y0, z, 1, color}, {x1, y0, z, 1, color}, {x1, y1, z, 1, color}};
+    device.setFVF(FVF::XYZRHW | FVF::Diffuse);
+    device.drawPrimitiveUP(PrimitiveType::TriangleList, 2, v, sizeof(ScreenVertex));
+}
+
+uint32_t at(const std::vector<uint32_t>& pixels, int width, int x, int y) { return pixels[size_t(y * width + x)]; }
+
+} // namespace
+
+TEST(Device, ClearFillsTheWholeBackBufferWhateverTheWriteMasks)
+{
+    OffscreenDevice gpu(64, 48);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::ColorWriteEnable, ColorWrite::Red);
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer | ClearFlag::Stencil, 0xFF00007F, 1.0f, 0);
+    for (uint32_t p : gpu.backBufferPixels()) ASSERT_EQ(p, 0xFF00007Fu);
+    // The mask still applies to drawing after the clear.
+    EXPECT_EQ(device.renderState(RenderState::ColorWriteEnable), ColorWrite::Red);
+}
+
+TEST(Device, PretransformedVerticesUseTopLeftPixelCoordinates)
+{
+    OffscreenDevice gpu(64, 48);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 8, 0.5f, 0xFFFF0000); // the top-left corner, red
+    const auto pixels = gpu.backBufferPixels();
+    EXPECT_EQ(at(pixels, 64, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(at(pixels, 64, 15, 7), 0xFFFF0000u);
+    EXPECT_EQ(at(pixels, 64, 17, 1), 0xFF000000u);
+    EXPECT_EQ(at(pixels, 64, 1, 9), 0xFF000000u);
+    EXPECT_EQ(at(pixels, 64, 1, 47), 0xFF000000u); // nothing at the bottom
+}
+
+TEST(Device, CullModeFollowsTheWindingSeenOnScreen)
+{
+    OffscreenDevice gpu(32, 32);
+    Device& device = gpu.device();
+    const ScreenVertex topLeft{0, 0, 0.5f, 1, 0xFFFFFFFF}, topRight{32, 0, 0.5f, 1, 0xFFFFFFFF},
+        bottomLeft{0, 32, 0.5f, 1, 0xFFFFFFFF};
+    struct Case {
+        Cull mode;
+        bool clockwiseDrawn, counterClockwiseDrawn;
+    };
+    for (Case c : {Case{Cull::None, true, true}, Case{Cull::CCW, true, false}, Case{Cull::CW, false, true}}) {
+        device.setRenderState(RenderState::CullMode, value(c.mode));
+        device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+        drawTriangle(device, topLeft, topRight, bottomLeft); // clockwise on screen (y down)
+        EXPECT_EQ(gpu.backBufferPixels()[2 * 32 + 2] == 0xFFFFFFFFu, c.clockwiseDrawn) << int(c.mode);
+        device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+        drawTriangle(device, topLeft, bottomLeft, topRight); // counter-clockwise on screen
+        EXPECT_EQ(gpu.backBufferPixels()[2 * 32 + 2] == 0xFFFFFFFFu, c.counterClockwiseDrawn) << int(c.mode);
+    }
+}
+
+TEST(Device, DepthTestUsesZeroToOneRangeAndWriteMask)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::ZEnable, value(ZBufferType::True));
+    device.setRenderState(RenderState::ZFunc, value(Cmp::LessEqual));
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 16, 0.25f, 0xFF00FF00);
+    drawRect(device, 0, 0, 16, 16, 0.75f, 0xFFFF0000); // behind: rejected
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF00FF00u);
+    drawRect(device, 0, 0, 16, 16, 0.1f, 0xFF0000FF); // in front: drawn
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF0000FFu);
+
+    // Without depth writes a nearer surface leaves the depth as it was.
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    device.setRenderState(RenderState::ZWriteEnable, 0);
+    drawRect(device, 0, 0, 16, 16, 0.1f, 0xFF00FF00);
+    device.setRenderState(RenderState::ZWriteEnable, 1);
+    drawRect(device, 0, 0, 16, 16, 0.9f, 0xFFFF0000);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFFFF0000u);
+
+    // z outside 0..1 is clipped.
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 16, -0.5f, 0xFF00FF00);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF000000u);
+}
+
+TEST(Device, BlendingAndColorWriteMask)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::ZEnable, value(ZBufferType::False));
+    device.clear(ClearFlag::Target, 0xFF200000, 1.0f, 0);
+    device.setRenderState(RenderState::AlphaBlendEnable, 1);
+    device.setRenderState(RenderState::SrcBlend, value(Blend::One));
+    device.setRenderState(RenderState::DestBlend, value(Blend::One));
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF400000);
+    EXPECT_EQ(red(gpu.backBufferPixels()[0]), 0x60);
+    device.setRenderState(RenderState::AlphaBlendEnable, 0);
+
+    device.setRenderState(RenderState::ColorWriteEnable, ColorWrite::Green);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFFFFFFFF);
+    const uint32_t p = gpu.backBufferPixels()[0];
+    EXPECT_EQ(red(p), 0x60);
+    EXPECT_EQ(green(p), 0xFF);
+    EXPECT_EQ(blue(p), 0);
+}
+
+TEST(Device, RenderTargetsStoreTheirTopRowFirstAndRebindTheBackBuffer)
+{
+    OffscreenDevice gpu(32, 32);
+    Device& device = gpu.device();
+    auto target = device.createTexture(16, 8, 1, Usage::RenderTarget, Format::A8R8G8B8);
+    auto depth = device.createDepthStencilSurface(16, 8, Format::D16);
+    ASSERT_TRUE(target && depth);
+    EXPECT_EQ(target->levelCount(), 1);
+
+    device.setRenderTarget(0, target->surfaceLevel(0));
+    device.setDepthStencilSurface(depth.get());
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0x80000000, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 1, 0.5f, 0xFF00FF00); // top row only
+    const auto pixels = device.readPixels(*target->surfaceLevel(0));
+    ASSERT_EQ(pixels.size(), 16u * 8u);
+    EXPECT_EQ(pixels[0], 0xFF00FF00u);
+    EXPECT_EQ(pixels[16], 0x80000000u); // second row, and alpha kept
+
+    device.setRenderTarget(0, device.backBuffer());
+    device.setDepthStencilSurface(device.defaultDepthStencil());
+    device.clear(ClearFlag::Target, 0xFF0000FF, 1.0f, 0);
+    EXPECT_EQ(gpu.backBufferPixels()[32 * 32 - 1], 0xFF0000FFu);
+    EXPECT_EQ(device.readPixels(*target->surfaceLevel(0))[0], 0xFF00FF00u);
+}
+
+TEST(Device, TexturesTakeCompleteChainsAndRejectBadSizes)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    auto texture = device.createTexture(64, 16, 0, 0, Format::A8R8G8B8);
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(texture->levelCount(), 7); // 64x16 down to 1x1
+    EXPECT_EQ(texture->surfaceLevel(6)->width(), 1);
+    EXPECT_EQ(texture->surfaceLevel(6)->height(), 1);
+    EXPECT_EQ(texture->surfaceLevel(7), nullptr);
+
+    std::vector<uint8_t> level(texture->levelByteSize(0), 0x7F);
+    EXPECT_TRUE(texture->writeLevel(0, level.data(), level.size()));
+    EXPECT_FALSE(texture->writeLevel(0, level.data(), level.size() - 1));
+    EXPECT_FALSE(texture->writeLevel(9, level.data(), level.size()));
+
+    EXPECT_EQ(device.createTexture(0, 16, 1, 0, Format::A8R8G8B8), nullptr);
+    EXPECT_EQ(device.createTexture(1 << 20, 16, 1, 0, Format::A8R8G8B8), nullptr);
+    EXPECT_EQ(device.createTexture(16, 16, 1, 0, Format::D24S8), nullptr);
+    EXPECT_EQ(device.createDepthStencilSurface(16, 16, Format::A8R8G8B8), nullptr);
+    EXPECT_EQ(imageByteSize(Format::DXT1, 5, 5), 4u * 8u);
+    EXPECT_EQ(imageByteSize(Format::DXT5, 4, 4), 16u);
+}
+
+TEST(Device, TransformsKeepWorldIndicesApart)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    Core::Matrix m;
+    m.m[3][0] = 5;
+    device.setTransform(worldMatrix(1), m);
+    EXPECT_EQ(device.transform(worldMatrix(1)), m);
+    EXPECT_EQ(device.transform(worldMatrix(0)), Core::Matrix::identity());
+    device.setTransform(TransformView, m);
+    EXPECT_EQ(device.transform(TransformView), m);
+}
