@@ -342,6 +342,7 @@ void Device::endScene()
 
 void Device::present()
 {
+    ++presentCount_;
     if (!present_) return;
     int windowWidth = 0, windowHeight = 0;
     present_->drawableSize(&windowWidth, &windowHeight);

@@ -65,6 +65,8 @@ public:
     void endScene();
     // Shows the back buffer in the present target; never waits for retrace.
     void present();
+    // Frames presented since creation.
+    uint64_t presentCount() const { return presentCount_; }
 
     Surface* backBuffer() const { return backBufferTexture_->surfaceLevel(0); }
     Surface* defaultDepthStencil() const { return defaultDepth_.get(); }
@@ -107,6 +109,7 @@ private:
     Surface* depthTarget_ = nullptr;
     bool framebufferDirty_ = true;
     bool inScene_ = false;
+    uint64_t presentCount_ = 0;
     uint32_t fvf_ = 0;
 
     struct GlObjects;

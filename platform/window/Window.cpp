@@ -141,6 +141,28 @@ void Window::dispatchMessages(WindowProcedure procedure)
     }
 }
 
+void Window::postMessage(const WindowEvent& event)
+{
+    SDL_Event e{};
+    switch (event.message) {
+    case WindowMessage::Close:
+    case WindowMessage::Destroy:
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = SDL_WINDOWEVENT_CLOSE;
+        e.window.windowID = SDL_GetWindowID(impl_->window);
+        break;
+    case WindowMessage::KeyDown:
+        e.type = SDL_KEYDOWN;
+        e.key.state = SDL_PRESSED;
+        e.key.windowID = SDL_GetWindowID(impl_->window);
+        e.key.keysym.sym = event.virtualKey == VirtualKeyEscape   ? SDLK_ESCAPE
+                           : event.virtualKey == VirtualKeyReturn ? SDLK_RETURN
+                                                                  : SDL_Keycode(event.virtualKey);
+        break;
+    }
+    SDL_PushEvent(&e);
+}
+
 void Window::swap() { SDL_GL_SwapWindow(impl_->window); }
 
 void Window::drawableSize(int* width, int* height) const
@@ -156,5 +178,6 @@ const char* Window::rendererName() const
 void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
 void sleepMilliseconds(uint32_t milliseconds) { SDL_Delay(milliseconds); }
+
 
 } // namespace ORV::Platform

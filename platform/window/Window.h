@@ -49,6 +49,9 @@ public:
     // Removes every waiting event and hands those that are window messages to
     // the procedure; other events are swallowed.
     void dispatchMessages(WindowProcedure procedure);
+    // Queues a message as if the user had caused it; the next
+    // dispatchMessages delivers it. For tests and tools that drive the window.
+    void postMessage(const WindowEvent& event);
     // Shows the drawn frame. Never waits for vertical retrace.
     void swap();
     // The size in pixels of the window's drawable area.
@@ -66,7 +69,8 @@ private:
 // Shows or hides the mouse cursor over the demo's window.
 void showCursor(bool show);
 
-// Sleeps the calling thread.
+// Blocks the calling thread for at least the given time; the system may
+// overshoot and nothing corrects for it.
 void sleepMilliseconds(uint32_t milliseconds);
 
 } // namespace ORV::Platform
