@@ -2,6 +2,7 @@
 
 #include "console/detail/ProcessorClock.h"
 #include "platform/cpu/Clock.h"
+#include "platform/window/Window.h"
 
 #include <cassert>
 
