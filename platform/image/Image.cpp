@@ -30,8 +30,10 @@ std::string unsupportedKind(std::span<const std::uint8_t> bytes)
 
 // One level of a 2 x 2 box filter on 8-bit channels. Odd sizes drop the last
 // row or column of the source; a side of 1 averages the two texels of the
-// other side only.
-void boxFilter(const ImageLevel& src, ImageLevel& dst, std::uint32_t channels)
+// other side only. The channel count is a template argument so that the inner
+// loop unrolls.
+template <std::uint32_t Channels>
+void boxFilter(const ImageLevel& src, ImageLevel& dst)
 {
     for (std::uint32_t y = 0; y < dst.height; ++y) {
         const std::uint32_t y0 = std::min(2 * y, src.height - 1);
@@ -40,13 +42,23 @@ void boxFilter(const ImageLevel& src, ImageLevel& dst, std::uint32_t channels)
         const std::uint8_t* row1 = src.bytes.data() + std::size_t(y1) * src.rowPitch;
         std::uint8_t* out = dst.bytes.data() + std::size_t(y) * dst.rowPitch;
         for (std::uint32_t x = 0; x < dst.width; ++x) {
-            const std::size_t x0 = std::size_t(std::min(2 * x, src.width - 1)) * channels;
-            const std::size_t x1 = std::size_t(std::min(2 * x + 1, src.width - 1)) * channels;
-            for (std::uint32_t c = 0; c < channels; ++c) {
+            const std::size_t x0 = std::size_t(std::min(2 * x, src.width - 1)) * Channels;
+            const std::size_t x1 = std::size_t(std::min(2 * x + 1, src.width - 1)) * Channels;
+            for (std::uint32_t c = 0; c < Channels; ++c) {
                 const unsigned sum = row0[x0 + c] + row0[x1 + c] + row1[x0 + c] + row1[x1 + c];
                 *out++ = std::uint8_t((sum + 2) / 4);
             }
         }
+    }
+}
+
+void boxFilter(const ImageLevel& src, ImageLevel& dst, std::uint32_t channels)
+{
+    switch (channels) {
+    case 1: boxFilter<1>(src, dst); break;
+    case 2: boxFilter<2>(src, dst); break;
+    case 3: boxFilter<3>(src, dst); break;
+    default: boxFilter<4>(src, dst); break;
     }
 }
 

@@ -117,7 +117,7 @@ inline DdsHeader ddsMasks(std::uint32_t width, std::uint32_t height, std::uint32
 // "DDS ", the 124-byte header, then data as given.
 inline std::vector<std::uint8_t> buildDds(const DdsHeader& h, const std::vector<std::uint8_t>& data)
 {
-    std::vector<std::uint8_t> file(128, 0);
+    std::vector<std::uint8_t> file(128 + data.size(), 0);
     auto put = [&](std::size_t offset, std::uint32_t v) {
         for (int i = 0; i < 4; ++i)
             file[offset + i] = std::uint8_t(v >> (8 * i));
@@ -140,7 +140,8 @@ inline std::vector<std::uint8_t> buildDds(const DdsHeader& h, const std::vector<
     put(104, h.aMask);
     put(108, h.caps | (h.mipCount > 1 ? 0x400008u : 0u));
     put(112, h.caps2);
-    file.insert(file.end(), data.begin(), data.end());
+    if (!data.empty())
+        std::memcpy(file.data() + 128, data.data(), data.size());
     return file;
 }
 
