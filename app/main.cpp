@@ -1,1 +1,54 @@
-int main() { return 0; }
+// The demo's entry: start-up in its fixed order, the frame loop, shutdown.
+#include "app/Demo.h"
+#include "app/FrameLoop.h"
+#include "app/FrameTimer.h"
+#include "app/Settings.h"
+#include "console/ProcessorInfo.h"
+#include "display/Display.h"
+#include "platform/window/Window.h"
+
+#include <cstdio>
+
+using namespace ORV;
+using namespace ORV::Demo;
+
+int main()
+{
+    const Core::ProcessorInfo processor; // measures the clock: one second
+    screenWidth = 640;
+    screenHeight = 480;
+
+    // The window and its device are destroyed before main returns, after the
+    // demo has released what it created on them.
+    {
+        Display display;
+        if (!display.createWindow(screenWidth, screenHeight, fullScreen, false)) {
+            std::fprintf(stderr,
+                         "demo: %s; the demo needs a display to play (orv-capture renders it without one)\n",
+                         Display::lastError());
+            return 1;
+        }
+        // SDL can only hide the cursor of a window that exists, so this comes
+        // right after the window rather than before it.
+        Platform::showCursor(false);
+
+        Gfx::Device& device = Display::device();
+        device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::True));
+        device.setRenderState(Gfx::RenderState::ZFunc, Gfx::value(Gfx::Cmp::LessEqual));
+        device.setRenderState(Gfx::RenderState::ZWriteEnable, 1);
+        device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
+        device.setRenderState(Gfx::RenderState::Lighting, 1);
+        currentDisplay = &display;
+        Platform::sleepMilliseconds(1000);
+
+        startDemo();
+        FrameTimer timer;
+        timer.start();
+        runFrameLoop(display, timer, runDemoFrame);
+
+        Platform::showCursor(true);
+        stopDemo();
+        currentDisplay = nullptr;
+    }
+    return 0;
+}

@@ -33,6 +33,15 @@ bool isHeadlessDriver(const char* name)
            std::strcmp(name, "evdev") == 0;
 }
 
+// Display servers that are not announced in the environment are not tried:
+// probing them only prints the client library's own complaints.
+bool driverAnnounced(const char* name)
+{
+    if (std::strcmp(name, "x11") == 0) return std::getenv("DISPLAY") != nullptr;
+    if (std::strcmp(name, "wayland") == 0) return std::getenv("WAYLAND_DISPLAY") != nullptr;
+    return true;
+}
+
 bool initVideo(VideoMode mode, std::string* error)
 {
     if (mode == VideoMode::Offscreen) {
@@ -47,7 +56,7 @@ bool initVideo(VideoMode mode, std::string* error)
     } else {
         for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
             const char* name = SDL_GetVideoDriver(i);
-            if (!isHeadlessDriver(name) && SDL_VideoInit(name) == 0) return true;
+            if (!isHeadlessDriver(name) && driverAnnounced(name) && SDL_VideoInit(name) == 0) return true;
         }
     }
     *error = "no display available";

@@ -1,0 +1,52 @@
+#include "resources/Texture.h"
+
+#include "display/Display.h"
+#include "platform/image/Image.h"
+#include "resources/FileSystem.h"
+
+#include <iterator>
+#include <vector>
+
+namespace ORV::Demo {
+
+void Texture::loadFromStream(std::istream& in)
+{
+    texture_.reset();
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Gfx::DecodeResult decoded = Gfx::decodeImage(bytes);
+    if (!decoded.ok()) return;
+    const Gfx::Image& image = decoded.image;
+    auto texture = Display::device().createTexture(int(image.width), int(image.height), int(image.levels.size()), 0,
+                                                   image.format);
+    if (!texture || texture->levelCount() != int(image.levels.size())) return;
+    for (int level = 0; level < texture->levelCount(); ++level) {
+        const auto& bytesOfLevel = image.levels[size_t(level)].bytes;
+        if (!texture->writeLevel(level, bytesOfLevel.data(), bytesOfLevel.size())) return;
+    }
+    texture_ = std::move(texture);
+}
+
+Resource* loadTexture(std::string path, std::string /*name*/)
+{
+    auto texture = std::make_unique<Texture>();
+    if (auto stream = openStream(path)) texture->loadFromStream(*stream);
+    return texture.release();
+}
+
+bool RenderTarget::createTargets(int width, int height, Gfx::Format colorFormat, Gfx::Format depthFormat)
+{
+    bool lastResult = true;
+    Gfx::Device& device = Display::device();
+    if (colorFormat != Gfx::Format::Unknown) {
+        texture_ = device.createTexture(width, height, 1, Gfx::Usage::RenderTarget, colorFormat);
+        colorSurface_ = texture_ ? texture_->surfaceLevel(0) : nullptr;
+        lastResult = colorSurface_ != nullptr;
+    }
+    if (depthFormat != Gfx::Format::Unknown) {
+        depthSurface_ = device.createDepthStencilSurface(width, height, depthFormat);
+        lastResult = depthSurface_ != nullptr;
+    }
+    return lastResult;
+}
+
+} // namespace ORV::Demo
