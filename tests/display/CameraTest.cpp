@@ -108,18 +108,6 @@ TEST(CameraProjection, CotangentMatchesReferenceOverRandomViews)
     }
 }
 
-TEST(CameraProjection, SetPerspectiveStoresItsValues)
-{
-    Camera camera;
-    camera.setPerspective(0.7f, 1.333f, 2.0f, 300.0f);
-    EXPECT_EQ(camera.fov(), 0.7f);
-    EXPECT_EQ(camera.aspect(), 1.333f);
-    EXPECT_EQ(camera.nearPlane(), 2.0f);
-    EXPECT_EQ(camera.farPlane(), 300.0f);
-    EXPECT_FALSE(camera.infiniteFar());
-    EXPECT_TRUE(camera.perspective());
-}
-
 TEST(CameraView, AxisAlignedCameraOnZ)
 {
     Camera camera;
