@@ -1,0 +1,163 @@
+// The display's frame protocol, target and pass stacks, on an off-screen device.
+#include "display/Camera.h"
+#include "display/Display.h"
+#include "resources/Texture.h"
+#include "tests/support/OffscreenDevice.h"
+
+#include <gtest/gtest.h>
+
+using namespace ORV;
+using namespace ORV::Demo;
+using ORV::Test::red;
+
+namespace {
+
+class DisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(display.createWindow(32, 24, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
+    }
+    std::vector<uint32_t> backBuffer() { return Display::device().readPixels(*Display::device().backBuffer()); }
+    void post(Platform::WindowMessage message, uint32_t key = 0) { Display::window().postMessage({message, key}); }
+
+    Display display;
+};
+
+} // namespace
+
+TEST_F(DisplayTest, IsTheInstanceAndStartsWithNoPass)
+{
+    EXPECT_EQ(Display::instance(), &display);
+    EXPECT_EQ(display.currentPass(), 0u);
+    Display second; // does not take over
+    EXPECT_EQ(Display::instance(), &display);
+    EXPECT_TRUE(display.createWindow(64, 64, false, false, Platform::VideoMode::Offscreen)); // already open: no-op
+    EXPECT_EQ(Display::device().backBuffer()->width(), 32);
+}
+
+TEST_F(DisplayTest, FirstFramePresentsNothingAndEachFrameIsClearedDarkBlue)
+{
+    Gfx::Device& device = Display::device();
+    ASSERT_TRUE(display.nextFrame());
+    EXPECT_EQ(device.presentCount(), 0u);
+    for (uint32_t p : backBuffer()) ASSERT_EQ(p, frameClearColor);
+
+    device.clear(Gfx::ClearFlag::Target, 0xFFFFFFFF, 1.0f, 0); // the frame's drawing
+    ASSERT_TRUE(display.nextFrame());
+    EXPECT_EQ(device.presentCount(), 1u);
+    for (uint32_t p : backBuffer()) ASSERT_EQ(p, 0xFF00007Fu);
+}
+
+TEST_F(DisplayTest, EscapeEndsTheRunAfterTheFrameInProgressIsPresented)
+{
+    Gfx::Device& device = Display::device();
+    ASSERT_TRUE(display.nextFrame());
+    post(Platform::WindowMessage::KeyDown, 'a'); // other keys are swallowed
+    ASSERT_TRUE(display.nextFrame());
+    post(Platform::WindowMessage::KeyDown, Platform::VirtualKeyEscape);
+    // Escape is seen during this call, which still begins a frame.
+    EXPECT_TRUE(display.nextFrame());
+    EXPECT_EQ(device.presentCount(), 2u);
+    // The next call presents that frame and ends the run.
+    EXPECT_FALSE(display.nextFrame());
+    EXPECT_EQ(device.presentCount(), 3u);
+    // Later calls return at once, presenting nothing.
+    EXPECT_FALSE(display.nextFrame());
+    EXPECT_FALSE(display.nextFrame());
+    EXPECT_EQ(device.presentCount(), 3u);
+}
+
+TEST_F(DisplayTest, CloseRequestEndsTheRunLikeEscape)
+{
+    ASSERT_TRUE(display.nextFrame());
+    post(Platform::WindowMessage::Close);
+    EXPECT_TRUE(display.nextFrame());
+    EXPECT_FALSE(display.nextFrame());
+}
+
+TEST_F(DisplayTest, NestedTargetsWithoutDepthKeepTheOuterDepthAndPopBackToTheBackBuffer)
+{
+    Gfx::Device& device = Display::device();
+    RenderTarget outer, inner;
+    ASSERT_TRUE(outer.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::D24S8));
+    ASSERT_TRUE(inner.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::Unknown));
+    EXPECT_EQ(inner.depthSurface(), nullptr);
+    ASSERT_TRUE(display.nextFrame());
+
+    display.pushRenderTarget(&outer);
+    EXPECT_EQ(device.renderTarget(), outer.colorSurface());
+    EXPECT_EQ(device.depthStencilSurface(), outer.depthSurface());
+    display.pushRenderTarget(&inner);
+    EXPECT_EQ(device.renderTarget(), inner.colorSurface());
+    EXPECT_EQ(device.depthStencilSurface(), outer.depthSurface());
+    EXPECT_EQ(display.currentDepthSurface(), outer.depthSurface());
+    device.clear(Gfx::ClearFlag::Target, 0xFFFF0000, 1.0f, 0);
+
+    EXPECT_EQ(display.popRenderTarget(), &inner);
+    EXPECT_EQ(device.renderTarget(), outer.colorSurface());
+    EXPECT_EQ(display.popRenderTarget(), &outer);
+    EXPECT_EQ(device.renderTarget(), device.backBuffer());
+    EXPECT_EQ(device.depthStencilSurface(), device.defaultDepthStencil());
+
+    // The clear reached the inner target only; the back buffer is bound again.
+    EXPECT_EQ(red(device.readPixels(*inner.colorSurface())[0]), 255);
+    device.clear(Gfx::ClearFlag::Target, 0xFF00FF00, 1.0f, 0);
+    EXPECT_EQ(backBuffer()[0], 0xFF00FF00u);
+    EXPECT_EQ(red(device.readPixels(*inner.colorSurface())[0]), 255);
+}
+
+TEST_F(DisplayTest, TargetWithoutColourKeepsTheColourSurfaceBound)
+{
+    RenderTarget depthOnly;
+    ASSERT_TRUE(depthOnly.createTargets(32, 24, Gfx::Format::Unknown, Gfx::Format::D16));
+    display.pushRenderTarget(&depthOnly);
+    EXPECT_EQ(Display::device().renderTarget(), Display::device().backBuffer());
+    EXPECT_EQ(Display::device().depthStencilSurface(), depthOnly.depthSurface());
+    display.popRenderTarget();
+}
+
+TEST_F(DisplayTest, PassStackIsIndependentOfTargets)
+{
+    display.pushPass(shadePass);
+    display.pushPass(ambientPass);
+    EXPECT_EQ(display.currentPass(), ambientPass);
+    EXPECT_EQ(display.popPass(), ambientPass);
+    EXPECT_EQ(display.popPass(), shadePass);
+    EXPECT_EQ(display.currentPass(), 0u);
+}
+
+TEST_F(DisplayTest, WorldCopyFollowsIndexZeroOnly)
+{
+    Core::Matrix m;
+    m.m[3][1] = 4.0f;
+    display.setWorld(m, 1);
+    EXPECT_EQ(display.world(), Core::Matrix::identity());
+    EXPECT_EQ(Display::device().transform(Gfx::worldMatrix(1)), m);
+    display.setWorld(m, 0);
+    EXPECT_EQ(display.world(), m);
+}
+
+TEST_F(DisplayTest, SetCameraCopiesMatricesAndVectors)
+{
+    Camera camera;
+    camera.setPerspective(1.0f, 1.333f, 1.0f, 100.0f);
+    camera.setFrame({1, 2, 3}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+    display.setCamera(camera);
+    EXPECT_EQ(display.view(), camera.viewMatrix());
+    EXPECT_EQ(display.projection(), camera.projectionMatrix());
+    EXPECT_EQ(Display::device().transform(Gfx::TransformView), camera.viewMatrix());
+    EXPECT_EQ(display.cameraPosition(), (Core::Vector3{1, 2, 3}));
+    EXPECT_EQ(display.cameraFront(), (Core::Vector3{0, 0, 1}));
+}
+
+TEST(PassId, FourDistinctPassesDrawnFromOne)
+{
+    EXPECT_EQ(ambientPass, 1u);
+    EXPECT_EQ(shadePass, 2u);
+    EXPECT_EQ(emissivePass, 3u);
+    EXPECT_EQ(depthDistPass, 4u);
+    const PassId a = newPassId(), b = newPassId();
+    EXPECT_NE(a, 0u);
+    EXPECT_EQ(b, a + 1);
+}
