@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::uint32_t localHeaderSignature = 0x04034b50;
 constexpr std::uint32_t centralHeaderSignature = 0x02014b50;
+constexpr std::uint32_t zip64EndRecordSignature = 0x06064b50;
+constexpr std::uint32_t zip64LocatorSignature = 0x07064b50;
 constexpr std::size_t endRecordSize = 22;
 // The end record plus the longest archive comment.
 constexpr std::size_t endRecordSearchSize = endRecordSize + 65535;
@@ -25,6 +27,7 @@ constexpr std::size_t readChunkSize = 16384;
 constexpr std::uint16_t methodStored = 0;
 constexpr std::uint16_t methodDeflate = 8;
 constexpr std::uint16_t flagDataDescriptor = 1u << 3;
+constexpr std::uint32_t zip64SizeMarker = 0xffffffffu;
 
 // Deflate never expands more than 1032 to 1: the cheapest symbol, a match of
 // 258 bytes, costs at least two bits. A directory entry that claims more than
@@ -159,6 +162,29 @@ std::int64_t locateEndRecord(std::ifstream& file)
     return -1;
 }
 
+// Bytes of ZIP64 end records between the central directory and the end
+// record at endPosition: 76 when a ZIP64 end record (of the fixed 56-byte
+// form) and its locator stand there, as Info-ZIP writes them when it zips a
+// stream, else 0. Without this, those bytes would be taken for bytes in front
+// of the archive and every offset would land that far off.
+std::int64_t zip64EndRecordsBefore(std::ifstream& file, std::int64_t endPosition)
+{
+    constexpr std::int64_t locatorSize = 20, recordSize = 56;
+    if (endPosition < locatorSize + recordSize) return 0;
+    std::array<unsigned char, 12> record {};
+    std::array<unsigned char, 4> locator {};
+    if (!seekTo(file, static_cast<std::uint64_t>(endPosition - locatorSize - recordSize))) return 0;
+    file.read(reinterpret_cast<char*>(record.data()), record.size());
+    if (static_cast<std::size_t>(file.gcount()) != record.size()) return 0;
+    if (!seekTo(file, static_cast<std::uint64_t>(endPosition - locatorSize))) return 0;
+    file.read(reinterpret_cast<char*>(locator.data()), locator.size());
+    if (static_cast<std::size_t>(file.gcount()) != locator.size()) return 0;
+    const bool present = little32(locator.data()) == zip64LocatorSignature &&
+                         little32(record.data()) == zip64EndRecordSignature &&
+                         little32(record.data() + 4) == recordSize - 12 && little32(record.data() + 8) == 0;
+    return present ? locatorSize + recordSize : 0;
+}
+
 // Where the member's data starts, after checking its local header against the
 // central one; -1 when they disagree or the header can't be read.
 std::int64_t findDataOffset(std::ifstream& file, std::int64_t baseOffset, const CentralHeader& central)
@@ -172,9 +198,15 @@ std::int64_t findDataOffset(std::ifstream& file, std::int64_t baseOffset, const 
         return -1;
     // With a data descriptor the local header's CRC and sizes are written as
     // zero, the real ones follow the data; the central ones are used.
+    // A local size of 0xffffffff says the size is in a ZIP64 extra field, as
+    // Info-ZIP writes when it zips a stream of unknown length; the central
+    // size then stands for it.
+    const auto sameSize = [](std::uint32_t local, std::uint32_t central) {
+        return local == central || local == zip64SizeMarker;
+    };
     if (!(local.flags & flagDataDescriptor) &&
-        (local.crc != central.crc || local.compressedSize != central.compressedSize ||
-         local.uncompressedSize != central.uncompressedSize))
+        (local.crc != central.crc || !sameSize(local.compressedSize, central.compressedSize) ||
+         !sameSize(local.uncompressedSize, central.uncompressedSize)))
         return -1;
     return static_cast<std::int64_t>(headerPosition + localHeaderSize + local.nameLength + local.extraLength);
 }
@@ -239,7 +271,8 @@ bool ZipArchive::open(const std::string& path)
     // really lies; every offset of the archive is then read that much later.
     if (thisDisk == 0 && directoryDisk == 0 && recordsOnDisk > 0 && recordsOnDisk == recordsTotal) {
         const std::int64_t directoryEnd = std::int64_t {directorySize} + std::int64_t {directoryOffset};
-        if (endPosition >= directoryEnd) baseOffset_ = endPosition - directoryEnd;
+        const std::int64_t followedBy = zip64EndRecordsBefore(file, endPosition);
+        if (endPosition - followedBy >= directoryEnd) baseOffset_ = endPosition - followedBy - directoryEnd;
     }
 
     // Headers are read one after another until recordsOnDisk are read or one

@@ -1,0 +1,686 @@
+#include "resources/FileSystem.h"
+
+#include "tests/resources/ZipBuilder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+#include <random>
+
+namespace ORV::Demo {
+namespace {
+
+using Test::TempDir;
+using Test::ZipBuilder;
+using Test::ZipMember;
+
+std::string readAll(std::istream& in)
+{
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Reads a path through a file system and reports whether the stream was good.
+struct Read {
+    bool good = false;
+    std::string bytes;
+};
+
+Read readPath(const FileSystem& files, const std::string& path)
+{
+    auto stream = files.openStream(path);
+    EXPECT_NE(stream, nullptr);
+    Read result;
+    result.good = static_cast<bool>(*stream);
+    if (result.good) result.bytes = readAll(*stream);
+    return result;
+}
+
+ZipArchive openArchive(const TempDir& dir, const std::string& bytes)
+{
+    const auto file = dir.write("a.zip", bytes);
+    ZipArchive archive;
+    archive.open(file.string());
+    return archive;
+}
+
+std::string member(const ZipArchive& archive, const std::string& key)
+{
+    auto bytes = archive.readMember(key);
+    EXPECT_TRUE(bytes.has_value()) << key;
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+}
+
+// ---------------------------------------------------------------- paths
+
+TEST(NormalizePath, LowersLettersTurnsBackslashesAndAddsLeadingSlash)
+{
+    EXPECT_EQ(normalizePath("Textures\\Wood.JPG"), "/textures/wood.jpg");
+    EXPECT_EQ(normalizePath("/Textures/Wood.jpg"), "/textures/wood.jpg");
+    EXPECT_EQ(normalizePath("\\a"), "/a");
+    EXPECT_EQ(normalizePath(""), "/");
+    EXPECT_EQ(normalizePath("/"), "/");
+}
+
+TEST(NormalizePath, KeepsDotSegmentsDoubledSlashesAndOtherBytes)
+{
+    EXPECT_EQ(normalizePath("./A/../B//c"), "/./a/../b//c");
+    EXPECT_EQ(normalizePath("\xC4Z@[`{"), "/\xC4z@[`{");
+}
+
+// ---------------------------------------------------------------- lookups
+
+TEST(ArchiveLookup, AnySpellingOfAPathFindsTheMember)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("textures/wood.jpg", "WOOD").add("readme.txt", "stored", 0).build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    for (const char* path : {"Textures\\Wood.JPG", "textures/wood.jpg", "/textures/wood.jpg"}) {
+        const Read read = readPath(files, path);
+        EXPECT_TRUE(read.good) << path;
+        EXPECT_EQ(read.bytes, "WOOD") << path;
+    }
+    EXPECT_EQ(readPath(files, "README.TXT").bytes, "stored");
+}
+
+TEST(ArchiveLookup, MemberNamesInMixedCaseAreFoundInAnyCase)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("Textures/Wood.jpg", "W").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(readPath(files, "textures/wood.jpg").bytes, "W");
+    EXPECT_EQ(readPath(files, "TEXTURES/WOOD.JPG").bytes, "W");
+}
+
+TEST(ArchiveLookup, ArchivesInSubfoldersServeTheirMembersAtTheTop)
+{
+    TempDir dir;
+    dir.write("sub/pack.zip", ZipBuilder().add("a.jpg", "A").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(readPath(files, "a.jpg").bytes, "A");
+    EXPECT_FALSE(readPath(files, "sub/a.jpg").good);
+    // The archive itself is not a loose file.
+    EXPECT_FALSE(readPath(files, "sub/pack.zip").good);
+}
+
+TEST(ArchiveLookup, FirstArchiveOfTheDepthFirstScanWins)
+{
+    TempDir dir;
+    dir.write("b.zip", ZipBuilder().add("x", "from b").add("y", "y from b").build());
+    dir.write("a/z.zip", ZipBuilder().add("x", "from a/z").build());
+    dir.write("c.zip", ZipBuilder().add("x", "from c").add("y", "y from c").add("w", "w").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    ASSERT_EQ(files.mountPoints().size(), 4u);
+    EXPECT_EQ(files.mountPoints()[0].archive.path(), (dir.path() / "a/z.zip").string());
+    EXPECT_EQ(files.mountPoints()[1].archive.path(), (dir.path() / "b.zip").string());
+    EXPECT_EQ(files.mountPoints()[2].archive.path(), (dir.path() / "c.zip").string());
+    EXPECT_FALSE(files.mountPoints()[3].isArchive);
+    EXPECT_EQ(readPath(files, "x").bytes, "from a/z");
+    EXPECT_EQ(readPath(files, "y").bytes, "y from b");
+    EXPECT_EQ(readPath(files, "w").bytes, "w");
+}
+
+TEST(ArchiveLookup, ArchiveMemberWinsOverLooseFile)
+{
+    TempDir dir;
+    dir.write("data/readme.txt", "loose");
+    dir.write("z.zip", ZipBuilder().add("data/readme.txt", "member").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(readPath(files, "data/readme.txt").bytes, "member");
+}
+
+TEST(ArchiveLookup, LaterHeaderWithTheSameKeyReplacesTheEarlier)
+{
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, ZipBuilder().add("Same", "first").add("same", "second").build());
+    EXPECT_EQ(archive.entries().size(), 1u);
+    EXPECT_EQ(member(archive, "/same"), "second");
+}
+
+TEST(LooseFiles, OnlyLowerCaseNamesMatchTheDirectoryMount)
+{
+    TempDir dir;
+    dir.write("data/readme.txt", "lower");
+    dir.write("Other/ReadMe.txt", "mixed");
+    FileSystem files;
+    files.remount(dir.path().string());
+    ASSERT_EQ(files.mountPoints().size(), 1u);
+    EXPECT_EQ(files.mountPoints()[0].files, (std::set<std::string> {"/Other/ReadMe.txt", "/data/readme.txt"}));
+    EXPECT_EQ(readPath(files, "Data\\README.txt").bytes, "lower");
+
+    // Other/ReadMe.txt is not matched by the mount (the test runs elsewhere,
+    // so the relative path is not found either); the plain-file fallback
+    // opens exactly what the caller wrote.
+    EXPECT_FALSE(readPath(files, "Other/ReadMe.txt").good);
+    EXPECT_FALSE(readPath(files, "other/readme.txt").good);
+    const std::string mixed = (dir.path() / "Other/ReadMe.txt").string();
+    EXPECT_EQ(readPath(files, mixed).bytes, "mixed");
+}
+
+TEST(LooseFiles, StreamIsBinaryAndComplete)
+{
+    TempDir dir;
+    const std::string bytes("a\r\nb\0\x1a\xff", 7);
+    dir.write("bin/blob.dat", bytes);
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(readPath(files, "BIN/blob.dat").bytes, bytes);
+}
+
+TEST(LooseFiles, ExtensionIsTheTextAfterTheLastDotCaseSensitive)
+{
+    TempDir dir;
+    dir.write("zip", "no extension");
+    dir.write("upper.ZIP", "upper case");
+    dir.write("x.tar.zip", ZipBuilder().add("inner", "I").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    ASSERT_EQ(files.mountPoints().size(), 2u);
+    EXPECT_EQ(readPath(files, "zip").bytes, "no extension");
+    EXPECT_EQ(readPath(files, "upper.zip").good, false);  // loose, but not lower case on disk
+    EXPECT_EQ(files.mountPoints()[1].files.count("/upper.ZIP"), 1u);
+    EXPECT_EQ(readPath(files, "inner").bytes, "I");
+}
+
+TEST(LooseFiles, LinkCyclesDoNotMakeTheScanEndless)
+{
+    TempDir dir;
+    dir.write("sub/file.txt", "f");
+    std::error_code error;
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() / "sub/loop", error);
+    if (error) GTEST_SKIP() << "no symbolic links here";
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(files.mountPoints().back().files, std::set<std::string> {"/sub/file.txt"});
+}
+
+TEST(OpenStream, EmptyPathLooksUpRootAndFails)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("a", "A").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_FALSE(readPath(files, "").good);
+}
+
+TEST(OpenStream, MissingPathGivesFailedStreamThatReadsNothing)
+{
+    FileSystem files;
+    auto stream = files.openStream("/definitely/not/here.fx");
+    EXPECT_TRUE(stream->fail());
+    EXPECT_EQ(stream->get(), std::char_traits<char>::eof());
+}
+
+TEST(OpenStream, MemberStreamSeeksAndReadsToTheEnd)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("m", "0123456789").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    auto stream = files.openStream("m");
+    stream->seekg(0, std::ios::end);
+    EXPECT_EQ(stream->tellg(), 10);
+    stream->seekg(4);
+    char buffer[3];
+    stream->read(buffer, 3);
+    EXPECT_EQ(std::string(buffer, 3), "456");
+    stream->seekg(-2, std::ios::cur);
+    EXPECT_EQ(stream->get(), '5');
+    stream->seekg(11);
+    EXPECT_TRUE(stream->fail());
+}
+
+TEST(OpenStream, ProcessWideFileSystemCanBeRemounted)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("global.txt", "G").build());
+    fileSystem().remount(dir.path().string());
+    auto stream = ORV::Demo::openStream("GLOBAL.TXT");
+    EXPECT_EQ(readAll(*stream), "G");
+}
+
+// ---------------------------------------------------------------- directory
+
+TEST(ArchiveDirectory, CommentsOfAnyLengthAreSkipped)
+{
+    for (std::size_t length : {std::size_t {0}, std::size_t {1}, std::size_t {21}, std::size_t {65535}}) {
+        TempDir dir;
+        ZipBuilder zip;
+        zip.add("a", "A");
+        zip.comment = std::string(length, 'c');
+        const ZipArchive archive = openArchive(dir, zip.build());
+        EXPECT_TRUE(archive.contains("/a")) << length;
+    }
+}
+
+TEST(ArchiveDirectory, EndRecordMustBeFoundInTheLast65557Bytes)
+{
+    // A comment longer than the format allows, as if bytes were appended.
+    TempDir dir;
+    ZipBuilder zip;
+    zip.add("a", "A");
+    zip.comment = std::string(65536, 'c');
+    zip.commentLength = 0xffff;
+    EXPECT_TRUE(openArchive(dir, zip.build()).entries().empty());
+}
+
+TEST(ArchiveDirectory, EndRecordAtFilePositionZeroMeansNoMembers)
+{
+    // An end record first in the file, followed by a directory it points to.
+    TempDir dir;
+    ZipBuilder shifted;
+    shifted.add("a", "A", 0);
+    // Room for the end record in front; the offsets count it.
+    shifted.prefix = std::string(22, '\0');
+    shifted.offsetsIncludePrefix = true;
+    const std::string shiftedBytes = shifted.build();
+    const std::string end = shiftedBytes.substr(shiftedBytes.size() - 22);
+    const std::string bytes = end + shiftedBytes.substr(22, shiftedBytes.size() - 44);
+    const ZipArchive archive = openArchive(dir, bytes);
+    EXPECT_TRUE(archive.entries().empty());
+}
+
+TEST(ArchiveDirectory, BytesInFrontAreSkippedThroughTheBaseOffset)
+{
+    TempDir dir;
+    ZipBuilder zip;
+    zip.add("a", "alpha").add("b", "beta", 0);
+    zip.prefix = std::string(1000, '\x7f') + "PK\x03\x04";
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.baseOffset(), 1004);
+    EXPECT_EQ(member(archive, "/a"), "alpha");
+    EXPECT_EQ(member(archive, "/b"), "beta");
+}
+
+TEST(ArchiveDirectory, OffsetsAlreadyCountingTheBytesInFrontNeedNoBase)
+{
+    TempDir dir;
+    ZipBuilder zip;
+    zip.add("a", "alpha");
+    zip.prefix = std::string(300, 'x');
+    zip.offsetsIncludePrefix = true;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.baseOffset(), 0);
+    EXPECT_EQ(member(archive, "/a"), "alpha");
+}
+
+TEST(ArchiveDirectory, LocalHeaderDisagreeingWithCentralEndsTheDirectory)
+{
+    for (int fault = 0; fault < 5; ++fault) {
+        ZipBuilder zip;
+        zip.add("first", "1").add("bad", "2").add("third", "3");
+        ZipMember& bad = zip.members[1];
+        switch (fault) {
+        case 0: bad.localCrc = 0x1234; break;
+        case 1: bad.localMethod = 0; break;
+        case 2: bad.localNameLength = 4; break;
+        case 3: bad.localSignature = 0x04034b51; break;
+        case 4: bad.localHeaderOffset = 0xfffffff0u; break;
+        }
+        TempDir dir;
+        const ZipArchive archive = openArchive(dir, zip.build());
+        EXPECT_TRUE(archive.contains("/first")) << fault;
+        EXPECT_FALSE(archive.contains("/bad")) << fault;
+        EXPECT_FALSE(archive.contains("/third")) << fault;
+        EXPECT_EQ(member(archive, "/first"), "1");
+    }
+}
+
+TEST(ArchiveDirectory, UnsupportedMethodHidesItselfAndEveryLaterMember)
+{
+    ZipBuilder zip;
+    zip.add("first", "1").add("imploded", "2", 6).add("third", "3");
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.entries().size(), 1u);
+    EXPECT_TRUE(archive.contains("/FIRST"));
+}
+
+TEST(ArchiveDirectory, DataDescriptorMembersAreAcceptedWithZeroLocalValues)
+{
+    ZipBuilder zip;
+    zip.add("streamed", std::string(5000, 's')).add("after", "after");
+    zip.members[0].dataDescriptor = true;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(member(archive, "/streamed"), std::string(5000, 's'));
+    EXPECT_EQ(member(archive, "/after"), "after");
+}
+
+TEST(ArchiveDirectory, Zip64SizeMarkersAndEndRecordsOfStreamedArchivesAreRead)
+{
+    for (bool withPrefix : {false, true}) {
+        ZipBuilder zip;
+        zip.add("streamed", std::string(3000, 'z')).add("next", "N", 0);
+        zip.members[0].localZip64Sizes = true;
+        zip.members[0].extra = std::string("\x01\x00\x10\x00", 4) + std::string(16, '\0');
+        zip.zip64EndRecords = true;
+        if (withPrefix) zip.prefix = "stub";
+        TempDir dir;
+        const ZipArchive archive = openArchive(dir, zip.build());
+        EXPECT_EQ(archive.baseOffset(), withPrefix ? 4 : 0);
+        EXPECT_EQ(member(archive, "/streamed"), std::string(3000, 'z'));
+        EXPECT_EQ(member(archive, "/next"), "N");
+    }
+}
+
+TEST(ArchiveDirectory, ExtraFieldsAndCommentsMoveTheOffsets)
+{
+    ZipBuilder zip;
+    zip.add("a", "A").add("b", "B");
+    zip.members[0].extra = std::string("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9);
+    zip.members[0].comment = "member comment";
+    zip.members[1].extra = std::string(40, '\0');
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(member(archive, "/a"), "A");
+    EXPECT_EQ(member(archive, "/b"), "B");
+}
+
+TEST(ArchiveDirectory, LongNamesAreKnownByTheirFirst256Bytes)
+{
+    const std::string name = std::string(256, 'n') + "TAIL";
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add(name, "long").add("next", "N").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    EXPECT_EQ(readPath(files, std::string(256, 'N')).bytes, "long");
+    EXPECT_FALSE(readPath(files, name).good);
+    EXPECT_EQ(readPath(files, "next").bytes, "N");
+    EXPECT_EQ(ZipArchive::keyForName(std::string("cut\0here", 8)), "/cut");
+}
+
+TEST(ArchiveDirectory, ZeroNameLengthEndsTheDirectory)
+{
+    ZipBuilder zip;
+    zip.add("a", "A").add("", "B").add("c", "C");
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.entries().size(), 1u);
+}
+
+TEST(ArchiveDirectory, MoreThan32767MembersAreAllRead)
+{
+    ZipBuilder zip;
+    for (int i = 0; i < 33000; ++i) zip.add(std::to_string(i), std::to_string(i * 7), 0);
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.entries().size(), 33000u);
+    EXPECT_EQ(member(archive, "/32999"), std::to_string(32999 * 7));
+}
+
+TEST(ArchiveDirectory, MultiVolumeEndRecordSetsNoBaseOffset)
+{
+    ZipBuilder zip;
+    zip.add("a", "A");
+    zip.prefix = "junk";
+    zip.thisDisk = 1;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.baseOffset(), 0);
+    EXPECT_TRUE(archive.entries().empty());
+}
+
+TEST(ArchiveDirectory, UnreadableArchiveStillTakesItsPlaceInTheSearchList)
+{
+    TempDir dir;
+    dir.write("a/empty.zip", "");
+    dir.write("b/notzip.zip", "just text, no end record");
+    dir.write("c/good.zip", ZipBuilder().add("a", "A").build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    files.mountArchive((dir.path() / "missing.zip").string());
+    ASSERT_EQ(files.mountPoints().size(), 5u);
+    EXPECT_TRUE(files.mountPoints()[0].archive.entries().empty());
+    EXPECT_TRUE(files.mountPoints()[1].archive.entries().empty());
+    EXPECT_TRUE(files.mountPoints()[4].isArchive);
+    EXPECT_EQ(readPath(files, "a").bytes, "A");
+}
+
+// ---------------------------------------------------------------- members
+
+TEST(ArchiveMember, ZeroLengthMembersGiveEmptyGoodStreams)
+{
+    TempDir dir;
+    dir.write("pack.zip", ZipBuilder().add("stored", "", 0).add("deflated", "", 8).build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    for (const char* path : {"stored", "deflated"}) {
+        auto stream = files.openStream(path);
+        EXPECT_FALSE(stream->fail()) << path;
+        EXPECT_EQ(stream->get(), std::char_traits<char>::eof());
+    }
+}
+
+TEST(ArchiveMember, UnknownKeyGivesNothing)
+{
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, ZipBuilder().add("a", "A").build());
+    EXPECT_FALSE(archive.readMember("/b").has_value());
+    EXPECT_EQ(archive.memberSize("/b"), 0u);
+    EXPECT_EQ(archive.memberSize("/A"), 1u);
+}
+
+TEST(ArchiveMember, LargeMembersCrossManyInputChunks)
+{
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < 300000) text += "word" + std::to_string(random() % 1000) + (random() % 9 ? " " : "\n");
+    std::string noise(70000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    TempDir dir;
+    const ZipArchive archive =
+        openArchive(dir, ZipBuilder().add("text", text).add("noise", noise).add("raw", noise, 0).build());
+    EXPECT_EQ(member(archive, "/text"), text);
+    EXPECT_EQ(member(archive, "/noise"), noise);
+    EXPECT_EQ(member(archive, "/raw"), noise);
+}
+
+TEST(ArchiveMember, DeflateStreamEndingEarlyIsPaddedWithZeros)
+{
+    ZipBuilder zip;
+    zip.add("short", std::string(40, 'q'));
+    zip.members[0].uncompressedSize = 100;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.memberSize("/short"), 100u);
+    EXPECT_EQ(member(archive, "/short"), std::string(40, 'q') + std::string(60, '\0'));
+}
+
+TEST(ArchiveMember, DeflateStreamEndingWithoutOutputFails)
+{
+    ZipBuilder zip;
+    zip.add("nothing", "");
+    zip.members[0].uncompressedSize = 10;
+    TempDir dir;
+    EXPECT_FALSE(openArchive(dir, zip.build()).readMember("/nothing").has_value());
+}
+
+TEST(ArchiveMember, TruncatedDeflateInputFails)
+{
+    std::string data;
+    for (int i = 0; i < 5000; ++i) data += std::to_string(i * i);
+    ZipBuilder zip;
+    zip.add("cut", data);
+    const std::string full = ORV::Test::deflateRaw(data);
+    zip.members[0].payload = full.substr(0, full.size() / 2);
+    TempDir dir;
+    EXPECT_FALSE(openArchive(dir, zip.build()).readMember("/cut").has_value());
+}
+
+TEST(ArchiveMember, CorruptDeflateStreamFails)
+{
+    ZipBuilder zip;
+    zip.add("corrupt", std::string(1000, 'x'));
+    zip.members[0].payload = std::string("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+    TempDir dir;
+    dir.write("pack.zip", zip.build());
+    FileSystem files;
+    files.remount(dir.path().string());
+    auto stream = files.openStream("corrupt");
+    EXPECT_TRUE(stream->fail());
+    EXPECT_EQ(readAll(*stream), "");
+}
+
+TEST(ArchiveMember, CrcMismatchFails)
+{
+    for (std::uint16_t method : {0, 8}) {
+        ZipBuilder zip;
+        zip.add("bad", "payload", method);
+        zip.members[0].crc = ORV::Test::crcOf("payload") ^ 1;
+        TempDir dir;
+        EXPECT_FALSE(openArchive(dir, zip.build()).readMember("/bad").has_value()) << method;
+    }
+}
+
+TEST(ArchiveMember, StoredMemberShorterThanItsSizeFails)
+{
+    ZipBuilder zip;
+    zip.add("short", "abc", 0);
+    zip.members[0].uncompressedSize = 4;
+    TempDir dir;
+    EXPECT_FALSE(openArchive(dir, zip.build()).readMember("/short").has_value());
+}
+
+// ---------------------------------------------------------------- hostile input
+
+TEST(HostileArchive, HugeDeclaredSizeOverSmallDataIsRefusedBeforeAllocating)
+{
+    ZipBuilder zip;
+    zip.add("bomb", "tiny");
+    zip.members[0].uncompressedSize = 0xffffffffu;
+    zip.add("stored", "tiny", 0);
+    zip.members[1].uncompressedSize = 0xffffffffu;
+    zip.members[1].compressedSize = 0xffffffffu;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.memberSize("/bomb"), 0xffffffffu);
+    EXPECT_FALSE(archive.readMember("/bomb").has_value());
+    EXPECT_FALSE(archive.readMember("/stored").has_value());
+}
+
+TEST(HostileArchive, EndRecordPointingOutsideTheFileGivesNoMembers)
+{
+    for (int fault = 0; fault < 3; ++fault) {
+        ZipBuilder zip;
+        zip.add("a", "A");
+        if (fault == 0) zip.directoryOffset = 0xfffffff0u;
+        if (fault == 1) {
+            // Too large a size hides the bytes in front, so the offsets land wrong.
+            zip.directorySize = 0xfffffff0u;
+            zip.prefix = "junk";
+        }
+        if (fault == 2) zip.recordsOnDisk = zip.recordsTotal = 0xffff;
+        TempDir dir;
+        const ZipArchive archive = openArchive(dir, zip.build());
+        if (fault == 2) {
+            EXPECT_TRUE(archive.contains("/a"));  // the members that are there stay usable
+        } else {
+            EXPECT_TRUE(archive.entries().empty()) << fault;
+        }
+    }
+}
+
+TEST(HostileArchive, NameLengthRunningPastTheEndOfTheFileEndsTheDirectory)
+{
+    ZipBuilder zip;
+    zip.add("a", "A").add("b", "B");
+    zip.members[1].centralNameLength = 0xffff;
+    zip.members[1].localNameLength = 0xffff;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_TRUE(archive.contains("/a"));
+    EXPECT_EQ(archive.entries().size(), 1u);
+}
+
+TEST(HostileArchive, DataRunningPastTheEndOfTheFileFails)
+{
+    ZipBuilder zip;
+    zip.add("a", std::string(100, 'a'), 0);
+    zip.members[0].compressedSize = 1u << 30;
+    TempDir dir;
+    EXPECT_FALSE(openArchive(dir, zip.build()).readMember("/a").has_value());
+}
+
+TEST(HostileArchive, ArchiveChangedOnDiskAfterMountingFailsCleanly)
+{
+    TempDir dir;
+    const auto file = dir.write("a.zip", ZipBuilder().add("a", std::string(5000, 'z')).build());
+    ZipArchive archive;
+    archive.open(file.string());
+    std::filesystem::resize_file(file, 40);
+    EXPECT_FALSE(archive.readMember("/a").has_value());
+    std::filesystem::remove(file);
+    EXPECT_FALSE(archive.readMember("/a").has_value());
+}
+
+// Every prefix of a good archive: mounting never fails hard, and any member
+// that is still listed reads either exactly or not at all.
+TEST(HostileArchive, EveryTruncationReadsExactlyOrNotAtAll)
+{
+    ZipBuilder zip;
+    zip.add("one", std::string(300, '1')).add("two", "second member", 0).add("three", std::string(2000, '3'));
+    zip.comment = "comment";
+    const std::string bytes = zip.build();
+    TempDir dir;
+    for (std::size_t length = 0; length <= bytes.size(); ++length) {
+        const ZipArchive archive = openArchive(dir, bytes.substr(0, length));
+        for (const ZipMember& m : zip.members) {
+            const auto read = archive.readMember("/" + m.name);
+            if (read) {
+                EXPECT_EQ(std::string(read->begin(), read->end()), m.data) << length;
+            }
+        }
+        if (length == bytes.size()) {
+            EXPECT_EQ(archive.entries().size(), 3u);
+        }
+    }
+}
+
+// Random archives read back exactly; the same archives with random bytes
+// changed never crash, and whatever they still give has the declared size.
+TEST(HostileArchive, RandomArchivesAndRandomDamage)
+{
+    std::mt19937 random(20261208);
+    TempDir dir;
+    for (int round = 0; round < 40; ++round) {
+        ZipBuilder zip;
+        const int count = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < count; ++i) {
+            std::string data(random() % 3000, '\0');
+            const unsigned alphabet = 1 + random() % 255;
+            for (char& c : data) c = static_cast<char>(random() % alphabet);
+            zip.add("m" + std::to_string(i), data, random() % 2 ? 8 : 0);
+            zip.members.back().dataDescriptor = random() % 4 == 0;
+        }
+        if (random() % 3 == 0) zip.prefix = std::string(random() % 200, 'p');
+        if (random() % 3 == 0) zip.comment = std::string(random() % 100, 'c');
+        const std::string bytes = zip.build();
+
+        const ZipArchive good = openArchive(dir, bytes);
+        ASSERT_EQ(good.entries().size(), static_cast<std::size_t>(count));
+        for (const ZipMember& m : zip.members) EXPECT_EQ(member(good, "/" + m.name), m.data);
+
+        for (int damage = 0; damage < 12; ++damage) {
+            std::string broken = bytes;
+            const int flips = 1 + static_cast<int>(random() % 4);
+            for (int f = 0; f < flips; ++f) broken[random() % broken.size()] = static_cast<char>(random());
+            const ZipArchive archive = openArchive(dir, broken);
+            for (const auto& [key, entry] : archive.entries()) {
+                const auto read = archive.readMember(key);
+                if (read) {
+                    EXPECT_EQ(read->size(), entry.uncompressedSize);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace ORV::Demo
