@@ -142,9 +142,11 @@ std::string checkDimensions(std::uint32_t width, std::uint32_t height, const Dec
 {
     if (width == 0 || height == 0)
         return "image has no texels (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-    if (width > options.maxDimension || height > options.maxDimension)
+    // Whatever the options say, row pitches must fit in 32 bits.
+    const std::uint32_t maxDimension = std::min(options.maxDimension, 65536u);
+    if (width > maxDimension || height > maxDimension)
         return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of " +
-               std::to_string(options.maxDimension) + " texels a side";
+               std::to_string(maxDimension) + " texels a side";
     if (std::uint64_t(width) * height > options.maxPixels)
         return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of " +
                std::to_string(options.maxPixels) + " texels";

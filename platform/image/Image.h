@@ -59,7 +59,7 @@ struct Image {
 // Limits that bound the work and memory a hostile file can cause.
 struct DecodeOptions {
     // Largest width or height accepted.
-    std::uint32_t maxDimension = 16384;
+    std::uint32_t maxDimension = 16384; // at most 65536 is used, whatever is set
     // Largest width x height of level 0 accepted (64 Mi texels: 256 MiB at
     // four bytes per texel before mipmaps).
     std::uint64_t maxPixels = std::uint64_t(1) << 26;

@@ -677,6 +677,17 @@ TEST(DdsBadInput, AbsurdDimensionsFailWithoutReadingData)
     EXPECT_TRUE(contains(failureOf(buildDds(hugeRgb, std::vector<std::uint8_t>(64))), "truncated"));
 }
 
+TEST(DdsBadInput, SideCeilingHoldsWhateverTheOptions)
+{
+    DecodeOptions open;
+    open.maxDimension = 0xFFFFFFFF;
+    open.maxPixels = ~std::uint64_t(0);
+    const auto file = buildDds(ddsMasks(70000, 1, kDdsLuminance, 8, 0xFF, 0, 0, 0), std::vector<std::uint8_t>(70000));
+    const DecodeResult result = decode(file, open);
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(contains(result.failure, "65536")) << result.failure;
+}
+
 TEST(DdsBadInput, MipCountBeyondTheFullChainFails)
 {
     const std::vector<std::uint8_t> plenty(4096, 0);
