@@ -177,6 +177,15 @@ TEST(JpegDecode, WithoutMipsOnlyLevelZero)
     EXPECT_EQ(result.image.levels.size(), 1u);
 }
 
+TEST(JpegDecode, BytesAfterTheEndMarkerAreIgnored)
+{
+    auto jpeg = encodeJpeg(quadrants(16, 16, kRed, kGreen, kBlue, kWhite), 16, 16);
+    jpeg.insert(jpeg.end(), 64, 0xAB);
+    const DecodeResult result = decode(jpeg);
+    ASSERT_TRUE(result.ok()) << result.failure;
+    expectColour(texel(result.image, 0, 2, 2), kRed, 8, "top-left");
+}
+
 TEST(JpegDecode, CmykIsRefused)
 {
     std::vector<std::uint8_t> cmyk(16 * 16 * 4, 100);
