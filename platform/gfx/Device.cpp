@@ -103,6 +103,21 @@ layout(location = 0) out vec4 fragmentColor;
 void main() { fragmentColor = vertexColor; }
 )";
 
+// The fixed-function stand-in for meshes drawn outside any effect pass. The
+// row-major matrix for row vectors, uploaded untransposed, reads in GLSL as its
+// transpose, so matrix * column vector gives p * M.
+const char* const kFixedFunctionVS = R"(#version 450 core
+layout(location = 0) in vec3 position;
+layout(location = 0) uniform mat4 worldViewProjection;
+layout(location = 1) uniform vec4 color;
+out vec4 vertexColor;
+void main()
+{
+    gl_Position = worldViewProjection * vec4(position, 1.0);
+    vertexColor = color;
+}
+)";
+
 uint32_t vertexCount(PrimitiveType type, uint32_t primitives)
 {
     switch (type) {
@@ -133,6 +148,7 @@ struct Device::GlObjects {
     GlObject streamBuffer;
     std::size_t streamBufferSize = 0;
     GlObject pretransformedProgram;
+    GlObject fixedFunctionProgram;
 };
 
 std::unique_ptr<Device> Device::create(int width, int height, PresentTarget* present)
@@ -172,6 +188,11 @@ bool Device::init(int width, int height, PresentTarget* present)
     std::string log;
     gl_->pretransformedProgram = detail::linkProgram(kPretransformedVS, kColorFS, &log);
     if (!gl_->pretransformedProgram) {
+        std::fprintf(stderr, "built-in program: %s\n", log.c_str());
+        return false;
+    }
+    gl_->fixedFunctionProgram = detail::linkProgram(kFixedFunctionVS, kColorFS, &log);
+    if (!gl_->fixedFunctionProgram) {
         std::fprintf(stderr, "built-in program: %s\n", log.c_str());
         return false;
     }
@@ -387,6 +408,66 @@ void Device::drawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const 
     GL_CHECK(glUseProgram(gl_->pretransformedProgram.get()));
     GL_CHECK(glUniform2f(0, float(colorTarget_->width()), float(colorTarget_->height())));
     GL_CHECK(glDrawArrays(glPrimitive(type), 0, GLsizei(count)));
+}
+
+std::unique_ptr<Mesh> Device::createMesh(const std::vector<VertexElement>& declaration, uint32_t stride,
+                                         const void* vertices, uint32_t vertexCount, const uint32_t* indices,
+                                         uint32_t indexCount)
+{
+    indexCount -= indexCount % 3;
+    if (!vertices || !indices || vertexCount == 0 || indexCount == 0 || stride == 0) return nullptr;
+    for (const VertexElement& e : declaration)
+        if (e.components < 1 || e.components > 4 || e.offset + 4u * e.components > stride) return nullptr;
+    for (uint32_t i = 0; i < indexCount; ++i)
+        if (indices[i] >= vertexCount) return nullptr;
+
+    std::unique_ptr<Mesh> mesh(new Mesh);
+    mesh->declaration_ = declaration;
+    mesh->stride_ = stride;
+    mesh->vertexCount_ = vertexCount;
+    mesh->indexCount_ = indexCount;
+    mesh->wideIndices_ = vertexCount > 65536;
+
+    GLuint names[2] = {0, 0};
+    GL_CHECK(glCreateBuffers(2, names));
+    mesh->vertexBuffer_ = names[0];
+    mesh->indexBuffer_ = names[1];
+    GLuint vao = 0;
+    GL_CHECK(glCreateVertexArrays(1, &vao));
+    mesh->vertexArray_ = vao;
+
+    GL_CHECK(glNamedBufferStorage(mesh->vertexBuffer_, GLsizeiptr(std::size_t(vertexCount) * stride), vertices, 0));
+    if (mesh->wideIndices_) {
+        GL_CHECK(glNamedBufferStorage(mesh->indexBuffer_, GLsizeiptr(std::size_t(indexCount) * 4), indices, 0));
+    } else {
+        std::vector<uint16_t> narrow(indices, indices + indexCount);
+        GL_CHECK(glNamedBufferStorage(mesh->indexBuffer_, GLsizeiptr(narrow.size() * 2), narrow.data(), 0));
+    }
+    GL_CHECK(glVertexArrayVertexBuffer(vao, 0, mesh->vertexBuffer_, 0, GLsizei(stride)));
+    GL_CHECK(glVertexArrayElementBuffer(vao, mesh->indexBuffer_));
+    for (const VertexElement& e : declaration) {
+        const int location = vertexAttributeLocation(e.usage, e.usageIndex);
+        if (location < 0) continue;
+        GL_CHECK(glEnableVertexArrayAttrib(vao, GLuint(location)));
+        GL_CHECK(glVertexArrayAttribFormat(vao, GLuint(location), e.components, GL_FLOAT, GL_FALSE, e.offset));
+        GL_CHECK(glVertexArrayAttribBinding(vao, GLuint(location), 0));
+    }
+    return mesh;
+}
+
+void Device::drawMesh(const Mesh& mesh)
+{
+    prepareDraw();
+    if (!effectPassActive_) {
+        const Core::Matrix worldViewProjection = transform(worldMatrix(0)) * view_ * projection_;
+        const float shade = renderState(RenderState::Lighting) ? 0.0f : 1.0f;
+        GL_CHECK(glUseProgram(gl_->fixedFunctionProgram.get()));
+        GL_CHECK(glUniformMatrix4fv(0, 1, GL_FALSE, &worldViewProjection.m[0][0]));
+        GL_CHECK(glUniform4f(1, shade, shade, shade, 1.0f));
+    }
+    GL_CHECK(glBindVertexArray(mesh.glVertexArray()));
+    GL_CHECK(glDrawElements(GL_TRIANGLES, GLsizei(mesh.indexCount()),
+                            mesh.wideIndices() ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr));
 }
 
 std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels, uint32_t usage, Format format)

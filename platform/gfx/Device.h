@@ -16,6 +16,7 @@
 
 #include "core/Math.h"
 #include "platform/gfx/Format.h"
+#include "platform/gfx/Mesh.h"
 #include "platform/gfx/RenderStates.h"
 #include "platform/gfx/Texture.h"
 
@@ -83,6 +84,26 @@ public:
     void setFVF(uint32_t fvf) { fvf_ = fvf; }
     void drawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices, uint32_t stride);
 
+    // A mesh from client memory: vertexCount vertices of `stride` bytes laid
+    // out as `declaration` says, and indexCount indices (whole triangles; a
+    // trailing partial triangle is dropped). Indices are stored in 16 bits
+    // when every vertex can be reached so, else in 32. Null when the input is
+    // inconsistent (an index past the last vertex, an element outside the
+    // stride, no triangle).
+    std::unique_ptr<Mesh> createMesh(const std::vector<VertexElement>& declaration, uint32_t stride,
+                                     const void* vertices, uint32_t vertexCount, const uint32_t* indices,
+                                     uint32_t indexCount);
+    // Draws the whole mesh with the effect pass in progress; outside any pass,
+    // with the fixed-function stand-in: positions through world(0) * view *
+    // projection, black while Lighting is on (no lights exist), else white.
+    void drawMesh(const Mesh& mesh);
+
+    // Effects tell the device when one of their passes is in progress, so that
+    // meshes draw with its program instead of the stand-in. The program stays
+    // bound by the effect.
+    void setEffectPassActive(bool active) { effectPassActive_ = active; }
+    bool effectPassActive() const { return effectPassActive_; }
+
     // Null when the size or format is not supported.
     std::unique_ptr<Texture> createTexture(int width, int height, int levels, uint32_t usage, Format format);
     std::unique_ptr<Surface> createDepthStencilSurface(int width, int height, Format format);
@@ -109,6 +130,7 @@ private:
     Surface* depthTarget_ = nullptr;
     bool framebufferDirty_ = true;
     bool inScene_ = false;
+    bool effectPassActive_ = false;
     uint64_t presentCount_ = 0;
     uint32_t fvf_ = 0;
 

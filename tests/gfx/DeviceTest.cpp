@@ -195,3 +195,78 @@ TEST(Device, TransformsKeepWorldIndicesApart)
     device.setTransform(TransformView, m);
     EXPECT_EQ(device.transform(TransformView), m);
 }
+
+namespace {
+
+// A quad in clip space covering the left half of the target, as a mesh of
+// position-only vertices.
+std::unique_ptr<Mesh> leftHalfQuad(Device& device)
+{
+    const float vertices[] = {-1, -1, 0, -1, 1, 0, 0, 1, 0, 0, -1, 0};
+    const uint32_t indices[] = {0, 1, 2, 0, 2, 3};
+    return device.createMesh({{0, 3, VertexUsage::Position, 0}}, 12, vertices, 4, indices, 6);
+}
+
+} // namespace
+
+TEST(DeviceMesh, FixedFunctionStandInDrawsBlackWhileLightingIsOn)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    auto quad = leftHalfQuad(device);
+    ASSERT_TRUE(quad);
+    EXPECT_FALSE(quad->wideIndices());
+    EXPECT_EQ(quad->faceCount(), 2u);
+
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF808080, 1.0f, 0);
+    device.setRenderState(RenderState::Lighting, 1);
+    device.drawMesh(*quad);
+    auto pixels = gpu.backBufferPixels();
+    EXPECT_EQ(pixels[8 * 16 + 2], 0xFF000000u);  // left half
+    EXPECT_EQ(pixels[8 * 16 + 13], 0xFF808080u); // right half untouched
+
+    device.setRenderState(RenderState::Lighting, 0);
+    Core::Matrix shiftRight; // world: move the quad onto the right half
+    shiftRight.m[3][0] = 1.0f;
+    device.setTransform(worldMatrix(0), shiftRight);
+    device.drawMesh(*quad);
+    pixels = gpu.backBufferPixels();
+    EXPECT_EQ(pixels[8 * 16 + 13], 0xFFFFFFFFu);
+    EXPECT_EQ(pixels[8 * 16 + 2], 0xFF000000u);
+}
+
+TEST(DeviceMesh, LargeMeshesKeepThirtyTwoBitIndicesAndDraw)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    // 70000 vertices; the triangle that covers the target uses the last ones.
+    const uint32_t count = 70000;
+    std::vector<float> vertices(size_t(count) * 3, 0.0f);
+    const float big[] = {-1, -1, 0, -1, 3, 0, 3, -1, 0};
+    std::copy(big, big + 9, vertices.end() - 9);
+    const uint32_t indices[] = {count - 3, count - 2, count - 1};
+    auto mesh = device.createMesh({{0, 3, VertexUsage::Position, 0}}, 12, vertices.data(), count, indices, 3);
+    ASSERT_TRUE(mesh);
+    EXPECT_TRUE(mesh->wideIndices());
+    device.setRenderState(RenderState::Lighting, 0);
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    device.drawMesh(*mesh);
+    EXPECT_EQ(gpu.backBufferPixels()[5 * 16 + 5], 0xFFFFFFFFu);
+}
+
+TEST(DeviceMesh, InconsistentInputMakesNoMesh)
+{
+    OffscreenDevice gpu(8, 8);
+    Device& device = gpu.device();
+    const float vertices[9] = {};
+    const uint32_t pastTheEnd[] = {0, 1, 3};
+    const uint32_t whole[] = {0, 1, 2, 0, 1}; // a trailing partial triangle is dropped
+    const std::vector<VertexElement> position{{0, 3, VertexUsage::Position, 0}};
+    EXPECT_EQ(device.createMesh(position, 12, vertices, 3, pastTheEnd, 3), nullptr);
+    EXPECT_EQ(device.createMesh(position, 8, vertices, 3, whole, 3), nullptr); // element outside the stride
+    EXPECT_EQ(device.createMesh(position, 12, vertices, 3, whole, 2), nullptr); // no whole triangle
+    auto mesh = device.createMesh(position, 12, vertices, 3, whole, 5);
+    ASSERT_TRUE(mesh);
+    EXPECT_EQ(mesh->indexCount(), 3u);
+}
