@@ -23,7 +23,7 @@ constexpr float sampleStep = 0.1f;
 
 // Lists and strings grow by at most this many bytes ahead of the data that has
 // actually arrived, so a count in a damaged file cannot size an allocation.
-constexpr std::size_t readChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t readChunkBytes = std::size_t{64} << 10;
 
 std::uint32_t fromLittleEndian(std::uint32_t v)
 {

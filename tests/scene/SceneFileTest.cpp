@@ -518,7 +518,7 @@ TEST(SceneFileDamage, HostileCountsAllocateNoMoreThanTheDataThatArrives)
         const Read r = readBytes(bytes);
         trackAllocations = false;
         EXPECT_EQ(r.result.status, SceneReadStatus::Truncated) << what;
-        EXPECT_LE(largestAllocation.load(), std::size_t{2} << 20) << what;
+        EXPECT_LE(largestAllocation.load(), std::size_t{256} << 10) << what;
         EXPECT_EQ(r.result.bytesRead, bytes.size()) << what;
     }
 }
