@@ -26,11 +26,11 @@ void Texture::loadFromStream(std::istream& in)
     texture_ = std::move(texture);
 }
 
-Resource* loadTexture(std::string path, std::string /*name*/)
+std::unique_ptr<Resource> loadTexture(std::string path, std::string /*name*/)
 {
     auto texture = std::make_unique<Texture>();
     if (auto stream = openStream(path)) texture->loadFromStream(*stream);
-    return texture.release();
+    return texture;
 }
 
 bool RenderTarget::createTargets(int width, int height, Gfx::Format colorFormat, Gfx::Format depthFormat)

@@ -29,7 +29,7 @@ protected:
 
 // The loader for ".jpg" and ".dds" assets: always returns a Texture, empty
 // when the file is missing or broken.
-Resource* loadTexture(std::string path, std::string name);
+std::unique_ptr<Resource> loadTexture(std::string path, std::string name);
 
 class RenderTarget : public Texture {
 public:

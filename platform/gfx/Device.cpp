@@ -520,15 +520,22 @@ std::unique_ptr<Surface> Device::createDepthStencilSurface(int width, int height
 
 std::vector<uint32_t> Device::readPixels(const Surface& surface)
 {
-    if (isDepthFormat(surface.format()) || isCompressed(surface.format())) return {};
+    if (isDepthFormat(surface.format())) return {};
+    std::vector<uint32_t> pixels(size_t(surface.width()) * size_t(surface.height()));
+    GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 4));
+    // BGRA bytes in a little-endian word read as 0xAARRGGBB. Row 0 is the top
+    // row: targets are drawn under the upper-left origin and images are
+    // uploaded top row first.
+    if (isCompressed(surface.format())) {
+        // GL decompresses block formats when a level is read as plain texels.
+        GL_CHECK(glGetTextureImage(surface.glTexture(), surface.level(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                                   GLsizei(pixels.size() * 4), pixels.data()));
+        return pixels;
+    }
     const GLuint fbo = gl_->readFramebuffer.get();
     GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, surface.glTexture(), surface.level()));
     GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
     GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
-    GL_CHECK(glPixelStorei(GL_PACK_ALIGNMENT, 4));
-    std::vector<uint32_t> pixels(size_t(surface.width()) * size_t(surface.height()));
-    // BGRA bytes in a little-endian word read as 0xAARRGGBB. Row 0 is the top
-    // row under the upper-left origin.
     GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                           pixels.data()));
     GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));

@@ -108,7 +108,8 @@ public:
     std::unique_ptr<Texture> createTexture(int width, int height, int levels, uint32_t usage, Format format);
     std::unique_ptr<Surface> createDepthStencilSurface(int width, int height, Format format);
 
-    // Reads a colour surface back as ARGB words, top row first.
+    // Reads a colour surface back as ARGB words, top row first; block formats
+    // decompressed. Empty for depth surfaces.
     std::vector<uint32_t> readPixels(const Surface& surface);
 
     // Prepares the GL framebuffer for drawing into the bound surfaces. Called

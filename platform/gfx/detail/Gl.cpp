@@ -51,6 +51,7 @@ void GlObject::reset()
     case GlKind::VertexArray: glDeleteVertexArrays(1, &name); break;
     case GlKind::Program: glDeleteProgram(name); break;
     case GlKind::Shader: glDeleteShader(name); break;
+    case GlKind::Sampler: glDeleteSamplers(1, &name); break;
     }
     name_ = 0;
 }
@@ -66,6 +67,7 @@ GlObject createGlObject(GlKind kind)
     case GlKind::VertexArray: glCreateVertexArrays(1, &name); break;
     case GlKind::Program: name = glCreateProgram(); break;
     case GlKind::Shader: break; // shaders need a stage: glCreateShader by the caller
+    case GlKind::Sampler: glCreateSamplers(1, &name); break;
     }
     return GlObject(kind, name);
 }

@@ -9,7 +9,7 @@
 
 namespace ORV::Gfx::detail {
 
-enum class GlKind : uint8_t { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Program, Shader };
+enum class GlKind : uint8_t { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Program, Shader, Sampler };
 
 class GlObject {
 public:
