@@ -1,0 +1,208 @@
+#include "platform/gfx/effect/EffectCompiler.h"
+
+#include "platform/gfx/effect/detail/EffectLexer.h"
+#include "platform/gfx/effect/detail/EffectParser.h"
+#include "platform/gfx/effect/detail/ShaderTranslator.h"
+
+#include <chrono>
+#include <map>
+
+namespace ORV::Gfx {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool sameLayout(const UniformBlockLayout& a, const UniformBlockLayout& b)
+{
+    if (a.size != b.size || a.members.size() != b.members.size())
+        return false;
+    for (size_t i = 0; i < a.members.size(); ++i) {
+        const UniformMember& x = a.members[i];
+        const UniformMember& y = b.members[i];
+        if (x.parameter != y.parameter || x.offset != y.offset || x.size != y.size || x.arrayStride != y.arrayStride
+            || x.matrixStride != y.matrixStride || x.spirvRowMajor != y.spirvRowMajor || x.scalar != y.scalar)
+            return false;
+    }
+    return true;
+}
+
+// Compiles the shaders of all passes. A shader used by several passes is
+// compiled once: glslang results by stage and entry point, GLSL by entry point
+// (and, for pixel shaders, by the varyings of the vertex shader it is paired
+// with, which fix its input locations).
+class PassCompiler {
+public:
+    PassCompiler(const Detail::ParsedEffect& parsed, EffectCompileResult& result) : parsed_(parsed), result_(result)
+    {
+        int samplers = 0;
+        for (const EffectParameter& p : parsed.parameters)
+            if (p.type >= ParameterType::Sampler && p.type <= ParameterType::SamplerCube)
+                samplerBindings_[p.name] = samplers++;
+        context_.parameters = &parsed.parameters;
+        context_.findParameter = [this](const std::string& name) { return findParameter(name); };
+        context_.samplerBinding = [this](const std::string& name) {
+            auto found = samplerBindings_.find(name);
+            return found == samplerBindings_.end() ? -1 : found->second;
+        };
+    }
+
+    bool compilePass(const Detail::ParsedTechnique& technique, const Detail::ParsedPass& parsedPass, EffectPass& pass)
+    {
+        pass.name = parsedPass.name;
+        pass.annotations = parsedPass.annotations;
+        pass.states = parsedPass.states;
+        pass.location = parsedPass.location;
+        std::string where = " (technique '" + technique.name + "', pass '" + parsedPass.name + "')";
+        const Detail::CrossCompiled* vertex = stage(ShaderStage::Vertex, parsedPass.vertexShader, nullptr, where);
+        if (!vertex)
+            return false;
+        const Detail::CrossCompiled* pixel =
+            stage(ShaderStage::Pixel, parsedPass.pixelShader, &vertex->outputSemantics, where);
+        if (!pixel)
+            return false;
+        pass.vertexShader = {parsedPass.vertexShader.entryPoint, parsedPass.vertexShader.profile, vertex->glsl,
+                             parsedPass.vertexShader.location};
+        pass.pixelShader = {parsedPass.pixelShader.entryPoint, parsedPass.pixelShader.profile, pixel->glsl,
+                            parsedPass.pixelShader.location};
+        pass.vertexInputs = vertex->vertexInputs;
+        if (vertex->hasUniforms && pixel->hasUniforms && !sameLayout(vertex->uniforms, pixel->uniforms)) {
+            result_.messages += Detail::formatMessage(parsedPass.location,
+                                                      "the vertex and pixel shaders lay out the parameters "
+                                                      "differently"
+                                                          + where);
+            return false;
+        }
+        if (vertex->hasUniforms)
+            pass.uniforms = vertex->uniforms;
+        else if (pixel->hasUniforms)
+            pass.uniforms = pixel->uniforms;
+        for (const Detail::CrossCompiled* stage : {vertex, pixel})
+            for (const std::string& sampler : stage->samplers) {
+                int parameter = findParameter(sampler);
+                bool known = false;
+                for (const SamplerBinding& b : pass.samplers)
+                    known = known || b.samplerParameter == parameter;
+                if (!known)
+                    pass.samplers.push_back({parameter, parsed_.parameters[size_t(parameter)].textureParameter,
+                                             uint32_t(samplerBindings_.at(sampler))});
+            }
+        return true;
+    }
+
+    double frontEndMilliseconds = 0.0;
+    double crossMilliseconds = 0.0;
+
+private:
+    const Detail::ParsedEffect& parsed_;
+    EffectCompileResult& result_;
+    std::map<std::string, int> samplerBindings_;
+    Detail::CrossContext context_;
+    std::map<std::string, std::vector<uint32_t>> spirv_;
+    std::map<std::string, Detail::CrossCompiled> glsl_;
+
+    int findParameter(const std::string& name) const
+    {
+        for (size_t i = 0; i < parsed_.parameters.size(); ++i)
+            if (parsed_.parameters[i].name == name)
+                return int(i);
+        return -1;
+    }
+
+    const Detail::CrossCompiled* stage(ShaderStage kind, const Detail::ParsedShader& shader,
+                                       const std::vector<std::string>* vertexOutputs, const std::string& where)
+    {
+        std::string key = (kind == ShaderStage::Vertex ? "vs:" : "ps:") + shader.entryPoint;
+        std::string glslKey = key;
+        if (vertexOutputs)
+            for (const std::string& semantic : *vertexOutputs)
+                glslKey += "," + semantic;
+        if (auto found = glsl_.find(glslKey); found != glsl_.end())
+            return &found->second;
+        auto compiled = spirv_.find(key);
+        if (compiled == spirv_.end()) {
+            auto start = Clock::now();
+            std::string hlsl = Detail::writeHlsl(parsed_, shader.entryPoint);
+            std::vector<uint32_t> spirv;
+            bool ok = Detail::compileHlsl(hlsl, kind, shader.entryPoint, shader.location, spirv, result_.messages);
+            frontEndMilliseconds += millisecondsSince(start);
+            if (!ok)
+                return nullptr;
+            compiled = spirv_.emplace(key, std::move(spirv)).first;
+        }
+        auto start = Clock::now();
+        Detail::CrossContext context = context_;
+        context.vertexOutputs = vertexOutputs;
+        Detail::CrossCompiled out;
+        std::string error;
+        bool ok = Detail::crossCompile(compiled->second, kind, context, out, error);
+        crossMilliseconds += millisecondsSince(start);
+        if (!ok) {
+            result_.messages += Detail::formatMessage(
+                shader.location,
+                std::string(kind == ShaderStage::Vertex ? "vertex" : "pixel") + " shader '" + shader.entryPoint
+                    + "': " + error + where);
+            return nullptr;
+        }
+        return &glsl_.emplace(glslKey, std::move(out)).first->second;
+    }
+};
+
+} // namespace
+
+EffectCompileResult compileEffect(std::string_view source, std::string_view sourceName,
+                                  std::span<const EffectDefine> defines, EffectIncludeHandler& includes)
+{
+    EffectCompileResult result;
+    std::string name = sourceName.empty() ? std::string("effect") : std::string(sourceName);
+
+    auto start = Clock::now();
+    std::string preprocessed;
+    bool ok = Detail::preprocessEffect(source, name, defines, includes, preprocessed, result.messages);
+    result.timings.preprocess = millisecondsSince(start);
+    if (!ok)
+        return result;
+
+    start = Clock::now();
+    Detail::LexedEffect lexed = Detail::lexEffect(preprocessed, name);
+    Detail::ParsedEffect parsed;
+    ok = Detail::parseEffect(lexed, parsed, result.messages);
+    result.timings.frontEnd = millisecondsSince(start);
+    if (!ok)
+        return result;
+
+    EffectDescription effect;
+    effect.parameters = parsed.parameters;
+    PassCompiler passes(parsed, result);
+    for (const Detail::ParsedTechnique& parsedTechnique : parsed.techniques) {
+        EffectTechnique technique;
+        technique.name = parsedTechnique.name;
+        technique.annotations = parsedTechnique.annotations;
+        technique.location = parsedTechnique.location;
+        for (const Detail::ParsedPass& parsedPass : parsedTechnique.passes) {
+            EffectPass pass;
+            ok = passes.compilePass(parsedTechnique, parsedPass, pass);
+            if (!ok)
+                break;
+            technique.passes.push_back(std::move(pass));
+        }
+        if (!ok)
+            break;
+        effect.techniques.push_back(std::move(technique));
+    }
+    result.timings.frontEnd += passes.frontEndMilliseconds;
+    result.timings.crossCompile = passes.crossMilliseconds;
+    if (!ok) {
+        if (result.messages.empty())
+            result.messages = Detail::formatMessage({name, 1}, "the effect failed to compile");
+        return result;
+    }
+    result.effect = std::move(effect);
+    return result;
+}
+
+} // namespace ORV::Gfx

@@ -1,0 +1,1086 @@
+#include "platform/gfx/effect/detail/EffectParser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace ORV::Gfx::Detail {
+namespace {
+
+bool isPunct(const Token& t, char c)
+{
+    return t.kind == TokenKind::Punct && t.text.size() == 1 && t.text[0] == c;
+}
+
+bool isWord(const Token& t, std::string_view word)
+{
+    return t.kind == TokenKind::Identifier && t.text == word;
+}
+
+bool isWordNoCase(const Token& t, std::string_view word)
+{
+    return t.kind == TokenKind::Identifier && equalNoCase(t.text, word);
+}
+
+// The value of a constant expression: scalars and vectors alike as a flat list
+// of components.
+using Value = std::vector<float>;
+
+struct TypeInfo {
+    ParameterType type = ParameterType::Void;
+    uint32_t rows = 0;
+    uint32_t columns = 0;
+    bool isMatrix = false;
+};
+
+// Numeric HLSL type names: float, float3, float4x4, half2, int, bool4, uint,
+// dword, double; and vector<float, N> / matrix<float, R, C> / vector / matrix.
+bool scalarBase(std::string_view name, ParameterType& type)
+{
+    static const std::pair<const char*, ParameterType> bases[] = {
+        {"float", ParameterType::Float}, {"half", ParameterType::Float}, {"double", ParameterType::Float},
+        {"min16float", ParameterType::Float}, {"int", ParameterType::Int}, {"uint", ParameterType::Int},
+        {"dword", ParameterType::Int}, {"bool", ParameterType::Bool}};
+    for (const auto& [base, t] : bases)
+        if (name == base) {
+            type = t;
+            return true;
+        }
+    return false;
+}
+
+std::optional<TypeInfo> numericType(const std::vector<Token>& typeTokens)
+{
+    if (typeTokens.empty())
+        return std::nullopt;
+    const std::string& name = typeTokens[0].text;
+    TypeInfo info;
+    if (typeTokens.size() == 1) {
+        if (name == "vector") {
+            info = {ParameterType::Float, 1, 4, false};
+            return info;
+        }
+        if (name == "matrix") {
+            info = {ParameterType::Float, 4, 4, true};
+            return info;
+        }
+        // Split "float4x3" into base and dimensions.
+        size_t digits = name.find_first_of("0123456789");
+        std::string_view base = std::string_view(name).substr(0, digits);
+        if (!scalarBase(base, info.type))
+            return std::nullopt;
+        if (digits == std::string::npos) {
+            info.rows = info.columns = 1;
+            return info;
+        }
+        std::string_view dims = std::string_view(name).substr(digits);
+        if (dims.size() == 1 && dims[0] >= '1' && dims[0] <= '4') {
+            info.rows = 1;
+            info.columns = uint32_t(dims[0] - '0');
+            return info;
+        }
+        if (dims.size() == 3 && dims[1] == 'x' && dims[0] >= '1' && dims[0] <= '4' && dims[2] >= '1'
+            && dims[2] <= '4') {
+            info.rows = uint32_t(dims[0] - '0');
+            info.columns = uint32_t(dims[2] - '0');
+            info.isMatrix = true;
+            return info;
+        }
+        return std::nullopt;
+    }
+    // vector < base , N >  or  matrix < base , R , C >
+    std::vector<std::string> args;
+    for (size_t i = 2; i + 1 < typeTokens.size(); ++i)
+        if (!isPunct(typeTokens[i], ','))
+            args.push_back(typeTokens[i].text);
+    auto dim = [](const std::string& s) -> uint32_t {
+        return s.size() == 1 && s[0] >= '1' && s[0] <= '4' ? uint32_t(s[0] - '0') : 0;
+    };
+    if (name == "vector" && args.size() == 2 && scalarBase(args[0], info.type) && dim(args[1])) {
+        info.rows = 1;
+        info.columns = dim(args[1]);
+        return info;
+    }
+    if (name == "matrix" && args.size() == 3 && scalarBase(args[0], info.type) && dim(args[1]) && dim(args[2])) {
+        info.rows = dim(args[1]);
+        info.columns = dim(args[2]);
+        info.isMatrix = true;
+        return info;
+    }
+    return std::nullopt;
+}
+
+std::optional<ParameterType> objectType(std::string_view name)
+{
+    static const std::pair<const char*, ParameterType> objects[] = {
+        {"texture", ParameterType::Texture}, {"texture1D", ParameterType::Texture1D},
+        {"texture2D", ParameterType::Texture2D}, {"texture3D", ParameterType::Texture3D},
+        {"textureCUBE", ParameterType::TextureCube}, {"sampler", ParameterType::Sampler},
+        {"sampler1D", ParameterType::Sampler1D}, {"sampler2D", ParameterType::Sampler2D},
+        {"sampler3D", ParameterType::Sampler3D}, {"samplerCUBE", ParameterType::SamplerCube},
+        {"string", ParameterType::String}};
+    for (const auto& [objectName, type] : objects)
+        if (equalNoCase(name, objectName))
+            return type;
+    return std::nullopt;
+}
+
+bool isTexture(ParameterType t)
+{
+    return t >= ParameterType::Texture && t <= ParameterType::TextureCube;
+}
+
+bool isSampler(ParameterType t)
+{
+    return t >= ParameterType::Sampler && t <= ParameterType::SamplerCube;
+}
+
+bool isModifier(const Token& t)
+{
+    static const char* modifiers[] = {"static", "uniform", "extern", "shared", "const", "volatile",
+                                      "row_major", "column_major", "inline", "precise"};
+    if (t.kind != TokenKind::Identifier)
+        return false;
+    for (const char* m : modifiers)
+        if (t.text == m)
+            return true;
+    return false;
+}
+
+Token synthesized(const Token& at, std::string text, TokenKind kind = TokenKind::Identifier)
+{
+    Token t = at;
+    t.kind = kind;
+    t.text = std::move(text);
+    t.spaceBefore = true;
+    return t;
+}
+
+class Parser {
+public:
+    Parser(const LexedEffect& lexed, ParsedEffect& effect, std::string& messages)
+        : tokens_(lexed.tokens), files_(lexed.files), effect_(effect), messages_(messages)
+    {
+    }
+
+    bool run()
+    {
+        effect_.files = files_;
+        while (peek().kind != TokenKind::End) {
+            if (!topLevel())
+                return false;
+        }
+        return checkTechniques();
+    }
+
+private:
+    const std::vector<Token>& tokens_;
+    const std::vector<std::string>& files_;
+    ParsedEffect& effect_;
+    std::string& messages_;
+    size_t pos_ = 0;
+    bool rowMajorDefault_ = false;
+    std::set<std::string> structNames_;
+    std::set<std::string> functionNames_;
+
+    const Token& peek(size_t ahead = 0) const
+    {
+        size_t i = std::min(pos_ + ahead, tokens_.size() - 1);
+        return tokens_[i];
+    }
+    const Token& next()
+    {
+        const Token& t = tokens_[pos_];
+        if (pos_ + 1 < tokens_.size())
+            ++pos_;
+        return t;
+    }
+    SourceLocation where(const Token& t) const { return {files_[size_t(t.file)], t.line}; }
+
+    bool fail(const Token& at, const std::string& text)
+    {
+        messages_ += formatMessage(where(at), text);
+        return false;
+    }
+
+    bool expectPunct(char c, const char* context)
+    {
+        if (!isPunct(peek(), c)) {
+            const Token& t = peek();
+            std::string found = t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
+            return fail(t, std::string("expected '") + c + "' " + context + ", found " + found);
+        }
+        next();
+        return true;
+    }
+
+    bool expectIdentifier(std::string& name, const char* context)
+    {
+        if (peek().kind != TokenKind::Identifier) {
+            const Token& t = peek();
+            std::string found = t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
+            return fail(t, std::string("expected a name ") + context + ", found " + found);
+        }
+        name = next().text;
+        return true;
+    }
+
+    // Copies tokens from the current one through the matching close bracket.
+    bool takeBalanced(char open, char close, std::vector<Token>* out)
+    {
+        const Token& start = peek();
+        int depth = 0;
+        while (true) {
+            const Token& t = peek();
+            if (t.kind == TokenKind::End)
+                return fail(start, std::string("'") + open + "' is never closed");
+            if (out)
+                out->push_back(t);
+            next();
+            if (isPunct(t, open))
+                ++depth;
+            else if (isPunct(t, close) && --depth == 0)
+                return true;
+        }
+    }
+
+    bool topLevel()
+    {
+        const Token& t = peek();
+        if (t.kind == TokenKind::Directive) {
+            noteDirective(t.text);
+            effect_.chunks.push_back({{t}, {}, {}});
+            next();
+            return true;
+        }
+        if (isPunct(t, ';')) {
+            next();
+            return true;
+        }
+        if (isWordNoCase(t, "technique"))
+            return technique();
+        if (isWordNoCase(t, "technique10") || isWordNoCase(t, "technique11") || isWord(t, "cbuffer")
+            || isWord(t, "tbuffer") || isWord(t, "namespace") || isWord(t, "interface") || isWord(t, "class"))
+            return fail(t, "'" + t.text + "' is not supported in a Direct3D 9 effect");
+        if (isWord(t, "struct"))
+            return structDeclaration();
+        if (isWord(t, "typedef")) {
+            HlslChunk chunk;
+            while (!isPunct(peek(), ';')) {
+                if (peek().kind == TokenKind::End)
+                    return fail(t, "typedef without ';'");
+                chunk.tokens.push_back(next());
+            }
+            chunk.tokens.push_back(next());
+            effect_.chunks.push_back(std::move(chunk));
+            return true;
+        }
+        if (t.kind != TokenKind::Identifier)
+            return fail(t, "unexpected '" + t.text + "' at file scope");
+        return declaration();
+    }
+
+    void noteDirective(const std::string& text)
+    {
+        // #pragma pack_matrix(row_major) changes how later matrices are stored
+        // and so how D3DX describes them (MatrixRows rather than MatrixColumns).
+        if (text.find("pack_matrix") == std::string::npos)
+            return;
+        if (text.find("row_major") != std::string::npos)
+            rowMajorDefault_ = true;
+        else if (text.find("column_major") != std::string::npos)
+            rowMajorDefault_ = false;
+    }
+
+    // Rewrites the DX9 semantic POSITION to SV_POSITION in struct members and
+    // function signatures: glslang makes SV_POSITION the clip position of a
+    // vertex output and keeps it an ordinary attribute on a vertex input, which
+    // is what POSITION means in DX9. Reflection maps it back to POSITION.
+    static void rewriteSemantics(std::vector<Token>& tokens, size_t begin, size_t end)
+    {
+        for (size_t i = begin + 1; i < end; ++i)
+            if (isPunct(tokens[i - 1], ':') && tokens[i].kind == TokenKind::Identifier
+                && (equalNoCase(tokens[i].text, "POSITION") || equalNoCase(tokens[i].text, "POSITION0")))
+                tokens[i].text = "SV_POSITION";
+    }
+
+    bool structDeclaration()
+    {
+        HlslChunk chunk;
+        chunk.tokens.push_back(next()); // struct
+        std::string name;
+        if (peek().kind == TokenKind::Identifier) {
+            name = peek().text;
+            chunk.tokens.push_back(next());
+        }
+        if (!isPunct(peek(), '{'))
+            return fail(peek(), "expected '{' after struct " + name);
+        if (!takeBalanced('{', '}', &chunk.tokens))
+            return false;
+        if (!isPunct(peek(), ';'))
+            return fail(peek(), "a struct declaration must end with ';' (declaring variables with it is not "
+                                "supported)");
+        chunk.tokens.push_back(next());
+        rewriteSemantics(chunk.tokens, 0, chunk.tokens.size());
+        structNames_.insert(name);
+        effect_.chunks.push_back(std::move(chunk));
+        return true;
+    }
+
+    bool declaration()
+    {
+        size_t start = pos_;
+        std::vector<Token> modifiers;
+        bool isStatic = false;
+        bool rowMajor = rowMajorDefault_;
+        while (isModifier(peek())) {
+            if (peek().text == "static")
+                isStatic = true;
+            if (peek().text == "row_major")
+                rowMajor = true;
+            if (peek().text == "column_major")
+                rowMajor = false;
+            modifiers.push_back(next());
+        }
+        if (isWord(peek(), "unsigned"))
+            modifiers.push_back(next());
+        std::vector<Token> typeTokens;
+        if (peek().kind != TokenKind::Identifier)
+            return fail(peek(), "expected a type, found '" + peek().text + "'");
+        typeTokens.push_back(next());
+        if ((typeTokens[0].text == "vector" || typeTokens[0].text == "matrix") && isPunct(peek(), '<')) {
+            if (!takeBalanced('<', '>', &typeTokens))
+                return false;
+        }
+        if (peek().kind != TokenKind::Identifier)
+            return fail(peek(), "expected a name after type '" + typeTokens[0].text + "', found '" + peek().text
+                                    + "'");
+        if (isPunct(peek(1), '('))
+            return function(start);
+        if (isStatic) {
+            // Static globals are no parameters; kept as written.
+            pos_ = start;
+            HlslChunk chunk;
+            int depth = 0;
+            while (true) {
+                const Token& t = peek();
+                if (t.kind == TokenKind::End)
+                    return fail(tokens_[start], "declaration without ';'");
+                chunk.tokens.push_back(next());
+                if (isPunct(t, '{') || isPunct(t, '('))
+                    ++depth;
+                if (isPunct(t, '}') || isPunct(t, ')'))
+                    --depth;
+                if (depth == 0 && isPunct(t, ';'))
+                    break;
+            }
+            effect_.chunks.push_back(std::move(chunk));
+            return true;
+        }
+        while (true) {
+            if (!variable(modifiers, typeTokens, rowMajor))
+                return false;
+            if (isPunct(peek(), ',')) {
+                next();
+                continue;
+            }
+            return expectPunct(';', "after a declaration");
+        }
+    }
+
+    bool function(size_t start)
+    {
+        pos_ = start;
+        HlslChunk chunk;
+        while (!isPunct(peek(), '('))
+            chunk.tokens.push_back(next());
+        chunk.functionName = chunk.tokens.back().text;
+        if (!takeBalanced('(', ')', &chunk.tokens))
+            return false;
+        while (!isPunct(peek(), '{') && !isPunct(peek(), ';')) {
+            if (peek().kind == TokenKind::End)
+                return fail(tokens_[start], "function '" + chunk.functionName + "' has no body");
+            chunk.tokens.push_back(next());
+        }
+        size_t headerEnd = chunk.tokens.size();
+        rewriteSemantics(chunk.tokens, 0, headerEnd);
+        if (isPunct(peek(), ';')) {
+            chunk.tokens.push_back(next());
+        } else {
+            if (!takeBalanced('{', '}', &chunk.tokens))
+                return false;
+        }
+        for (size_t i = 0; i < chunk.tokens.size(); ++i)
+            if (chunk.tokens[i].kind == TokenKind::Identifier)
+                chunk.identifiers.push_back(chunk.tokens[i].text);
+        std::sort(chunk.identifiers.begin(), chunk.identifiers.end());
+        chunk.identifiers.erase(std::unique(chunk.identifiers.begin(), chunk.identifiers.end()),
+                                chunk.identifiers.end());
+        functionNames_.insert(chunk.functionName);
+        effect_.chunks.push_back(std::move(chunk));
+        return true;
+    }
+
+    bool variable(const std::vector<Token>& modifiers, const std::vector<Token>& typeTokens, bool rowMajor)
+    {
+        const Token& nameToken = peek();
+        EffectParameter parameter;
+        if (!expectIdentifier(parameter.name, "for a variable"))
+            return false;
+        parameter.location = where(nameToken);
+        for (const EffectParameter& other : effect_.parameters)
+            if (other.name == parameter.name)
+                return fail(nameToken, "'" + parameter.name + "' is declared twice (first at line "
+                                           + std::to_string(other.location.line) + ")");
+        std::vector<Token> dims;
+        while (isPunct(peek(), '[')) {
+            const Token& open = peek();
+            if (!takeBalanced('[', ']', &dims))
+                return false;
+            if (parameter.elements != 0)
+                return fail(open, "multi-dimensional array parameters are not supported");
+            Value count;
+            std::vector<Token> expression(dims.begin() + 1, dims.end() - 1);
+            size_t at = 0;
+            if (!evaluate(expression, at, count) || at != expression.size() || count.size() != 1 || count[0] < 1
+                || count[0] > 65536 || count[0] != float(int(count[0])))
+                return fail(open, "the array size of '" + parameter.name + "' must be a constant from 1 to 65536");
+            parameter.elements = uint32_t(count[0]);
+        }
+        // Semantic, register binding, annotations, in any order.
+        while (true) {
+            if (isPunct(peek(), ':')) {
+                next();
+                if (isWord(peek(), "register") || isWord(peek(), "packoffset")) {
+                    next();
+                    if (!isPunct(peek(), '('))
+                        return fail(peek(), "expected '(' after register");
+                    if (!takeBalanced('(', ')', nullptr))
+                        return false;
+                    continue;
+                }
+                if (!expectIdentifier(parameter.semantic, "for the semantic"))
+                    return false;
+                continue;
+            }
+            if (isPunct(peek(), '<')) {
+                if (!annotations(parameter.annotations))
+                    return false;
+                continue;
+            }
+            break;
+        }
+        const Token& typeToken = typeTokens[0];
+        std::optional<ParameterType> object = typeTokens.size() == 1 ? objectType(typeToken.text) : std::nullopt;
+        if (object) {
+            parameter.type = *object;
+            parameter.parameterClass = ParameterClass::Object;
+            if (isSampler(*object))
+                return samplerVariable(std::move(parameter), nameToken, dims);
+            if (isPunct(peek(), '=')) {
+                next();
+                if (*object == ParameterType::String && peek().kind == TokenKind::String) {
+                    const std::string& s = next().text;
+                    parameter.defaultText = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
+                } else if (!skipInitialiser()) {
+                    return false;
+                }
+            }
+            if (parameter.elements != 0 && isTexture(*object))
+                return fail(nameToken, "texture arrays are not supported");
+            effect_.parameters.push_back(std::move(parameter));
+            return true;
+        }
+        std::optional<TypeInfo> info = numericType(typeTokens);
+        if (!info) {
+            if (structNames_.count(typeToken.text))
+                return fail(typeToken, "parameter '" + parameter.name + "' has the struct type '" + typeToken.text
+                                           + "'; struct parameters are not supported");
+            return fail(typeToken, "unknown type '" + typeToken.text + "' for parameter '" + parameter.name + "'");
+        }
+        parameter.type = info->type;
+        parameter.rows = info->rows;
+        parameter.columns = info->columns;
+        if (info->isMatrix)
+            parameter.parameterClass = rowMajor ? ParameterClass::MatrixRows : ParameterClass::MatrixColumns;
+        else
+            parameter.parameterClass =
+                info->columns == 1 && typeToken.text.find_first_of("0123456789") == std::string::npos
+                    ? ParameterClass::Scalar
+                    : ParameterClass::Vector;
+        if (isPunct(peek(), '=')) {
+            const Token& equals = next();
+            if (!initialiser(parameter, equals))
+                return false;
+        }
+        // The declaration glslang sees: a uniform without semantic, annotation
+        // or initialiser (the runtime writes the default value). "const" goes
+        // too: a global const is still a parameter in a D3DX effect.
+        HlslChunk chunk;
+        for (const Token& m : modifiers)
+            if (m.text == "row_major" || m.text == "column_major" || m.text == "unsigned")
+                chunk.tokens.push_back(m);
+        chunk.tokens.insert(chunk.tokens.end(), typeTokens.begin(), typeTokens.end());
+        chunk.tokens.push_back(nameToken);
+        chunk.tokens.insert(chunk.tokens.end(), dims.begin(), dims.end());
+        chunk.tokens.push_back(synthesized(nameToken, ";", TokenKind::Punct));
+        effect_.chunks.push_back(std::move(chunk));
+        effect_.parameters.push_back(std::move(parameter));
+        return true;
+    }
+
+    bool skipInitialiser()
+    {
+        int depth = 0;
+        while (true) {
+            const Token& t = peek();
+            if (t.kind == TokenKind::End)
+                return fail(t, "initialiser without ';'");
+            if (depth == 0 && (isPunct(t, ';') || isPunct(t, ',')))
+                return true;
+            if (isPunct(t, '{') || isPunct(t, '('))
+                ++depth;
+            if (isPunct(t, '}') || isPunct(t, ')'))
+                --depth;
+            next();
+        }
+    }
+
+    bool initialiser(EffectParameter& parameter, const Token& equals)
+    {
+        std::vector<Token> expression;
+        size_t begin = pos_;
+        if (!skipInitialiser())
+            return false;
+        expression.assign(tokens_.begin() + long(begin), tokens_.begin() + long(pos_));
+        Value value;
+        size_t at = 0;
+        if (expression.empty() || !evaluate(expression, at, value) || at != expression.size())
+            return fail(equals, "the initialiser of '" + parameter.name + "' is not a constant expression");
+        size_t expected = size_t(parameter.rows) * parameter.columns * std::max<uint32_t>(parameter.elements, 1);
+        if (value.size() == 1 && parameter.elements == 0)
+            value.assign(expected, value[0]);
+        if (value.size() != expected)
+            return fail(equals, "the initialiser of '" + parameter.name + "' has " + std::to_string(value.size())
+                                    + " values where " + std::to_string(expected) + " are needed");
+        for (float& v : value) {
+            if (parameter.type == ParameterType::Bool)
+                v = v != 0.0f ? 1.0f : 0.0f;
+            if (parameter.type == ParameterType::Int)
+                v = float(long(v));
+        }
+        parameter.defaultValue = std::move(value);
+        return true;
+    }
+
+    bool samplerVariable(EffectParameter parameter, const Token& nameToken, const std::vector<Token>& dims)
+    {
+        if (!dims.empty())
+            return fail(nameToken, "sampler arrays are not supported");
+        if (isPunct(peek(), '=')) {
+            next();
+            if (!isWordNoCase(peek(), "sampler_state"))
+                return fail(peek(), "a sampler is initialised with sampler_state { ... }");
+            next();
+            if (!expectPunct('{', "after sampler_state"))
+                return false;
+            while (!isPunct(peek(), '}')) {
+                if (!samplerAssignment(parameter))
+                    return false;
+            }
+            next();
+        }
+        // A plain sampler takes its dimension from the texture it samples.
+        std::string type = "sampler2D";
+        switch (parameter.type) {
+        case ParameterType::Sampler1D: type = "sampler1D"; break;
+        case ParameterType::Sampler3D: type = "sampler3D"; break;
+        case ParameterType::SamplerCube: type = "samplerCUBE"; break;
+        case ParameterType::Sampler:
+            if (parameter.textureParameter >= 0) {
+                ParameterType texture = effect_.parameters[size_t(parameter.textureParameter)].type;
+                if (texture == ParameterType::TextureCube)
+                    type = "samplerCUBE";
+                else if (texture == ParameterType::Texture3D)
+                    type = "sampler3D";
+                else if (texture == ParameterType::Texture1D)
+                    type = "sampler1D";
+            }
+            break;
+        default: break;
+        }
+        HlslChunk chunk;
+        chunk.tokens.push_back(synthesized(nameToken, type));
+        chunk.tokens.push_back(nameToken);
+        chunk.tokens.push_back(synthesized(nameToken, ";", TokenKind::Punct));
+        effect_.chunks.push_back(std::move(chunk));
+        effect_.parameters.push_back(std::move(parameter));
+        return true;
+    }
+
+    // Tokens of a state value up to ';', and their text as written.
+    bool stateValue(std::vector<Token>& value, std::string& text)
+    {
+        while (!isPunct(peek(), ';')) {
+            if (peek().kind == TokenKind::End || isPunct(peek(), '}'))
+                return fail(peek(), "expected ';' after a state assignment");
+            if (!value.empty() && peek().spaceBefore)
+                text += ' ';
+            text += peek().text;
+            value.push_back(next());
+        }
+        next();
+        if (value.empty())
+            return fail(peek(), "a state assignment needs a value");
+        return true;
+    }
+
+    bool samplerAssignment(EffectParameter& sampler)
+    {
+        const Token& stateToken = peek();
+        std::string state;
+        if (!expectIdentifier(state, "of a sampler state"))
+            return false;
+        if (isPunct(peek(), '['))
+            return fail(peek(), "indexed sampler state '" + state + "' is not supported");
+        if (!expectPunct('=', "after a sampler state name"))
+            return false;
+        std::vector<Token> value;
+        std::string text;
+        if (!stateValue(value, text))
+            return false;
+        if (equalNoCase(state, "Texture")) {
+            // Texture = <name>; Texture = (name); Texture = name;
+            std::vector<Token> inner = value;
+            if (inner.size() == 3
+                && ((isPunct(inner[0], '<') && isPunct(inner[2], '>'))
+                    || (isPunct(inner[0], '(') && isPunct(inner[2], ')'))))
+                inner = {inner[1]};
+            if (inner.size() != 1 || inner[0].kind != TokenKind::Identifier)
+                return fail(stateToken, "Texture in sampler_state must name a texture parameter");
+            int index = findParameter(inner[0].text);
+            if (index < 0 || !isTexture(effect_.parameters[size_t(index)].type))
+                return fail(inner[0], "'" + inner[0].text + "' is not a texture parameter declared before the sampler");
+            sampler.textureParameter = index;
+            return true;
+        }
+        std::optional<SamplerState> id = findSamplerStateName(state);
+        if (!id)
+            return fail(stateToken, "unknown sampler state '" + state + "' in sampler '" + sampler.name + "'");
+        std::string error;
+        std::optional<uint32_t> parsed = parseSamplerStateValue(*id, text, error);
+        if (!parsed)
+            return fail(value[0], error);
+        sampler.samplerStates.push_back({*id, *parsed});
+        return true;
+    }
+
+    int findParameter(const std::string& name) const
+    {
+        for (size_t i = 0; i < effect_.parameters.size(); ++i)
+            if (effect_.parameters[i].name == name)
+                return int(i);
+        return -1;
+    }
+
+    bool annotations(std::vector<EffectAnnotation>& out)
+    {
+        next(); // '<'
+        while (!isPunct(peek(), '>')) {
+            const Token& start = peek();
+            EffectAnnotation annotation;
+            if (!expectIdentifier(annotation.typeName, "for an annotation type"))
+                return false;
+            if (!expectIdentifier(annotation.name, "for an annotation"))
+                return false;
+            if (!expectPunct('=', "in an annotation"))
+                return false;
+            if (peek().kind == TokenKind::String) {
+                const std::string& s = next().text;
+                annotation.text = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
+            } else {
+                std::vector<Token> expression;
+                while (!isPunct(peek(), ';')) {
+                    if (peek().kind == TokenKind::End || isPunct(peek(), '>'))
+                        return fail(start, "annotation '" + annotation.name + "' needs ';'");
+                    expression.push_back(next());
+                }
+                size_t at = 0;
+                if (expression.empty() || !evaluate(expression, at, annotation.numbers) || at != expression.size())
+                    return fail(start, "the value of annotation '" + annotation.name
+                                           + "' is not a string or a constant");
+            }
+            if (!expectPunct(';', "after an annotation"))
+                return false;
+            out.push_back(std::move(annotation));
+        }
+        next();
+        return true;
+    }
+
+    bool technique()
+    {
+        const Token& keyword = next();
+        ParsedTechnique technique;
+        technique.location = where(keyword);
+        if (peek().kind == TokenKind::Identifier)
+            technique.name = next().text;
+        if (isPunct(peek(), '<') && !annotations(technique.annotations))
+            return false;
+        if (!expectPunct('{', "to open technique " + technique.name))
+            return false;
+        while (!isPunct(peek(), '}')) {
+            if (!isWordNoCase(peek(), "pass")) {
+                const Token& t = peek();
+                return fail(t, t.kind == TokenKind::End ? "technique '" + technique.name + "' is never closed"
+                                                        : "expected 'pass' in technique '" + technique.name
+                                                              + "', found '" + t.text + "'");
+            }
+            if (!pass(technique))
+                return false;
+        }
+        next();
+        for (const ParsedTechnique& other : effect_.techniques)
+            if (!technique.name.empty() && other.name == technique.name)
+                return fail(keyword, "technique '" + technique.name + "' is declared twice");
+        effect_.techniques.push_back(std::move(technique));
+        return true;
+    }
+
+    bool expectPunct(char c, const std::string& context) { return expectPunct(c, context.c_str()); }
+
+    bool pass(ParsedTechnique& technique)
+    {
+        const Token& keyword = next();
+        ParsedPass pass;
+        pass.location = where(keyword);
+        if (peek().kind == TokenKind::Identifier)
+            pass.name = next().text;
+        if (isPunct(peek(), '<') && !annotations(pass.annotations))
+            return false;
+        if (!expectPunct('{', "to open pass " + pass.name))
+            return false;
+        while (!isPunct(peek(), '}')) {
+            if (peek().kind == TokenKind::End)
+                return fail(keyword, "pass '" + pass.name + "' is never closed");
+            if (!passAssignment(pass))
+                return false;
+        }
+        next();
+        if (!pass.vertexShader.present)
+            return fail(keyword, "pass '" + pass.name + "' has no vertex shader (VertexShader = compile vs_... f();)");
+        if (!pass.pixelShader.present)
+            return fail(keyword, "pass '" + pass.name + "' has no pixel shader (PixelShader = compile ps_... f();)");
+        technique.passes.push_back(std::move(pass));
+        return true;
+    }
+
+    bool passAssignment(ParsedPass& pass)
+    {
+        const Token& stateToken = peek();
+        std::string state;
+        if (!expectIdentifier(state, "of a pass state"))
+            return false;
+        if (isPunct(peek(), '['))
+            return fail(peek(), "indexed state '" + state + "[...]' is not supported in pass '" + pass.name + "'");
+        if (!expectPunct('=', "after a state name"))
+            return false;
+        bool vertex = equalNoCase(state, "VertexShader");
+        if (vertex || equalNoCase(state, "PixelShader"))
+            return shaderAssignment(vertex ? pass.vertexShader : pass.pixelShader, vertex, stateToken, pass);
+        std::vector<Token> value;
+        std::string text;
+        if (!stateValue(value, text))
+            return false;
+        std::optional<RenderState> id = findRenderStateName(state);
+        if (!id)
+            return fail(stateToken, "unknown state '" + state + "' in pass '" + pass.name + "'");
+        std::string error;
+        std::optional<uint32_t> parsed = parseRenderStateValue(*id, text, error);
+        if (!parsed)
+            return fail(value[0], error + " (pass '" + pass.name + "')");
+        pass.states.push_back({*id, *parsed, where(stateToken)});
+        return true;
+    }
+
+    bool shaderAssignment(ParsedShader& shader, bool vertex, const Token& stateToken, const ParsedPass& pass)
+    {
+        const char* what = vertex ? "VertexShader" : "PixelShader";
+        if (shader.present)
+            return fail(stateToken, std::string(what) + " is assigned twice in pass '" + pass.name + "'");
+        if (!isWord(peek(), "compile"))
+            return fail(peek(), std::string(what) + " must be 'compile <profile> <function>()' in pass '"
+                                    + pass.name + "' (fixed-function, asm and shader variables are not supported)");
+        const Token& compile = next();
+        std::string profile;
+        if (!expectIdentifier(profile, "for the shader profile"))
+            return false;
+        static const char* vertexProfiles[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_x", "vs_2_sw", "vs_3_0", "vs_3_sw"};
+        static const char* pixelProfiles[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_a",
+                                              "ps_2_b", "ps_2_x", "ps_2_sw", "ps_3_0", "ps_3_sw"};
+        bool known = false;
+        if (vertex)
+            known = std::any_of(std::begin(vertexProfiles), std::end(vertexProfiles),
+                                [&](const char* p) { return equalNoCase(profile, p); });
+        else
+            known = std::any_of(std::begin(pixelProfiles), std::end(pixelProfiles),
+                                [&](const char* p) { return equalNoCase(profile, p); });
+        if (!known)
+            return fail(compile, "'" + profile + "' is not a Direct3D 9 " + (vertex ? "vertex" : "pixel")
+                                     + " shader profile");
+        std::string entry;
+        if (!expectIdentifier(entry, "for the shader function"))
+            return false;
+        if (!expectPunct('(', "after the shader function"))
+            return false;
+        if (!isPunct(peek(), ')'))
+            return fail(peek(), "arguments to the compiled function '" + entry + "' are not supported");
+        next();
+        if (!expectPunct(';', "after the compile statement"))
+            return false;
+        shader.present = true;
+        shader.profile = profile;
+        shader.entryPoint = entry;
+        shader.location = where(compile);
+        return true;
+    }
+
+    bool checkTechniques()
+    {
+        if (effect_.techniques.empty()) {
+            SourceLocation end{files_[0], peek().file == 0 ? peek().line : 1};
+            messages_ += formatMessage(end, "the effect has no technique");
+            return false;
+        }
+        for (const ParsedTechnique& technique : effect_.techniques)
+            for (const ParsedPass& pass : technique.passes)
+                for (const ParsedShader* shader : {&pass.vertexShader, &pass.pixelShader})
+                    if (!functionNames_.count(shader->entryPoint)) {
+                        messages_ += formatMessage(shader->location, "shader function '" + shader->entryPoint
+                                                                         + "' is not defined");
+                        return false;
+                    }
+        return true;
+    }
+
+    // Constant expressions of initialisers and annotations: numbers, true and
+    // false, { lists }, constructors such as float4(...), unary and binary
+    // + - * /, parentheses. Vectors combine component-wise, scalars broadcast.
+    bool evaluate(const std::vector<Token>& e, size_t& at, Value& out) { return sum(e, at, out, 0); }
+
+    static bool combine(Value& left, const Value& right, char op)
+    {
+        if (left.size() != right.size() && left.size() != 1 && right.size() != 1)
+            return false;
+        size_t n = std::max(left.size(), right.size());
+        Value result(n);
+        for (size_t i = 0; i < n; ++i) {
+            float a = left[left.size() == 1 ? 0 : i];
+            float b = right[right.size() == 1 ? 0 : i];
+            result[i] = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : a / b;
+        }
+        left = std::move(result);
+        return true;
+    }
+
+    bool sum(const std::vector<Token>& e, size_t& at, Value& out, int depth)
+    {
+        if (!product(e, at, out, depth))
+            return false;
+        while (at < e.size() && (isPunct(e[at], '+') || isPunct(e[at], '-'))) {
+            char op = e[at++].text[0];
+            Value right;
+            if (!product(e, at, right, depth) || !combine(out, right, op))
+                return false;
+        }
+        return true;
+    }
+
+    bool product(const std::vector<Token>& e, size_t& at, Value& out, int depth)
+    {
+        if (!unary(e, at, out, depth))
+            return false;
+        while (at < e.size() && (isPunct(e[at], '*') || isPunct(e[at], '/'))) {
+            char op = e[at++].text[0];
+            Value right;
+            if (!unary(e, at, right, depth) || !combine(out, right, op))
+                return false;
+        }
+        return true;
+    }
+
+    bool unary(const std::vector<Token>& e, size_t& at, Value& out, int depth)
+    {
+        if (depth > 64 || at >= e.size())
+            return false;
+        if (isPunct(e[at], '-') || isPunct(e[at], '+')) {
+            bool negate = e[at++].text[0] == '-';
+            if (!unary(e, at, out, depth + 1))
+                return false;
+            if (negate)
+                for (float& v : out)
+                    v = -v;
+            return true;
+        }
+        return primary(e, at, out, depth + 1);
+    }
+
+    // Items separated by ',' up to the close bracket, flattened into out.
+    bool list(const std::vector<Token>& e, size_t& at, Value& out, int depth, char close)
+    {
+        while (true) {
+            if (at < e.size() && isPunct(e[at], close)) { // trailing comma or empty list
+                ++at;
+                return true;
+            }
+            Value item;
+            if (!sum(e, at, item, depth))
+                return false;
+            out.insert(out.end(), item.begin(), item.end());
+            if (at < e.size() && isPunct(e[at], ',')) {
+                ++at;
+                continue;
+            }
+            if (at < e.size() && isPunct(e[at], close)) {
+                ++at;
+                return true;
+            }
+            return false;
+        }
+    }
+
+    bool primary(const std::vector<Token>& e, size_t& at, Value& out, int depth)
+    {
+        if (depth > 64 || at >= e.size())
+            return false;
+        const Token& t = e[at];
+        if (t.kind == TokenKind::Number) {
+            ++at;
+            std::string text = t.text;
+            while (!text.empty() && std::strchr("fFhHlLuU", text.back()))
+                text.pop_back();
+            double value = 0.0;
+            const char* first = text.data();
+            const char* last = text.data() + text.size();
+            std::from_chars_result parsed;
+            if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+                unsigned long long integer = 0;
+                parsed = std::from_chars(first + 2, last, integer, 16);
+                value = double(integer);
+            } else {
+                parsed = std::from_chars(first, last, value);
+            }
+            if (parsed.ec != std::errc() || parsed.ptr != last)
+                return false;
+            out = {float(value)};
+            return true;
+        }
+        if (isWord(t, "true") || isWord(t, "false")) {
+            ++at;
+            out = {isWord(t, "true") ? 1.0f : 0.0f};
+            return true;
+        }
+        if (isPunct(t, '{')) {
+            ++at;
+            out.clear();
+            return list(e, at, out, depth + 1, '}');
+        }
+        if (isPunct(t, '(')) {
+            ++at;
+            if (!sum(e, at, out, depth + 1) || at >= e.size() || !isPunct(e[at], ')'))
+                return false;
+            ++at;
+            return true;
+        }
+        if (t.kind == TokenKind::Identifier && at + 1 < e.size() && isPunct(e[at + 1], '(')
+            && numericType({t})) {
+            at += 2;
+            out.clear();
+            return list(e, at, out, depth + 1, ')');
+        }
+        return false;
+    }
+};
+
+void emitToken(std::string& out, const Token& t, const std::vector<std::string>& files, int& file, int& line)
+{
+    if (t.kind == TokenKind::Directive) {
+        out += "\n#line " + std::to_string(t.line) + " \"" + files[size_t(t.file)] + "\"\n" + t.text + "\n";
+        file = t.file;
+        line = t.line + 1;
+        return;
+    }
+    if (t.file != file || t.line < line || t.line > line + 16) {
+        out += "\n#line " + std::to_string(t.line) + " \"" + files[size_t(t.file)] + "\"\n";
+        file = t.file;
+        line = t.line;
+    } else {
+        while (line < t.line) {
+            out += '\n';
+            ++line;
+        }
+    }
+    if (t.spaceBefore)
+        out += ' ';
+    out += t.text;
+}
+
+} // namespace
+
+std::string formatMessage(const SourceLocation& where, const std::string& text)
+{
+    return where.file + ":" + std::to_string(where.line) + ": error: " + text + "\n";
+}
+
+bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& messages)
+{
+    Parser parser(lexed, effect, messages);
+    return parser.run();
+}
+
+bool hasFunction(const ParsedEffect& effect, const std::string& name)
+{
+    return std::any_of(effect.chunks.begin(), effect.chunks.end(),
+                       [&](const HlslChunk& c) { return c.functionName == name; });
+}
+
+std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint)
+{
+    // Functions reachable from the entry point, by name (all overloads). Only
+    // those are handed to glslang, as the effect compiler compiles each shader
+    // from its own call tree: a pixel-only intrinsic in a function that only
+    // pixel shaders call must not fail the vertex shader.
+    std::set<std::string> reachable;
+    std::vector<std::string> work{entryPoint};
+    std::multimap<std::string, const HlslChunk*> functions;
+    for (const HlslChunk& chunk : effect.chunks)
+        if (!chunk.functionName.empty())
+            functions.emplace(chunk.functionName, &chunk);
+    while (!work.empty()) {
+        std::string name = std::move(work.back());
+        work.pop_back();
+        if (!reachable.insert(name).second)
+            continue;
+        auto [begin, end] = functions.equal_range(name);
+        for (auto it = begin; it != end; ++it)
+            for (const std::string& id : it->second->identifiers)
+                if (functions.count(id) && !reachable.count(id))
+                    work.push_back(id);
+    }
+    std::string out;
+    int file = -1;
+    int line = 0;
+    for (const HlslChunk& chunk : effect.chunks) {
+        if (!chunk.functionName.empty() && !reachable.count(chunk.functionName))
+            continue;
+        for (const Token& t : chunk.tokens)
+            emitToken(out, t, effect.files, file, line);
+    }
+    out += '\n';
+    return out;
+}
+
+} // namespace ORV::Gfx::Detail
