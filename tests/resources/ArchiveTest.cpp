@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <random>
@@ -563,6 +564,27 @@ TEST(HostileArchive, HugeDeclaredSizeOverSmallDataIsRefusedBeforeAllocating)
     EXPECT_EQ(archive.memberSize("/bomb"), 0xffffffffu);
     EXPECT_FALSE(archive.readMember("/bomb").has_value());
     EXPECT_FALSE(archive.readMember("/stored").has_value());
+}
+
+TEST(HostileArchive, DeclaredSizeIsBoundedByWhatDeflateCanProduce)
+{
+    // A stream that ends early is padded up to the declared size, but only up
+    // to 1032 bytes per compressed byte plus 1024: no deflate stream yields more.
+    const std::string payload = ORV::Test::deflateRaw("abc");
+    const auto limit = static_cast<std::uint32_t>(payload.size() * 1032 + 1024);
+    for (std::uint32_t declared : {limit, limit + 1}) {
+        ZipBuilder zip;
+        zip.add("m", "abc");
+        zip.members[0].uncompressedSize = declared;
+        TempDir dir;
+        const auto bytes = openArchive(dir, zip.build()).readMember("/m");
+        ASSERT_EQ(bytes.has_value(), declared == limit) << declared;
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), declared);
+            EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + 3), "abc");
+            EXPECT_EQ(std::count(bytes->begin(), bytes->end(), '\0'), static_cast<std::ptrdiff_t>(declared - 3));
+        }
+    }
 }
 
 TEST(HostileArchive, EndRecordPointingOutsideTheFileGivesNoMembers)
