@@ -67,13 +67,10 @@ Display::~Display()
 {
     DisplayState& s = state();
     if (s.instance != this) return;
-    // The targets and passes stacked by callers are theirs; only the device
-    // and the window go, and the next Display constructed starts afresh.
+    // The device and window go; so does everything kept beside them, so that
+    // a display constructed later starts as the first one did.
     s.deviceWindow.reset();
-    s.instance = nullptr;
-    s.created = false;
-    s.running = false;
-    s.sceneOpen = false;
+    s = DisplayState{};
 }
 
 bool Display::createWindow(int width, int height, bool fullScreen, bool reference, Platform::VideoMode mode)

@@ -1,0 +1,333 @@
+#include "platform/gfx/Effect.h"
+
+#include "platform/gfx/Device.h"
+#include "platform/gfx/Texture.h"
+#include "platform/gfx/detail/Gl.h"
+#include "platform/gfx/detail/GlObject.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace ORV::Gfx {
+
+using detail::GlKind;
+using detail::GlObject;
+
+struct Effect::PassRuntime {
+    GlObject program;
+    GlObject uniformBuffer;
+    std::vector<std::byte> block;
+    bool blockDirty = true;
+    bool hasAlphaTest = false; // the program reads the alpha-test uniforms
+    std::vector<GlObject> samplers; // one per SamplerBinding of the pass
+};
+
+namespace {
+
+GLint glAddress(uint32_t address)
+{
+    switch (static_cast<TextureAddress>(address)) {
+    case TextureAddress::Wrap: return GL_REPEAT;
+    case TextureAddress::Mirror: return GL_MIRRORED_REPEAT;
+    case TextureAddress::Clamp: return GL_CLAMP_TO_EDGE;
+    case TextureAddress::Border: return GL_CLAMP_TO_BORDER;
+    case TextureAddress::MirrorOnce: return GL_MIRROR_CLAMP_TO_EDGE;
+    }
+    return GL_REPEAT;
+}
+
+GLint glMinFilter(uint32_t minFilter, uint32_t mipFilter)
+{
+    const bool linear = minFilter != value(TextureFilter::Point) && minFilter != value(TextureFilter::None);
+    switch (static_cast<TextureFilter>(mipFilter)) {
+    case TextureFilter::None: return linear ? GL_LINEAR : GL_NEAREST;
+    case TextureFilter::Point: return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    default: return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    }
+}
+
+// A GL sampler object with the D3D9 sampler states of a sampler parameter:
+// the defaults, then the sampler_state assignments in order.
+GlObject createSampler(const EffectParameter& sampler)
+{
+    uint32_t states[size_t(SamplerState::Count)];
+    for (size_t i = 0; i < size_t(SamplerState::Count); ++i) states[i] = defaultSamplerState(SamplerState(i));
+    for (const SamplerStateAssignment& a : sampler.samplerStates) states[size_t(a.state)] = a.value;
+
+    GlObject object = detail::createGlObject(GlKind::Sampler);
+    const GLuint name = object.get();
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_S, glAddress(states[size_t(SamplerState::AddressU)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_T, glAddress(states[size_t(SamplerState::AddressV)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_R, glAddress(states[size_t(SamplerState::AddressW)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MIN_FILTER,
+                                 glMinFilter(states[size_t(SamplerState::MinFilter)],
+                                             states[size_t(SamplerState::MipFilter)])));
+    const uint32_t mag = states[size_t(SamplerState::MagFilter)];
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MAG_FILTER,
+                                 mag == value(TextureFilter::Point) || mag == value(TextureFilter::None) ? GL_NEAREST
+                                                                                                         : GL_LINEAR));
+    return object;
+}
+
+bool programUsesLocation(GLuint program, GLint location)
+{
+    GLint count = 0;
+    glGetProgramInterfaceiv(program, GL_UNIFORM, GL_ACTIVE_RESOURCES, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const GLenum property = GL_LOCATION;
+        GLint found = -1;
+        glGetProgramResourceiv(program, GL_UNIFORM, GLuint(i), 1, &property, 1, nullptr, &found);
+        if (found == location) return true;
+    }
+    return false;
+}
+
+size_t valueCount(const EffectParameter& p)
+{
+    return size_t(p.rows) * p.columns * std::max<uint32_t>(p.elements, 1);
+}
+
+} // namespace
+
+std::unique_ptr<Effect> Effect::create(Device& device, std::string_view source, std::string_view sourceName,
+                                       std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
+                                       std::string* messages)
+{
+    EffectCompileResult compiled = compileEffect(source, sourceName, defines, includes);
+    if (!compiled.effect) {
+        if (messages) *messages = compiled.messages;
+        return nullptr;
+    }
+    if (messages) messages->clear();
+    return create(device, std::move(*compiled.effect));
+}
+
+std::unique_ptr<Effect> Effect::create(Device& device, EffectDescription description)
+{
+    std::unique_ptr<Effect> effect(new Effect(device, std::move(description)));
+    effect->link();
+    return effect;
+}
+
+Effect::Effect(Device& device, EffectDescription description) : device_(device), description_(std::move(description))
+{
+    for (const EffectParameter& p : description_.parameters) {
+        std::vector<float> initial(valueCount(p), 0.0f);
+        std::copy_n(p.defaultValue.begin(), std::min(p.defaultValue.size(), initial.size()), initial.begin());
+        values_.push_back(std::move(initial));
+    }
+    textures_.assign(description_.parameters.size(), nullptr);
+}
+
+Effect::~Effect()
+{
+    if (activePass_ >= 0) device_.setEffectPassActive(false);
+}
+
+void Effect::link()
+{
+    for (const EffectTechnique& technique : description_.techniques) {
+        std::vector<PassRuntime> runtimes;
+        bool valid = !technique.passes.empty();
+        for (const EffectPass& pass : technique.passes) {
+            PassRuntime runtime;
+            std::string log;
+            runtime.program = detail::linkProgram(pass.vertexShader.glsl, pass.pixelShader.glsl, &log);
+            if (!runtime.program) {
+                valid = false;
+                linkMessages_ += technique.name + "/" + pass.name + ": " + log + "\n";
+            } else {
+                runtime.hasAlphaTest = programUsesLocation(runtime.program.get(), alphaTestFuncLocation);
+            }
+            runtime.block.assign(pass.uniforms.size, std::byte{0});
+            if (pass.uniforms.size) {
+                runtime.uniformBuffer = detail::createGlObject(GlKind::Buffer);
+                GL_CHECK(glNamedBufferStorage(runtime.uniformBuffer.get(), GLsizeiptr(pass.uniforms.size), nullptr,
+                                              GL_DYNAMIC_STORAGE_BIT));
+            }
+            for (const SamplerBinding& binding : pass.samplers) {
+                runtime.samplers.push_back(binding.samplerParameter >= 0
+                                               ? createSampler(description_.parameters[size_t(binding.samplerParameter)])
+                                               : GlObject());
+            }
+            runtimes.push_back(std::move(runtime));
+        }
+        passes_.push_back(std::move(runtimes));
+        techniqueValid_.push_back(valid);
+    }
+}
+
+TechniqueHandle Effect::findNextValidTechnique(TechniqueHandle after) const
+{
+    for (size_t i = size_t(after.index + 1); i < techniqueValid_.size(); ++i)
+        if (techniqueValid_[i]) return {int(i)};
+    return {};
+}
+
+void Effect::setTechnique(TechniqueHandle technique)
+{
+    if (technique.index < int(description_.techniques.size())) technique_ = technique;
+}
+
+EffectDesc Effect::desc() const
+{
+    return {uint32_t(description_.parameters.size()), uint32_t(description_.techniques.size())};
+}
+
+ParameterHandle Effect::parameter(uint32_t index) const
+{
+    return index < description_.parameters.size() ? ParameterHandle{int(index)} : ParameterHandle{};
+}
+
+ParameterHandle Effect::parameterByName(std::string_view name) const
+{
+    return {description_.findParameter(name)};
+}
+
+ParameterDesc Effect::parameterDesc(ParameterHandle parameter) const
+{
+    if (!parameter || parameter.index >= int(description_.parameters.size())) return {};
+    const EffectParameter& p = description_.parameters[size_t(parameter.index)];
+    return {p.name, p.semantic, p.parameterClass, p.type, p.rows, p.columns, p.elements};
+}
+
+PassHandle Effect::passByName(TechniqueHandle technique, std::string_view name) const
+{
+    if (!technique || technique.index >= int(description_.techniques.size())) return {};
+    const auto& passes = description_.techniques[size_t(technique.index)].passes;
+    for (size_t i = 0; i < passes.size(); ++i)
+        if (passes[i].name == name) return {technique.index, int(i)};
+    return {};
+}
+
+PassHandle Effect::pass(TechniqueHandle technique, uint32_t index) const
+{
+    if (!technique || technique.index >= int(description_.techniques.size())) return {};
+    if (index >= description_.techniques[size_t(technique.index)].passes.size()) return {};
+    return {technique.index, int(index)};
+}
+
+uint32_t Effect::begin(uint32_t flags)
+{
+    assert(!begun_ && "begin without end");
+    if (!technique_) return 0;
+    begun_ = true;
+    savedStates_.clear();
+    const EffectTechnique& technique = description_.techniques[size_t(technique_.index)];
+    if (flags == 0) {
+        for (const EffectPass& pass : technique.passes)
+            for (const PassStateAssignment& a : pass.states) {
+                const bool known = std::any_of(savedStates_.begin(), savedStates_.end(),
+                                               [&](const auto& saved) { return saved.first == a.state; });
+                if (!known) savedStates_.emplace_back(a.state, device_.renderState(a.state));
+            }
+    }
+    return uint32_t(technique.passes.size());
+}
+
+bool Effect::beginPass(uint32_t index)
+{
+    if (!begun_ || activePass_ >= 0) return false;
+    const EffectTechnique& technique = description_.techniques[size_t(technique_.index)];
+    if (index >= technique.passes.size()) return false;
+    const EffectPass& pass = technique.passes[index];
+    PassRuntime& runtime = passes_[size_t(technique_.index)][index];
+    if (!runtime.program) return false;
+
+    for (const PassStateAssignment& a : pass.states) device_.setRenderState(a.state, a.value);
+    const GLuint program = runtime.program.get();
+    GL_CHECK(glUseProgram(program));
+    if (runtime.hasAlphaTest) {
+        const bool enabled = device_.renderState(RenderState::AlphaTestEnable) != 0;
+        GL_CHECK(glProgramUniform1i(program, alphaTestFuncLocation,
+                                    enabled ? GLint(device_.renderState(RenderState::AlphaFunc)) : 0));
+        GL_CHECK(glProgramUniform1i(program, alphaTestRefLocation,
+                                    GLint(device_.renderState(RenderState::AlphaRef) & 0xFF)));
+    }
+    if (runtime.uniformBuffer) {
+        if (runtime.blockDirty) {
+            for (const UniformMember& member : pass.uniforms.members)
+                if (member.parameter >= 0)
+                    packUniform(member, values_[size_t(member.parameter)], runtime.block);
+            GL_CHECK(glNamedBufferSubData(runtime.uniformBuffer.get(), 0, GLsizeiptr(runtime.block.size()),
+                                          runtime.block.data()));
+            runtime.blockDirty = false;
+        }
+        GL_CHECK(glBindBufferBase(GL_UNIFORM_BUFFER, uniformBlockBinding, runtime.uniformBuffer.get()));
+    }
+    for (size_t i = 0; i < pass.samplers.size(); ++i) {
+        const SamplerBinding& binding = pass.samplers[i];
+        const Texture* texture = binding.textureParameter >= 0 ? textures_[size_t(binding.textureParameter)] : nullptr;
+        GL_CHECK(glBindTextureUnit(binding.binding, texture ? texture->glTexture() : 0));
+        GL_CHECK(glBindSampler(binding.binding, runtime.samplers[i].get()));
+    }
+    device_.setEffectPassActive(true);
+    activePass_ = int(index);
+    return true;
+}
+
+void Effect::endPass()
+{
+    if (activePass_ < 0) return;
+    activePass_ = -1;
+    device_.setEffectPassActive(false);
+}
+
+void Effect::end()
+{
+    endPass();
+    if (!begun_) return;
+    begun_ = false;
+    for (auto it = savedStates_.rbegin(); it != savedStates_.rend(); ++it) device_.setRenderState(it->first, it->second);
+    savedStates_.clear();
+}
+
+void Effect::setValues(ParameterHandle parameter, std::span<const float> values)
+{
+    if (!parameter || parameter.index >= int(values_.size())) return;
+    std::vector<float>& stored = values_[size_t(parameter.index)];
+    if (stored.empty()) return; // objects hold no value
+    std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+    for (auto& technique : passes_)
+        for (PassRuntime& runtime : technique)
+            if (runtime.uniformBuffer) runtime.blockDirty = true;
+}
+
+void Effect::setTexture(ParameterHandle parameter, Texture* texture)
+{
+    if (!parameter || parameter.index >= int(textures_.size())) return;
+    textures_[size_t(parameter.index)] = texture;
+}
+
+void Effect::setFloat(ParameterHandle parameter, float value) { setValues(parameter, std::span(&value, 1)); }
+
+void Effect::setVector(ParameterHandle parameter, const Core::Vector4& value)
+{
+    const float v[4] = {value.x, value.y, value.z, value.w};
+    setValues(parameter, v);
+}
+
+void Effect::setMatrix(ParameterHandle parameter, const Core::Matrix& value)
+{
+    if (!parameter || parameter.index >= int(values_.size())) return;
+    const EffectParameter& p = description_.parameters[size_t(parameter.index)];
+    // The parameter's rows x columns block of the matrix, row by row.
+    std::vector<float> block;
+    for (uint32_t r = 0; r < std::min<uint32_t>(p.rows, 4); ++r)
+        for (uint32_t c = 0; c < std::min<uint32_t>(p.columns, 4); ++c) block.push_back(value.m[r][c]);
+    setValues(parameter, block);
+}
+
+std::span<const float> Effect::parameterValue(ParameterHandle parameter) const
+{
+    if (!parameter || parameter.index >= int(values_.size())) return {};
+    return values_[size_t(parameter.index)];
+}
+
+Texture* Effect::parameterTexture(ParameterHandle parameter) const
+{
+    if (!parameter || parameter.index >= int(textures_.size())) return nullptr;
+    return textures_[size_t(parameter.index)];
+}
+
+} // namespace ORV::Gfx

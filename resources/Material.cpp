@@ -1,0 +1,145 @@
+#include "resources/Material.h"
+
+#include "display/Display.h"
+#include "resources/ResourceRegistry.h"
+#include "resources/Shader.h"
+#include "resources/Texture.h"
+#include "scene/SceneFile.h"
+
+#include <charconv>
+#include <optional>
+
+namespace ORV::Demo {
+
+bool Material::selectForCurrentPass()
+{
+    const Display* display = Display::instance();
+    const auto it = passNames_.find(display ? display->currentPass() : 0);
+    if (it == passNames_.end()) return false;
+    return selectPass(it->second);
+}
+
+bool Material::selectPass(const std::string& name)
+{
+    if (!shader_ || !shader_->effect()) return false;
+    passCount_ = shader_->begin();
+    passIndex_ = -1;
+    Gfx::Effect& effect = *shader_->effect();
+    const Gfx::PassHandle wanted = effect.passByName(shader_->technique(), name);
+    if (wanted) {
+        for (uint32_t i = 0; i < passCount_; ++i) {
+            if (effect.pass(shader_->technique(), i) == wanted) {
+                passIndex_ = int32_t(i);
+                break;
+            }
+        }
+    }
+    if (passIndex_ < 0) return false;
+    applyParameters();
+    passOpen_ = false;
+    return true;
+}
+
+void Material::applyParameters()
+{
+    Gfx::Effect& effect = *shader_->effect();
+    for (const auto& [name, texture] : textures_) effect.setTexture(name, texture ? texture->texture() : nullptr);
+    for (const auto& [name, value] : floats_) effect.setFloat(name, value);
+    for (const auto& [name, v] : vectors2_) effect.setVector(name, {v[0], v[1], 0.0f, 1.0f});
+    for (const auto& [name, v] : vectors3_) effect.setVector(name, {v[0], v[1], v[2], 1.0f});
+    for (const auto& [name, v] : colors_) effect.setVector(name, {v[0], v[1], v[2], v[3]});
+    for (const auto& [name, v] : matrices3_) {
+        Core::Matrix m;
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) m.m[r][c] = v[size_t(r * 3 + c)];
+        effect.setMatrix(name, m);
+    }
+    for (const auto& [name, v] : matrices4_) {
+        Core::Matrix m;
+        for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = v[size_t(i)];
+        effect.setMatrix(name, m);
+    }
+}
+
+bool Material::beginNextPass()
+{
+    if (!shader_ || !shader_->effect()) return false;
+    if (passOpen_) shader_->effect()->endPass();
+    if (passIndex_ == -1) return false;
+    passOpen_ = true;
+    shader_->effect()->beginPass(uint32_t(passIndex_));
+    passIndex_ = -1;
+    return true;
+}
+
+void Material::endPasses()
+{
+    if (!shader_ || !shader_->effect()) return;
+    shader_->effect()->end();
+    passOpen_ = false;
+}
+
+namespace {
+
+// Reads whitespace-separated decimal numbers; nothing when the text holds
+// fewer than `count` or anything that is not a number among them.
+template <size_t Count> std::optional<std::array<float, Count>> parseNumbers(const std::string& text)
+{
+    std::array<float, Count> values{};
+    const char* p = text.data();
+    const char* end = text.data() + text.size();
+    auto skipSpace = [&] {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')) ++p;
+    };
+    for (size_t i = 0; i < Count; ++i) {
+        skipSpace();
+        if (p < end && *p == '+') ++p; // from_chars takes no plus sign
+        const auto [next, error] = std::from_chars(p, end, values[i]);
+        if (error != std::errc()) return std::nullopt;
+        p = next;
+    }
+    return values;
+}
+
+} // namespace
+
+Material* buildMaterial(const MaterialRecord& record)
+{
+    auto* shader = dynamic_cast<Shader*>(resourceRegistry().findByPath(record.effectName));
+    auto* material = new Material(shader);
+    material->setPassName(ambientPass, "ambient");
+    material->setPassName(shadePass, "shade");
+    material->setPassName(emissivePass, "emissive");
+    material->setPassName(depthDistPass, "depthdist");
+    if (!shader || !shader->effect()) return material;
+
+    const Gfx::Effect& effect = *shader->effect();
+    constexpr float byteToUnit = 0.003921569f; // 1/255 in single precision
+    for (const auto& [key, value] : record.parameters) {
+        const Gfx::ParameterHandle parameter = effect.parameterByName(key);
+        if (!parameter) continue;
+        const Gfx::ParameterDesc desc = effect.parameterDesc(parameter);
+        switch (desc.type) {
+        case Gfx::ParameterType::Texture:
+        case Gfx::ParameterType::Texture1D:
+        case Gfx::ParameterType::Texture2D:
+        case Gfx::ParameterType::Texture3D:
+            material->setTexture(key, dynamic_cast<Texture*>(resourceRegistry().findByPath(value, loadTexture)));
+            break;
+        case Gfx::ParameterType::Float:
+            if (desc.parameterClass == Gfx::ParameterClass::Scalar) {
+                if (auto number = parseNumbers<1>(value)) material->setFloat(key, (*number)[0]);
+            } else if (desc.parameterClass == Gfx::ParameterClass::Vector) {
+                if (auto rgb = parseNumbers<3>(value))
+                    material->setColor(key, {(*rgb)[0] * byteToUnit, (*rgb)[1] * byteToUnit,
+                                             (*rgb)[2] * byteToUnit, 1.0f});
+            }
+            break;
+        default:
+            break; // integers, booleans, matrices, strings, cube textures
+        }
+    }
+    return material;
+}
+
+} // namespace ORV::Demo

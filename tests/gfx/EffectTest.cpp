@@ -1,0 +1,223 @@
+// The effect runtime's D3D9 conventions on GL, checked by drawing with compiled
+// effects and reading pixels back: matrices from the engine reach mul(v, M),
+// textures are sampled with (0, 0) at the top-left texel, pass states apply at
+// beginPass and are restored at end.
+#include "platform/gfx/Effect.h"
+#include "tests/support/OffscreenDevice.h"
+
+#include <gtest/gtest.h>
+
+using namespace ORV;
+using namespace ORV::Gfx;
+using namespace ORV::Test;
+
+namespace {
+
+const char* const kEffect = R"(
+float4x4 WorldViewProj : WORLDVIEWPROJ;
+float4 Tint = {1, 1, 1, 1};
+texture DiffuseMap;
+sampler2D DiffuseSampler = sampler_state {
+    Texture = <DiffuseMap>;
+    MinFilter = Point; MagFilter = Point; MipFilter = None;
+    AddressU = Clamp; AddressV = Clamp;
+};
+
+struct VsOut {
+    float4 position : POSITION;
+    float2 uv : TEXCOORD0;
+};
+
+VsOut vs(float3 position : POSITION, float2 uv : TEXCOORD0)
+{
+    VsOut o;
+    o.position = mul(float4(position, 1), WorldViewProj);
+    o.uv = uv;
+    return o;
+}
+
+float4 psTint(float2 uv : TEXCOORD0) : COLOR { return Tint; }
+float4 psTexture(float2 uv : TEXCOORD0) : COLOR { return tex2D(DiffuseSampler, uv); }
+
+technique Main
+{
+    pass tint
+    {
+        VertexShader = compile vs_2_0 vs();
+        PixelShader = compile ps_2_0 psTint();
+    }
+    pass add
+    {
+        ZWriteEnable = false;
+        AlphaBlendEnable = true;
+        SrcBlend = One;
+        DestBlend = One;
+        VertexShader = compile vs_2_0 vs();
+        PixelShader = compile ps_2_0 psTint();
+    }
+    pass textured
+    {
+        VertexShader = compile vs_2_0 vs();
+        PixelShader = compile ps_2_0 psTexture();
+    }
+    pass greenOnly
+    {
+        ColorWriteEnable = Green;
+        VertexShader = compile vs_2_0 vs();
+        PixelShader = compile ps_2_0 psTint();
+    }
+}
+)";
+
+struct QuadVertex {
+    float x, y, z, u, v;
+};
+
+class EffectTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        NoEffectIncludes includes;
+        std::string messages;
+        effect = Effect::create(gpu.device(), kEffect, "test.fx", {}, includes, &messages);
+        ASSERT_TRUE(effect) << messages;
+        effect->setTechnique(effect->findNextValidTechnique());
+        ASSERT_TRUE(effect->technique());
+        // A quad over the whole clip space, (0, 0) texture coordinate top-left.
+        const QuadVertex vertices[4] = {{-1, -1, 0, 0, 1}, {-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}};
+        const uint32_t indices[6] = {0, 1, 2, 0, 2, 3};
+        quad = gpu.device().createMesh({{0, 3, VertexUsage::Position, 0}, {12, 2, VertexUsage::TexCoord, 0}},
+                                       sizeof(QuadVertex), vertices, 4, indices, 6);
+        ASSERT_TRUE(quad);
+        gpu.device().clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    }
+
+    // Draws the quad once with the named pass.
+    void drawWith(const char* passName)
+    {
+        const uint32_t passes = effect->begin(0);
+        const PassHandle wanted = effect->passByName(effect->technique(), passName);
+        for (uint32_t i = 0; i < passes; ++i) {
+            if (effect->pass(effect->technique(), i) != wanted) continue;
+            ASSERT_TRUE(effect->beginPass(i));
+            gpu.device().drawMesh(*quad);
+            effect->endPass();
+        }
+        effect->end();
+    }
+
+    OffscreenDevice gpu{32, 32};
+    std::unique_ptr<Effect> effect;
+    std::unique_ptr<Mesh> quad;
+};
+
+} // namespace
+
+TEST_F(EffectTest, EngineMatricesReachMulOfRowVectors)
+{
+    // Half size, then moved right by 0.5 and up by 0.5: a row-vector matrix
+    // with the translation in its fourth row.
+    Core::Matrix m;
+    m.m[0][0] = 0.5f;
+    m.m[1][1] = 0.5f;
+    m.m[3][0] = 0.5f;
+    m.m[3][1] = 0.5f;
+    effect->setMatrix("WorldViewProj", m);
+    effect->setVector("Tint", {1, 0, 0, 1});
+    drawWith("tint");
+    const auto pixels = gpu.backBufferPixels();
+    // Clip x 0..1, y 0..1: the top-right quarter of the target.
+    EXPECT_EQ(pixels[4 * 32 + 28], 0xFFFF0000u);
+    EXPECT_EQ(pixels[12 * 32 + 20], 0xFFFF0000u);
+    EXPECT_EQ(pixels[4 * 32 + 4], 0xFF000000u);
+    EXPECT_EQ(pixels[28 * 32 + 28], 0xFF000000u);
+}
+
+TEST_F(EffectTest, ParameterHandlesAndDescriptions)
+{
+    const ParameterHandle wvp = effect->parameterByName("WorldViewProj");
+    ASSERT_TRUE(wvp);
+    const ParameterDesc desc = effect->parameterDesc(wvp);
+    EXPECT_EQ(desc.semantic, "WORLDVIEWPROJ");
+    EXPECT_EQ(desc.type, ParameterType::Float);
+    EXPECT_EQ(desc.rows, 4u);
+    EXPECT_EQ(desc.columns, 4u);
+    EXPECT_FALSE(effect->parameterByName("NoSuchParameter"));
+    effect->setFloat("NoSuchParameter", 1.0f); // ignored
+    // The initialiser is the default value.
+    const auto tint = effect->parameterValue(effect->parameterByName("Tint"));
+    ASSERT_EQ(tint.size(), 4u);
+    EXPECT_EQ(tint[3], 1.0f);
+    EXPECT_FALSE(effect->passByName(effect->technique(), "missing"));
+    EXPECT_FALSE(effect->pass(effect->technique(), 4));
+}
+
+TEST_F(EffectTest, TexturesAreSampledWithTheOriginAtTheTopLeftTexel)
+{
+    auto texture = gpu.device().createTexture(2, 2, 1, 0, Format::A8R8G8B8);
+    ASSERT_TRUE(texture);
+    // B, G, R, A bytes; top row red, green; bottom row blue, white.
+    const uint8_t texels[16] = {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255};
+    ASSERT_TRUE(texture->writeLevel(0, texels, sizeof texels));
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setTexture("DiffuseMap", texture.get());
+    drawWith("textured");
+    const auto pixels = gpu.backBufferPixels();
+    EXPECT_EQ(pixels[2 * 32 + 2], 0xFFFF0000u);
+    EXPECT_EQ(pixels[2 * 32 + 29], 0xFF00FF00u);
+    EXPECT_EQ(pixels[29 * 32 + 2], 0xFF0000FFu);
+    EXPECT_EQ(pixels[29 * 32 + 29], 0xFFFFFFFFu);
+}
+
+TEST_F(EffectTest, PassStatesApplyAndAreRestoredAtEnd)
+{
+    Device& device = gpu.device();
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setVector("Tint", {0.25f, 0, 0, 1});
+    drawWith("tint");
+    drawWith("add"); // additive: 0.25 + 0.25
+    EXPECT_NEAR(red(gpu.backBufferPixels()[16 * 32 + 16]), 128, 1);
+    EXPECT_EQ(device.renderState(RenderState::ZWriteEnable), 1u);
+    EXPECT_EQ(device.renderState(RenderState::AlphaBlendEnable), 0u);
+
+    // Depth writes really are back on after the additive pass: a quad drawn
+    // later writes its depth, and a farther one is then hidden behind it.
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    drawWith("add");          // no depth write
+    Core::Matrix far;
+    far.m[3][2] = 0.5f;       // z = 0.5
+    effect->setMatrix("WorldViewProj", far);
+    effect->setVector("Tint", {0, 1, 0, 1});
+    drawWith("tint");         // passes the test, writes depth 0.5
+    Core::Matrix farther;
+    farther.m[3][2] = 0.75f;
+    effect->setMatrix("WorldViewProj", farther);
+    effect->setVector("Tint", {0, 0, 1, 1});
+    drawWith("tint");         // behind what the last pass wrote: rejected
+    EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFF00FF00u);
+}
+
+TEST_F(EffectTest, ColorWriteEnableMasksChannels)
+{
+    gpu.device().clear(ClearFlag::Target, 0xFF404040, 1.0f, 0);
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setVector("Tint", {1, 1, 1, 1});
+    drawWith("greenOnly");
+    const uint32_t p = gpu.backBufferPixels()[16 * 32 + 16];
+    EXPECT_EQ(red(p), 0x40);
+    EXPECT_EQ(green(p), 0xFF);
+    EXPECT_EQ(blue(p), 0x40);
+    EXPECT_EQ(gpu.device().renderState(RenderState::ColorWriteEnable), ColorWrite::All);
+}
+
+TEST_F(EffectTest, BeginPassOutsideBeginOrPastTheLastPassDoesNothing)
+{
+    EXPECT_FALSE(effect->beginPass(0));
+    EXPECT_EQ(effect->begin(0), 4u);
+    EXPECT_FALSE(effect->beginPass(4));
+    EXPECT_TRUE(effect->beginPass(0));
+    EXPECT_TRUE(gpu.device().effectPassActive());
+    effect->endPass();
+    EXPECT_FALSE(gpu.device().effectPassActive());
+    effect->end();
+}

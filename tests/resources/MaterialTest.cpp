@@ -1,0 +1,223 @@
+// Materials: the drawing protocol, pass selection by render pass, parameters
+// typed from scene text, and models drawn through them.
+#include "display/Display.h"
+#include "resources/Material.h"
+#include "resources/Model.h"
+#include "resources/ResourceRegistry.h"
+#include "resources/Shader.h"
+#include "resources/Texture.h"
+#include "scene/SceneFile.h"
+#include "tests/support/OffscreenDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace ORV;
+using namespace ORV::Demo;
+using ORV::Test::red;
+using ORV::Test::green;
+
+namespace {
+
+// Passes "ambient" and "shade" only; parameters of each kind a scene sets.
+const char* const kCartoon = R"(
+float4x4 WorldViewProj : WorldViewProj;
+float4 Color = {0, 0, 0, 1};
+float Strength = 1.0;
+int Steps = 3;
+texture Ramp;
+sampler2D RampSampler = sampler_state { Texture = <Ramp>; };
+
+float4 vs(float3 p : POSITION) : POSITION { return mul(float4(p, 1), WorldViewProj); }
+float4 ps() : COLOR { return Color * Strength; }
+
+technique Cartoon
+{
+    pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }
+    pass shade { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }
+}
+)";
+
+class MaterialTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(display.createWindow(16, 16, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
+        std::istringstream in(kCartoon);
+        shader.compile(in, "cartoon.fx");
+        ASSERT_TRUE(shader.effect());
+    }
+    std::vector<float> value(const char* name)
+    {
+        const auto v = shader.effect()->parameterValue(shader.effect()->parameterByName(name));
+        return {v.begin(), v.end()};
+    }
+    Display display;
+    Shader shader;
+};
+
+} // namespace
+
+TEST_F(MaterialTest, PassProtocolRunsTheLoopBodyOnce)
+{
+    Material material(&shader);
+    ASSERT_TRUE(material.selectPass("shade"));
+    EXPECT_FALSE(material.passOpen());
+    EXPECT_TRUE(material.beginNextPass());
+    EXPECT_TRUE(material.passOpen());
+    EXPECT_TRUE(Display::device().effectPassActive());
+    EXPECT_FALSE(material.beginNextPass()); // ends the pass begun by the first
+    EXPECT_FALSE(Display::device().effectPassActive());
+    material.endPasses();
+    EXPECT_FALSE(material.passOpen());
+}
+
+TEST_F(MaterialTest, MissingPassSelectsNothingAndEndPassesClosesTheTechnique)
+{
+    Material material(&shader);
+    EXPECT_FALSE(material.selectPass("emissive"));
+    EXPECT_FALSE(material.beginNextPass());
+    material.endPasses();
+    // The technique was ended: it can be begun and a pass selected again.
+    EXPECT_TRUE(material.selectPass("ambient"));
+    EXPECT_TRUE(material.beginNextPass());
+    EXPECT_FALSE(material.beginNextPass());
+    material.endPasses();
+
+    Material withoutShader(nullptr);
+    EXPECT_FALSE(withoutShader.selectPass("ambient"));
+    EXPECT_FALSE(withoutShader.beginNextPass());
+    withoutShader.endPasses();
+}
+
+TEST_F(MaterialTest, CurrentRenderPassPicksTheNamedEffectPass)
+{
+    Material material(&shader);
+    material.setPassName(ambientPass, "ambient");
+    material.setPassName(emissivePass, "emissive");
+    display.pushPass(ambientPass);
+    EXPECT_TRUE(material.selectForCurrentPass());
+    material.beginNextPass();
+    material.beginNextPass();
+    material.endPasses();
+    display.popPass();
+    display.pushPass(emissivePass); // named, but the effect has no such pass
+    EXPECT_FALSE(material.selectForCurrentPass());
+    material.endPasses();
+    display.popPass();
+    display.pushPass(shadePass); // not named at all
+    EXPECT_FALSE(material.selectForCurrentPass());
+    material.endPasses();
+    display.popPass();
+}
+
+TEST_F(MaterialTest, ParametersAreAppliedBySelect)
+{
+    Material material(&shader);
+    material.setFloat("Strength", 0.5f);
+    material.setColor("Color", {1, 0, 0, 1});
+    material.setFloat("NotInTheEffect", 3.0f); // harmless
+    ASSERT_TRUE(material.selectPass("ambient"));
+    material.endPasses();
+    EXPECT_EQ(value("Strength"), std::vector<float>{0.5f});
+    EXPECT_EQ(value("Color"), (std::vector<float>{1, 0, 0, 1}));
+}
+
+TEST_F(MaterialTest, SceneTextBecomesTypedParameters)
+{
+    resourceRegistry().releaseAll();
+    MaterialRecord record;
+    record.effectName = "cartoon.fx";
+    record.parameters = {{"Color", "255 128 0"}, {"Strength", "0.25"}, {"Steps", "0.25"}, {"Unknown", "1"}};
+    // Register the compiled shader under its path, as the manifest would.
+    resourceRegistry().addResource("cartoon.fx", "cartoon", +[](std::string, std::string) {
+        auto s = std::make_unique<Shader>();
+        std::istringstream in(kCartoon);
+        s->compile(in, "cartoon.fx");
+        return std::unique_ptr<Resource>(std::move(s));
+    });
+    resourceRegistry().loadNext();
+    std::unique_ptr<Material> material(buildMaterial(record));
+    ASSERT_NE(material->shader(), nullptr);
+    EXPECT_EQ(material->passNames().size(), 4u);
+    EXPECT_EQ(material->passNames().at(depthDistPass), "depthdist");
+    ASSERT_EQ(material->colors().count("Color"), 1u);
+    const auto color = material->colors().at("Color");
+    EXPECT_FLOAT_EQ(color[0], 1.0f);
+    EXPECT_NEAR(color[1], 0.50196f, 1e-5f);
+    EXPECT_FLOAT_EQ(color[2], 0.0f);
+    EXPECT_FLOAT_EQ(color[3], 1.0f);
+    EXPECT_EQ(material->floats().at("Strength"), 0.25f);
+    EXPECT_EQ(material->floats().count("Steps"), 0u); // an integer parameter is ignored
+
+    // Text that is not a number leaves the parameter to the effect's default.
+    record.parameters = {{"Color", "red"}, {"Strength", "strong"}};
+    std::unique_ptr<Material> unparsed(buildMaterial(record));
+    EXPECT_TRUE(unparsed->colors().empty());
+    EXPECT_TRUE(unparsed->floats().empty());
+
+    // An effect that is not loaded gives a material without a shader.
+    record.effectName = "missing.fx";
+    std::unique_ptr<Material> orphan(buildMaterial(record));
+    EXPECT_EQ(orphan->shader(), nullptr);
+    resourceRegistry().releaseAll();
+}
+
+TEST_F(MaterialTest, ModelWithoutAPassForTheRenderPassDrawsNothing)
+{
+    Model quad;
+    quad.buildQuad();
+    ASSERT_NE(quad.mesh(), nullptr);
+    Material material(&shader);
+    material.setPassName(ambientPass, "ambient");
+    material.setPassName(emissivePass, "emissive");
+    material.setColor("Color", {0, 1, 0, 1});
+    quad.material = &material;
+    display.setWorld(Core::Matrix::identity());
+    Display::device().setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
+
+    ASSERT_TRUE(display.nextFrame());
+    display.pushPass(emissivePass);
+    quad.draw();
+    display.popPass();
+    EXPECT_FALSE(material.passOpen());
+    EXPECT_FALSE(Display::device().effectPassActive());
+    const auto untouched = Display::device().readPixels(*Display::device().backBuffer());
+    EXPECT_EQ(untouched[8 * 16 + 8], frameClearColor);
+
+    display.pushPass(ambientPass);
+    quad.draw();
+    display.popPass();
+    const auto drawn = Display::device().readPixels(*Display::device().backBuffer());
+    EXPECT_EQ(green(drawn[0]), 255); // the quad covers the whole target
+    EXPECT_EQ(green(drawn[15 * 16 + 15]), 255);
+    EXPECT_EQ(red(drawn[8 * 16 + 8]), 0);
+}
+
+TEST_F(MaterialTest, ModelsFromScenePartsDropBrokenTrianglesAndDrawWithoutAMaterial)
+{
+    MeshPart part;
+    part.vertices.resize(3);
+    part.vertices[0].position = {-1, -1, 0};
+    part.vertices[1].position = {-1, 3, 0};
+    part.vertices[2].position = {3, -1, 0};
+    part.indices = {0, 1, 2, 0, 1, 7, 2}; // one whole triangle, one naming a missing vertex, one stray index
+    Model model;
+    model.buildFromMesh(part);
+    ASSERT_NE(model.mesh(), nullptr);
+    EXPECT_EQ(model.mesh()->faceCount(), 1u);
+
+    Display::device().setRenderState(Gfx::RenderState::Lighting, 0);
+    Display::device().setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::None));
+    display.setWorld(Core::Matrix::identity());
+    ASSERT_TRUE(display.nextFrame());
+    model.draw(); // fixed-function stand-in: white with lighting off
+    EXPECT_EQ(Display::device().readPixels(*Display::device().backBuffer())[8 * 16 + 8], 0xFFFFFFFFu);
+
+    part.indices = {0, 1, 9};
+    Model empty;
+    empty.buildFromMesh(part);
+    EXPECT_EQ(empty.mesh(), nullptr);
+    empty.draw(); // does nothing
+}

@@ -1,0 +1,235 @@
+// Shaders: compiling through the asset file system, the automatic parameters
+// of the semantic table, matrix inversion, and the stop on a broken effect.
+#include "console/Console.h"
+#include "display/Camera.h"
+#include "display/Display.h"
+#include "resources/FileSystem.h"
+#include "resources/Shader.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+using namespace ORV;
+using namespace ORV::Demo;
+using ORV::Test::TempDir;
+
+namespace {
+
+const char* const kSemanticsEffect = R"(
+float4x4 a : worldviewproj;
+float4x4 b : WORLDVIEWPROJ;
+float4x4 projI : ProjI;
+float4x4 worldViewI : WorldViewI;
+float4x4 worldI : WorldI;
+float4x4 viewI : VIEWI;
+float4 cameraPosition : WorldCameraPosition;
+float4 plain = {1, 2, 3, 4};
+float4 unknown : NotASemantic = {5, 6, 7, 8};
+
+float4 vs(float4 p : POSITION) : POSITION
+{
+    return mul(p, a) + mul(p, b) + mul(p, projI) + mul(p, worldViewI) + mul(p, worldI) + mul(p, viewI)
+         + cameraPosition + plain + unknown;
+}
+float4 ps() : COLOR { return float4(1, 1, 1, 1); }
+
+technique Empty { }
+technique Main { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }
+)";
+
+Core::Matrix matrixWith(float diagonal, float translateX)
+{
+    Core::Matrix m;
+    m.m[0][0] = m.m[1][1] = m.m[2][2] = diagonal;
+    m.m[3][0] = translateX;
+    return m;
+}
+
+std::vector<float> flat(const Core::Matrix& m)
+{
+    return {&m.m[0][0], &m.m[0][0] + 16};
+}
+
+class ShaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(display.createWindow(8, 8, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
+        setEffectFailureHandler(+[](const std::string&) { ++failures; });
+        failures = 0;
+    }
+    void TearDown() override { setEffectFailureHandler(nullptr); }
+
+    static std::unique_ptr<Shader> compile(const std::string& source)
+    {
+        auto shader = std::make_unique<Shader>();
+        std::istringstream in(source);
+        shader->compile(in, "test.fx");
+        return shader;
+    }
+    std::vector<float> value(Shader& shader, const char* name)
+    {
+        const auto v = shader.effect()->parameterValue(shader.effect()->parameterByName(name));
+        return {v.begin(), v.end()};
+    }
+
+    static inline int failures = 0;
+    Display display;
+};
+
+} // namespace
+
+TEST_F(ShaderTest, SemanticsSetTheDisplayValuesAtEveryBegin)
+{
+    auto shader = compile(kSemanticsEffect);
+    ASSERT_TRUE(shader->effect());
+    // The first technique has no pass and is not valid; the second is used.
+    EXPECT_EQ(shader->technique().index, 1);
+
+    Camera camera;
+    camera.setPerspective(1.0f, 1.333f, 1.0f, 100.0f);
+    camera.setFrame({0, 0, 5}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+    display.setCamera(camera);
+    const Core::Matrix world = matrixWith(2.0f, 1.0f);
+    display.setWorld(world);
+    EXPECT_EQ(shader->begin(), 1u);
+    shader->effect()->end();
+    const Core::Matrix wvp = world * display.view() * display.projection();
+    EXPECT_EQ(value(*shader, "a"), flat(wvp));
+    EXPECT_EQ(value(*shader, "b"), flat(wvp)); // any letter case
+    EXPECT_EQ(value(*shader, "worldViewI"), flat(world * display.view())); // the product, not its inverse
+    Core::Matrix inverse = world;
+    ASSERT_TRUE(invertMatrix(inverse));
+    EXPECT_EQ(value(*shader, "worldI"), flat(inverse));
+    // Parameters without a semantic, or with one the table lacks, keep theirs.
+    EXPECT_EQ(value(*shader, "plain"), (std::vector<float>{1, 2, 3, 4}));
+    EXPECT_EQ(value(*shader, "unknown"), (std::vector<float>{5, 6, 7, 8}));
+
+    // The setters read the values current at each begin.
+    display.setWorld(Core::Matrix::identity());
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "a"), flat(display.view() * display.projection()));
+}
+
+TEST_F(ShaderTest, ProjIIsTheProjectionItselfAndCameraVectorsGetAOne)
+{
+    auto shader = compile(kSemanticsEffect);
+    ASSERT_TRUE(shader->effect());
+    Camera camera;
+    camera.setPerspective(1.0f, 1.333f, 1.0f, 100.0f);
+    camera.setFrame({1, 2, 3}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+    display.setCamera(camera);
+    display.setWorld(Core::Matrix::identity());
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "projI"), flat(camera.projectionMatrix()));
+    EXPECT_EQ(value(*shader, "cameraPosition"), (std::vector<float>{1, 2, 3, 1}));
+    Core::Matrix viewInverse = camera.viewMatrix();
+    ASSERT_TRUE(invertMatrix(viewInverse));
+    EXPECT_EQ(value(*shader, "viewI"), flat(viewInverse));
+}
+
+TEST_F(ShaderTest, WorldIWithATinyDeterminantIsTheWorldUnchanged)
+{
+    auto shader = compile(kSemanticsEffect);
+    ASSERT_TRUE(shader->effect());
+    Core::Matrix world = Core::Matrix::identity();
+    world.m[0][0] = 0.0001f; // determinant 0.0001
+    display.setWorld(world);
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "worldI"), flat(world));
+}
+
+TEST_F(ShaderTest, DemoSemanticReplacesABuiltInUntilTheNextShader)
+{
+    auto shader = compile(kSemanticsEffect);
+    ASSERT_TRUE(shader->effect());
+    registerSemantic("WORLDVIEWPROJ", +[](Shader& s, Gfx::ParameterHandle p) {
+        s.effect()->setMatrix(p, matrixWith(7.0f, 0.0f));
+    });
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "a"), flat(matrixWith(7.0f, 0.0f)));
+    Shader another; // registers the built-in table again
+    display.setWorld(Core::Matrix::identity());
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "a"), flat(display.view() * display.projection()));
+}
+
+TEST(InvertMatrix, ProductWithTheInverseIsTheIdentity)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> element(-2.0f, 2.0f);
+    for (int trial = 0; trial < 200; ++trial) {
+        Core::Matrix m;
+        for (auto& row : m.m)
+            for (float& e : row) e = element(random);
+        Core::Matrix inverse = m;
+        if (!invertMatrix(inverse)) continue;
+        const Core::Matrix product = m * inverse;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) ASSERT_NEAR(product.m[r][c], r == c ? 1.0f : 0.0f, 2e-3f) << trial;
+    }
+    Core::Matrix singular = Core::Matrix::zero();
+    const Core::Matrix before = singular;
+    EXPECT_FALSE(invertMatrix(singular));
+    EXPECT_EQ(singular, before);
+}
+
+TEST_F(ShaderTest, IncludesAreServedByBareNameFromTheArchiveRoot)
+{
+    TempDir folder;
+    folder.write("common.fxh", "float4 Shared = {0.5, 0.5, 0.5, 1};\n");
+    folder.write("effects/deep/uses.fx", R"(#include "common.fxh"
+float4 vs(float4 p : POSITION) : POSITION { return p + Shared; }
+float4 ps() : COLOR { return Shared; }
+technique T { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }
+)");
+    fileSystem().remount(folder.path().string());
+    auto resource = loadShader("effects/deep/uses.fx", "uses");
+    auto* shader = dynamic_cast<Shader*>(resource.get());
+    ASSERT_NE(shader, nullptr);
+    ASSERT_TRUE(shader->effect());
+    EXPECT_TRUE(shader->effect()->parameterByName("Shared"));
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(ShaderTest, BrokenEffectLogsItsMessagesThenStops)
+{
+    const size_t logBefore = Core::logText().size();
+    auto shader = compile("float4 ps() : COLOR { return undefinedThing; }\n"
+                          "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                          "technique T { pass p { VertexShader = compile vs_2_0 vs();\n"
+                          "                       PixelShader = compile ps_2_0 ps(); } }\n");
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(shader->effect(), nullptr);
+    const std::string logged = Core::logText().substr(logBefore);
+    EXPECT_NE(logged.find("Compiling effect"), std::string::npos);
+    EXPECT_NE(logged.find("test.fx:1"), std::string::npos) << logged;
+
+    // A missing effect file stops the same way.
+    TempDir folder;
+    fileSystem().remount(folder.path().string());
+    loadShader("missing.fx", "missing");
+    EXPECT_EQ(failures, 2);
+}
+
+TEST(ShaderDeathTest, BrokenEffectEndsTheProgramWithOneLine)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Display display;
+            display.createWindow(8, 8, false, false, Platform::VideoMode::Offscreen);
+            Shader shader;
+            std::istringstream in("this is not an effect");
+            shader.compile(in, "broken.fx");
+        },
+        ::testing::ExitedWithCode(1), "the effect broken.fx does not compile");
+}
