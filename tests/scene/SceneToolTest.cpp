@@ -130,7 +130,7 @@ TEST(SceneTool, ShowsExactlyWhatTheWriterWrote)
         << text.output;
     EXPECT_NE(text.output.find("  part 0: material slot 0, 3 vertices, 3 indices\n"), std::string::npos);
     EXPECT_NE(text.output.find("material 0 \"toon\": effect \"fx/toon.fx\", 2 parameters\n"), std::string::npos);
-    EXPECT_NE(text.output.find("animation 0: Scalar, 3 samples, 0.300000012 s\n"), std::string::npos);
+    EXPECT_NE(text.output.find("animation 0: Scalar, 3 samples, length 0.300000012 s\n"), std::string::npos);
 
     // Cut inside the node record: the tool names the section, record and offset
     // and fails.

@@ -144,7 +144,7 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
         const Core::Animation& animation = d.animations[a];
         out << "animation " << a << ": ";
         if (const char* kind = kindName(animation))
-            out << kind << ", " << sampleCount(animation) << " samples, " << number(animation.endTime())
+            out << kind << ", " << sampleCount(animation) << " samples, length " << number(animation.endTime())
                 << " s\n";
         else
             out << "unknown kind, no track\n";
