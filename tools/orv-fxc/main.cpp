@@ -73,7 +73,7 @@ void printAnnotations(const std::vector<EffectAnnotation>& annotations, const ch
 void printParameter(const EffectDescription& effect, const EffectParameter& p)
 {
     std::cout << "  " << typeName(p.type);
-    if (p.parameterClass != ParameterClass::Object)
+    if (p.parameterClass != ParameterClass::Object && p.parameterClass != ParameterClass::Scalar)
         std::cout << (p.rows > 1 ? std::to_string(p.rows) + "x" : "") << p.columns;
     std::cout << " " << p.name;
     if (p.elements)

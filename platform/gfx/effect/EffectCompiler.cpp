@@ -4,6 +4,7 @@
 #include "platform/gfx/effect/detail/EffectParser.h"
 #include "platform/gfx/effect/detail/ShaderTranslator.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 
@@ -91,6 +92,8 @@ public:
                     pass.samplers.push_back({parameter, parsed_.parameters[size_t(parameter)].textureParameter,
                                              uint32_t(samplerBindings_.at(sampler))});
             }
+        std::sort(pass.samplers.begin(), pass.samplers.end(),
+                  [](const SamplerBinding& a, const SamplerBinding& b) { return a.binding < b.binding; });
         return true;
     }
 

@@ -63,7 +63,8 @@ void packUniform(const UniformMember& member, std::span<const float> values, std
                 if (member.scalar == UniformScalar::Float) {
                     std::memcpy(bytes, &value, 4);
                 } else if (member.scalar == UniformScalar::Int) {
-                    int32_t integer = int32_t(value);
+                    // Out-of-range and NaN values become 0 rather than undefined.
+                    int32_t integer = value >= -2147483648.0f && value < 2147483648.0f ? int32_t(value) : 0;
                     std::memcpy(bytes, &integer, 4);
                 } else {
                     uint32_t flag = value != 0.0f ? 1u : 0u;

@@ -622,7 +622,7 @@ private:
     }
 
     // Tokens of a state value up to ';', and their text as written.
-    bool stateValue(std::vector<Token>& value, std::string& text)
+    bool stateValue(const Token& stateToken, std::vector<Token>& value, std::string& text)
     {
         while (!isPunct(peek(), ';')) {
             if (peek().kind == TokenKind::End || isPunct(peek(), '}'))
@@ -634,7 +634,7 @@ private:
         }
         next();
         if (value.empty())
-            return fail(peek(), "a state assignment needs a value");
+            return fail(stateToken, "a state assignment needs a value");
         return true;
     }
 
@@ -650,7 +650,7 @@ private:
             return false;
         std::vector<Token> value;
         std::string text;
-        if (!stateValue(value, text))
+        if (!stateValue(stateToken, value, text))
             return false;
         if (equalNoCase(state, "Texture")) {
             // Texture = <name>; Texture = (name); Texture = name;
@@ -735,7 +735,8 @@ private:
         while (!isPunct(peek(), '}')) {
             if (!isWordNoCase(peek(), "pass")) {
                 const Token& t = peek();
-                return fail(t, t.kind == TokenKind::End ? "technique '" + technique.name + "' is never closed"
+                return fail(t.kind == TokenKind::End ? keyword : t,
+                            t.kind == TokenKind::End ? "technique '" + technique.name + "' is never closed"
                                                         : "expected 'pass' in technique '" + technique.name
                                                               + "', found '" + t.text + "'");
             }
@@ -793,7 +794,7 @@ private:
             return shaderAssignment(vertex ? pass.vertexShader : pass.pixelShader, vertex, stateToken, pass);
         std::vector<Token> value;
         std::string text;
-        if (!stateValue(value, text))
+        if (!stateValue(stateToken, value, text))
             return false;
         std::optional<RenderState> id = findRenderStateName(state);
         if (!id)
@@ -851,7 +852,10 @@ private:
     bool checkTechniques()
     {
         if (effect_.techniques.empty()) {
-            SourceLocation end{files_[0], peek().file == 0 ? peek().line : 1};
+            // Reported at the last token of the effect, or line 1 when empty.
+            SourceLocation end{files_[0], 1};
+            if (tokens_.size() > 1)
+                end = where(tokens_[tokens_.size() - 2]);
             messages_ += formatMessage(end, "the effect has no technique");
             return false;
         }

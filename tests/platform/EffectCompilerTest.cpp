@@ -1,0 +1,951 @@
+// The effect compiler: structure, reflection and GLSL of D3D9-style effects,
+// and the messages for broken ones.
+#include "platform/gfx/effect/EffectCompiler.h"
+
+#ifndef ENABLE_HLSL
+#define ENABLE_HLSL 1
+#endif
+#include <glslang/Public/ShaderLang.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <regex>
+#include <sstream>
+
+using namespace ORV::Gfx;
+
+namespace {
+
+const EffectDefine demoDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
+
+std::string readSample(const std::string& name)
+{
+    std::ifstream file(std::string(ORV_EFFECT_SAMPLES_DIR) + "/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// Serves includes from a map, or from the samples folder, and records the
+// names asked for.
+class TestIncludes final : public EffectIncludeHandler {
+public:
+    std::map<std::string, std::string> files;
+    bool fromSamples = false;
+    std::vector<std::string> requested;
+
+    std::optional<std::string> open(const std::string& name) override
+    {
+        requested.push_back(name);
+        if (auto found = files.find(name); found != files.end())
+            return found->second;
+        if (fromSamples) {
+            std::string text = readSample(name);
+            if (!text.empty())
+                return text;
+        }
+        return std::nullopt;
+    }
+};
+
+EffectCompileResult compileSample(const std::string& name, TestIncludes* seen = nullptr)
+{
+    TestIncludes includes;
+    includes.fromSamples = true;
+    EffectCompileResult result = compileEffect(readSample(name), name, demoDefines, includes);
+    if (seen)
+        *seen = includes;
+    return result;
+}
+
+EffectCompileResult compileText(const std::string& text, TestIncludes& includes)
+{
+    return compileEffect(text, "test.fx", demoDefines, includes);
+}
+
+EffectCompileResult compileText(const std::string& text)
+{
+    TestIncludes includes;
+    return compileText(text, includes);
+}
+
+const EffectParameter& parameter(const EffectDescription& effect, const std::string& name)
+{
+    int index = effect.findParameter(name);
+    EXPECT_GE(index, 0) << name;
+    static EffectParameter none;
+    return index < 0 ? none : effect.parameters[size_t(index)];
+}
+
+const EffectPass* findPass(const EffectTechnique& technique, const std::string& name)
+{
+    for (const EffectPass& pass : technique.passes)
+        if (pass.name == name)
+            return &pass;
+    return nullptr;
+}
+
+// The first line of the messages must point at file:line.
+void expectErrorAt(const EffectCompileResult& result, const std::string& file, int line, const std::string& words)
+{
+    ASSERT_FALSE(result.effect);
+    ASSERT_FALSE(result.messages.empty());
+    std::string prefix = file + ":" + std::to_string(line) + ": error: ";
+    EXPECT_EQ(result.messages.rfind(prefix, 0), 0u) << result.messages;
+    EXPECT_NE(result.messages.find(words), std::string::npos) << result.messages;
+}
+
+// Every message line reads "file:line: error: text".
+void expectWellFormedMessages(const std::string& messages)
+{
+    static const std::regex line(R"(^[^:\n]+:\d+: error: .*$)");
+    std::istringstream lines(messages);
+    std::string text;
+    int count = 0;
+    while (std::getline(lines, text)) {
+        EXPECT_TRUE(std::regex_match(text, line)) << text;
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}
+
+// Compiles and links the GLSL of a pass with glslang's GLSL front end, as a GL
+// driver would: proves it is valid GLSL 4.50 and that the stages' interfaces
+// and uniform blocks agree.
+bool glslLinks(const EffectPass& pass, std::string& log)
+{
+    glslang::InitializeProcess();
+    TBuiltInResource limits{};
+    limits.maxVertexAttribs = 16;
+    limits.maxDrawBuffers = 8;
+    limits.maxTextureImageUnits = 16;
+    limits.maxCombinedTextureImageUnits = 80;
+    limits.maxVertexTextureImageUnits = 16;
+    limits.maxVaryingComponents = 60;
+    limits.maxVertexOutputComponents = 64;
+    limits.maxFragmentInputComponents = 128;
+    limits.maxClipDistances = 8;
+    limits.maxCullDistances = 8;
+    limits.maxCombinedClipAndCullDistances = 8;
+    limits.maxVertexUniformComponents = 4096;
+    limits.maxFragmentUniformComponents = 4096;
+    limits.maxCombinedShaderOutputResources = 16;
+    limits.maxCombinedImageUnitsAndFragmentOutputs = 16;
+    limits.maxTextureCoords = 8;
+    limits.maxTextureUnits = 8;
+    limits.maxVaryingFloats = 64;
+    limits.maxLights = 8;
+    limits.maxClipPlanes = 8;
+    limits.maxVertexUniformVectors = 1024;
+    limits.maxFragmentUniformVectors = 1024;
+    limits.maxVaryingVectors = 16;
+    limits.maxVertexOutputVectors = 16;
+    limits.maxFragmentInputVectors = 16;
+    limits.maxSamples = 4;
+    limits.maxViewports = 1;
+    limits.limits = {true, true, true, true, true, true, true, true, true};
+    glslang::TShader vertex(EShLangVertex);
+    glslang::TShader fragment(EShLangFragment);
+    const char* vs = pass.vertexShader.glsl.c_str();
+    const char* fs = pass.pixelShader.glsl.c_str();
+    vertex.setStrings(&vs, 1);
+    fragment.setStrings(&fs, 1);
+    for (glslang::TShader* s : {&vertex, &fragment}) {
+        s->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+        if (!s->parse(&limits, 450, ECoreProfile, false, false, EShMsgDefault)) {
+            log = s->getInfoLog();
+            return false;
+        }
+    }
+    glslang::TProgram program;
+    program.addShader(&vertex);
+    program.addShader(&fragment);
+    if (!program.link(EShMsgDefault)) {
+        log = program.getInfoLog();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// --- Structure and reflection of well-formed effects -------------------------
+
+TEST(EffectStructure, TechniquesAndPassesInSourceOrder)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    EXPECT_TRUE(result.messages.empty());
+    const EffectDescription& effect = *result.effect;
+    ASSERT_EQ(effect.techniques.size(), 2u);
+    EXPECT_EQ(effect.techniques[0].name, "cartoon");
+    EXPECT_EQ(effect.techniques[1].name, "cartoonSM2");
+    std::vector<std::string> names;
+    for (const EffectPass& pass : effect.techniques[0].passes)
+        names.push_back(pass.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ambient", "shade", "depthdist", "emissive"}));
+    ASSERT_EQ(effect.techniques[0].annotations.size(), 1u);
+    EXPECT_EQ(effect.techniques[0].annotations[0].text, "toon shading, shader model 3");
+    const EffectPass& sm2 = effect.techniques[1].passes.at(0);
+    EXPECT_EQ(sm2.vertexShader.profile, "vs_2_0");
+    EXPECT_EQ(sm2.pixelShader.entryPoint, "ambientPS");
+    EXPECT_TRUE(sm2.states.empty());
+}
+
+TEST(EffectStructure, PassStatesKeepOrderValuesAndLines)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectPass* shade = findPass(result.effect->techniques[0], "shade");
+    ASSERT_TRUE(shade);
+    std::vector<std::pair<RenderState, uint32_t>> states;
+    for (const PassStateAssignment& s : shade->states)
+        states.emplace_back(s.state, s.value);
+    std::vector<std::pair<RenderState, uint32_t>> expected = {
+        {RenderState::ZWriteEnable, 0},       {RenderState::ZFunc, value(Cmp::LessEqual)},
+        {RenderState::AlphaBlendEnable, 1},   {RenderState::SrcBlend, value(Blend::One)},
+        {RenderState::DestBlend, value(Blend::One)}, {RenderState::BlendOp, value(BlendOperation::Add)}};
+    EXPECT_EQ(states, expected);
+    EXPECT_EQ(shade->states[0].location.file, "cartoon.fx");
+    EXPECT_EQ(shade->states[0].location.line, 128);
+    EXPECT_EQ(shade->vertexShader.location.line, 126);
+
+    const EffectPass* emissive = findPass(result.effect->techniques[0], "emissive");
+    ASSERT_TRUE(emissive);
+    EXPECT_EQ(emissive->states.back().state, RenderState::DestBlend);
+    EXPECT_EQ(emissive->states.back().value, value(Blend::InvSrcAlpha));
+    const EffectPass* ambient = findPass(result.effect->techniques[0], "ambient");
+    EXPECT_EQ(ambient->states[3].state, RenderState::CullMode);
+    EXPECT_EQ(ambient->states[3].value, value(Cull::CCW));
+}
+
+TEST(EffectStructure, PrefixedNamesNumbersAndMasks)
+{
+    EffectCompileResult result = compileSample("cutout.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    ASSERT_EQ(result.effect->techniques.size(), 1u) << "TELM_VER is 100, so the old technique is left out";
+    const EffectPass& ambient = result.effect->techniques[0].passes[0];
+    ASSERT_EQ(ambient.states.size(), 4u);
+    EXPECT_EQ(ambient.states[0].value, 1u);                 // TRUE
+    EXPECT_EQ(ambient.states[1].value, value(Cmp::Greater)); // D3DCMP_GREATER
+    EXPECT_EQ(ambient.states[2].value, 128u);               // 0x80
+    EXPECT_EQ(ambient.states[3].value, value(Cull::None));  // D3DCULL_NONE
+    const EffectPass& emissive = result.effect->techniques[0].passes[1];
+    std::map<RenderState, uint32_t> states;
+    for (const PassStateAssignment& s : emissive.states)
+        states[s.state] = s.value;
+    EXPECT_EQ(states[RenderState::SrcBlend], value(Blend::One));
+    EXPECT_EQ(states[RenderState::DestBlend], 2u);
+    EXPECT_EQ(states[RenderState::BlendOp], value(BlendOperation::RevSubtract));
+    EXPECT_EQ(states[RenderState::ColorWriteEnable], ColorWrite::Red | ColorWrite::Green | ColorWrite::Blue);
+    EXPECT_EQ(states[RenderState::ZFunc], value(Cmp::Always));
+    EXPECT_EQ(states[RenderState::ZEnable], 0u);
+}
+
+TEST(EffectStructure, ParametersWithSemanticsTypesAndDefaults)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectDescription& effect = *result.effect;
+
+    const EffectParameter& wvp = parameter(effect, "WorldViewProj");
+    EXPECT_EQ(wvp.semantic, "WorldViewProjection");
+    EXPECT_EQ(wvp.type, ParameterType::Float);
+    EXPECT_EQ(wvp.parameterClass, ParameterClass::MatrixColumns);
+    EXPECT_EQ(wvp.rows, 4u);
+    EXPECT_EQ(wvp.columns, 4u);
+    EXPECT_TRUE(wvp.defaultValue.empty());
+    EXPECT_EQ(wvp.location.file, "common.fxh");
+    EXPECT_EQ(wvp.location.line, 7);
+
+    const EffectParameter& diffuse = parameter(effect, "diffuseColor");
+    EXPECT_EQ(diffuse.parameterClass, ParameterClass::Vector);
+    EXPECT_EQ(diffuse.columns, 4u);
+    EXPECT_EQ(diffuse.defaultValue, (std::vector<float>{0.8f, 0.6f, 0.4f, 1.0f}));
+    ASSERT_EQ(diffuse.annotations.size(), 2u);
+    EXPECT_EQ(diffuse.annotations[0].typeName, "string");
+    EXPECT_EQ(diffuse.annotations[0].name, "UIName");
+    EXPECT_EQ(diffuse.annotations[0].text, "Diffuse");
+
+    const EffectParameter& bands = parameter(effect, "bands");
+    EXPECT_EQ(bands.parameterClass, ParameterClass::Scalar);
+    EXPECT_EQ(bands.defaultValue, std::vector<float>{3.0f});
+    ASSERT_EQ(bands.annotations.size(), 3u);
+    EXPECT_EQ(bands.annotations[2].name, "UIMax");
+    EXPECT_EQ(bands.annotations[2].numbers, std::vector<float>{8.0f});
+
+    EXPECT_EQ(parameter(effect, "useTexture").type, ParameterType::Bool);
+    EXPECT_EQ(parameter(effect, "useTexture").defaultValue, std::vector<float>{1.0f});
+    EXPECT_EQ(parameter(effect, "bandCount").type, ParameterType::Int);
+    EXPECT_EQ(parameter(effect, "bandCount").semantic, "BandCount");
+    EXPECT_EQ(parameter(effect, "lightColor").defaultValue, (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ(parameter(effect, "fxDark").semantic, "FxDark");
+
+    const EffectParameter& texture = parameter(effect, "diffuseTex");
+    EXPECT_EQ(texture.type, ParameterType::Texture);
+    EXPECT_EQ(texture.parameterClass, ParameterClass::Object);
+    ASSERT_EQ(texture.annotations.size(), 1u);
+    EXPECT_EQ(texture.annotations[0].text, "white.jpg");
+
+    // Static consts and functions are no parameters.
+    EXPECT_EQ(effect.findParameter("luminance"), -1);
+    EXPECT_EQ(effect.findParameter("toonSteps"), -1);
+    EXPECT_EQ(effect.parameters.size(), 16u);
+}
+
+TEST(EffectStructure, DefaultsFromExpressionsListsAndArrays)
+{
+    EffectCompileResult result = compileSample("ink.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    EXPECT_EQ(parameter(*result.effect, "texelSize").defaultValue, (std::vector<float>{1.0f / 640.0f, 1.0f / 480.0f}));
+    EXPECT_EQ(parameter(*result.effect, "blurTexel").defaultValue, (std::vector<float>{1.0f / 256, 1.0f / 256}));
+
+    EffectCompileResult cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout.effect) << cutout.messages;
+    const EffectParameter& palette = parameter(*cutout.effect, "palette");
+    EXPECT_EQ(palette.elements, 3u);
+    ASSERT_EQ(palette.defaultValue.size(), 12u);
+    EXPECT_EQ(palette.defaultValue[11], 0.5f);
+    const EffectParameter& uv = parameter(*cutout.effect, "uvTransform");
+    EXPECT_EQ(uv.parameterClass, ParameterClass::MatrixRows) << "#pragma pack_matrix(row_major)";
+    ASSERT_EQ(uv.defaultValue.size(), 9u);
+    EXPECT_EQ(uv.defaultValue[6], 0.5f);
+    EXPECT_EQ(uv.defaultValue[7], 0.25f);
+    EXPECT_EQ(parameter(*cutout.effect, "legacyMatrix").parameterClass, ParameterClass::MatrixColumns);
+    const EffectParameter& cutoff = parameter(*cutout.effect, "cutoff");
+    EXPECT_EQ(cutoff.defaultValue, std::vector<float>{0.5f}) << "a global const is a parameter";
+}
+
+TEST(EffectStructure, SamplerStatesAndTheirTextures)
+{
+    EffectCompileResult result = compileSample("ink.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectDescription& effect = *result.effect;
+    const EffectParameter& depth = parameter(effect, "depthSampler");
+    EXPECT_EQ(depth.type, ParameterType::Sampler2D);
+    EXPECT_EQ(depth.textureParameter, effect.findParameter("depthDistTex")) << "Texture = (name) in capitals";
+    std::vector<std::pair<SamplerState, uint32_t>> states;
+    for (const SamplerStateAssignment& s : depth.samplerStates)
+        states.emplace_back(s.state, s.value);
+    EXPECT_EQ(states, (std::vector<std::pair<SamplerState, uint32_t>>{
+                          {SamplerState::MinFilter, value(TextureFilter::Point)},
+                          {SamplerState::MagFilter, value(TextureFilter::Point)},
+                          {SamplerState::AddressU, value(TextureAddress::Clamp)},
+                          {SamplerState::AddressV, value(TextureAddress::Clamp)}}));
+    const EffectParameter& final = parameter(effect, "finalSampler");
+    EXPECT_EQ(final.samplerStates[2].value, value(TextureFilter::None));
+    EXPECT_EQ(final.samplerStates[3].value, value(TextureAddress::Mirror));
+    EXPECT_EQ(final.samplerStates[4].value, value(TextureAddress::Border));
+    EXPECT_EQ(parameter(effect, "shadeSampler").type, ParameterType::Sampler);
+}
+
+TEST(EffectStructure, IncludesAreServedByTheHandlerByTheirWrittenNames)
+{
+    TestIncludes seen;
+    EffectCompileResult result = compileSample("cartoon.fx", &seen);
+    ASSERT_TRUE(result.effect) << result.messages;
+    EXPECT_EQ(seen.requested, (std::vector<std::string>{"common.fxh", "mathutil.fxh"}));
+}
+
+TEST(EffectStructure, UnnamedPassesAndTechniquesAreKept)
+{
+    EffectCompileResult result = compileText(
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique { pass { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    ASSERT_EQ(result.effect->techniques.size(), 1u);
+    EXPECT_EQ(result.effect->techniques[0].name, "");
+    EXPECT_EQ(result.effect->techniques[0].passes.at(0).name, "");
+    EXPECT_EQ(result.effect->techniques[0].passes[0].uniforms.size, 0u);
+}
+
+// --- Per-pass interface: inputs, uniforms, samplers, GLSL --------------------
+
+TEST(EffectPasses, VertexInputsBySemanticAtFixedLocations)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectTechnique& technique = result.effect->techniques[0];
+    auto inputs = [](const EffectPass& pass) {
+        std::vector<std::tuple<std::string, uint32_t, uint32_t>> list;
+        for (const VertexInput& i : pass.vertexInputs)
+            list.emplace_back(i.semantic, i.semanticIndex, i.location);
+        return list;
+    };
+    using List = std::vector<std::tuple<std::string, uint32_t, uint32_t>>;
+    EXPECT_EQ(inputs(*findPass(technique, "ambient")), (List{{"POSITION", 0, 0}, {"NORMAL", 0, 1}, {"TEXCOORD", 0, 8}}));
+    EXPECT_EQ(inputs(*findPass(technique, "depthdist")), (List{{"POSITION", 0, 0}}));
+    EffectCompileResult cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout.effect) << cutout.messages;
+    EXPECT_EQ(inputs(cutout.effect->techniques[0].passes[0]),
+              (List{{"POSITION", 0, 0}, {"TANGENT", 0, 2}, {"COLOR", 0, 4}, {"TEXCOORD", 0, 8}}));
+    EXPECT_NE(cutout.effect->techniques[0].passes[0].vertexShader.glsl.find("layout(location = 2) in vec3"),
+              std::string::npos);
+}
+
+TEST(EffectPasses, VertexInputLocationTable)
+{
+    EXPECT_EQ(vertexInputLocation("POSITION", 0), 0);
+    EXPECT_EQ(vertexInputLocation("NORMAL", 0), 1);
+    EXPECT_EQ(vertexInputLocation("COLOR", 1), 5);
+    EXPECT_EQ(vertexInputLocation("COLOR", 2), -1);
+    EXPECT_EQ(vertexInputLocation("TEXCOORD", 0), 8);
+    EXPECT_EQ(vertexInputLocation("TEXCOORD", 7), 15);
+    EXPECT_EQ(vertexInputLocation("TEXCOORD", 8), -1);
+    EXPECT_EQ(vertexInputLocation("POSITION", 1), -1);
+    EXPECT_EQ(vertexInputLocation("PSIZE", 0), -1);
+}
+
+TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectDescription& effect = *result.effect;
+    const EffectPass& shade = *findPass(effect.techniques[0], "shade");
+    const UniformMember* wvp = shade.uniforms.find(effect.findParameter("WorldViewProj"));
+    ASSERT_TRUE(wvp);
+    EXPECT_EQ(wvp->offset, 0u);
+    EXPECT_EQ(wvp->size, 64u);
+    EXPECT_EQ(wvp->matrixStride, 16u);
+    EXPECT_TRUE(wvp->spirvRowMajor) << "HLSL column_major is a SPIR-V RowMajor member";
+    EXPECT_TRUE(wvp->writeTransposed);
+    const UniformMember* flag = shade.uniforms.find(effect.findParameter("useTexture"));
+    ASSERT_TRUE(flag);
+    EXPECT_EQ(flag->scalar, UniformScalar::Bool);
+    EXPECT_EQ(shade.uniforms.find(effect.findParameter("bandCount"))->scalar, UniformScalar::Int);
+    // Every member lies inside the block and none overlap.
+    std::vector<std::pair<uint32_t, uint32_t>> ranges;
+    for (const UniformMember& m : shade.uniforms.members)
+        ranges.emplace_back(m.offset, m.offset + m.size);
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        EXPECT_LE(ranges[i].second, shade.uniforms.size);
+        if (i > 0) {
+            EXPECT_LE(ranges[i - 1].second, ranges[i].first);
+        }
+    }
+    EXPECT_EQ(shade.uniforms.members.size(), 14u) << "textures and samplers are not in the block";
+    // All passes of the effect share one layout.
+    for (const EffectPass& pass : effect.techniques[0].passes)
+        EXPECT_EQ(pass.uniforms.size, shade.uniforms.size);
+
+    EffectCompileResult cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout.effect) << cutout.messages;
+    const EffectPass& leaf = cutout.effect->techniques[0].passes[0];
+    const UniformMember* rowMajor = leaf.uniforms.find(cutout.effect->findParameter("WorldViewProj"));
+    const UniformMember* legacy = leaf.uniforms.find(cutout.effect->findParameter("legacyMatrix"));
+    const UniformMember* bone = leaf.uniforms.find(cutout.effect->findParameter("skinBone"));
+    const UniformMember* uv = leaf.uniforms.find(cutout.effect->findParameter("uvTransform"));
+    const UniformMember* palette = leaf.uniforms.find(cutout.effect->findParameter("palette"));
+    ASSERT_TRUE(rowMajor && legacy && bone && uv && palette);
+    EXPECT_FALSE(rowMajor->writeTransposed) << "row_major HLSL keeps the engine's rows";
+    EXPECT_TRUE(legacy->writeTransposed);
+    EXPECT_EQ(bone->rows, 4u);
+    EXPECT_EQ(bone->columns, 3u);
+    EXPECT_EQ(bone->size, 64u) << "four rows of three, one vector each";
+    EXPECT_EQ(uv->size, 48u);
+    EXPECT_EQ(palette->arrayStride, 16u);
+    EXPECT_EQ(palette->elements, 3u);
+    EXPECT_EQ(palette->size, 48u);
+}
+
+// Reads the GLSL the way GL does to check that mul(v, M) gives v * M for a
+// matrix written with packUniform: the vertex shader multiplies with the
+// uniform on the left (M * v in GLSL) and the member is row_major, so GLSL's
+// result i is the dot product of memory vector i with v.
+TEST(EffectPasses, MulRowVectorGivesEngineProduct)
+{
+    EffectCompileResult result = compileText(
+        "float4x4 M;\n"
+        "float4 vs(float4 p : POSITION) : POSITION { return mul(p, M); }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    const std::string& glsl = pass.vertexShader.glsl;
+    ASSERT_NE(glsl.find("layout(row_major) mat4 M;"), std::string::npos) << glsl;
+    ASSERT_TRUE(std::regex_search(glsl, std::regex(R"(gl_Position = [^;]*M\) \* p;)"))) << glsl;
+    const UniformMember& member = pass.uniforms.members.at(0);
+    ASSERT_TRUE(member.writeTransposed);
+
+    const float engine[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    std::vector<std::byte> block(pass.uniforms.size);
+    packUniform(member, engine, block);
+    float memory[16];
+    std::memcpy(memory, block.data() + member.offset, sizeof memory);
+    const float v[4] = {0.5f, -1.0f, 2.0f, 1.0f};
+    for (int i = 0; i < 4; ++i) {
+        float gl = 0, expected = 0;
+        for (int k = 0; k < 4; ++k) {
+            gl += memory[i * 4 + k] * v[k]; // row_major M * v
+            expected += v[k] * engine[k * 4 + i]; // (v * M)[i]
+        }
+        EXPECT_FLOAT_EQ(gl, expected) << i;
+    }
+}
+
+TEST(EffectPasses, SamplerBindingsReachTheirTextures)
+{
+    EffectCompileResult result = compileSample("ink.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectDescription& effect = *result.effect;
+    const EffectTechnique& ink = effect.techniques.at(0);
+    std::vector<std::string> names;
+    for (const EffectPass& p : ink.passes)
+        names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"outline", "reduce", "blurh", "blurv", "final"}));
+    auto textures = [&](const EffectPass& pass) {
+        std::vector<std::pair<std::string, uint32_t>> list;
+        for (const SamplerBinding& s : pass.samplers)
+            list.emplace_back(effect.parameters[size_t(s.textureParameter)].name, s.binding);
+        return list;
+    };
+    using List = std::vector<std::pair<std::string, uint32_t>>;
+    EXPECT_EQ(textures(*findPass(ink, "outline")), (List{{"shadeTex", 0}, {"depthDistTex", 1}}));
+    EXPECT_EQ(textures(*findPass(ink, "reduce")), (List{{"finalTex", 2}}));
+    EXPECT_EQ(textures(*findPass(ink, "final")), (List{{"shadeTex", 0}, {"finalTex", 2}}));
+    const EffectPass& outline = *findPass(ink, "outline");
+    EXPECT_NE(outline.pixelShader.glsl.find("layout(binding = 1) uniform sampler2D depthSampler;"), std::string::npos)
+        << outline.pixelShader.glsl;
+    EXPECT_EQ(findPass(ink, "reduce")->uniforms.size, 0u) << "reduce reads no parameter";
+}
+
+TEST(EffectPasses, GlslHasWhatTheRuntimeRelliesOn)
+{
+    EffectCompileResult result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectPass& shade = *findPass(result.effect->techniques[0], "shade");
+    const std::string& vs = shade.vertexShader.glsl;
+    const std::string& ps = shade.pixelShader.glsl;
+    EXPECT_EQ(vs.rfind("#version 450", 0), 0u);
+    EXPECT_NE(vs.find("gl_Position ="), std::string::npos) << "a POSITION output is the clip position";
+    EXPECT_NE(vs.find("layout(binding = 0, std140) uniform"), std::string::npos);
+    EXPECT_NE(ps.find("layout(location = 0) out vec4 orv_Color0;"), std::string::npos) << ps;
+    EXPECT_NE(ps.find("layout(location = 0) uniform int orv_AlphaFunc;"), std::string::npos);
+    EXPECT_NE(ps.find("layout(location = 1) uniform int orv_AlphaRef;"), std::string::npos);
+    EXPECT_NE(ps.find("texture(diffuseSampler"), std::string::npos) << "tex2D becomes texture()";
+    EXPECT_NE(ps.find("discard"), std::string::npos);
+    // Varyings meet by semantic: TEXCOORD0..2 at 0..2 on both sides.
+    for (int location = 0; location < 3; ++location) {
+        std::string at = "layout(location = " + std::to_string(location) + ") ";
+        EXPECT_NE(vs.find(at + "out"), std::string::npos) << location;
+        EXPECT_NE(ps.find(at + "in"), std::string::npos) << location;
+    }
+}
+
+TEST(EffectPasses, VaryingsMatchWhateverOrderEachSideDeclares)
+{
+    EffectCompileResult result = compileText(
+        "struct V { float4 p : POSITION; float4 c : COLOR0; float2 a : TEXCOORD3; float3 b : TEXCOORD1; };\n"
+        "V vs(float4 p : POSITION) { V o; o.p = p; o.c = p; o.a = p.xy; o.b = p.xyz; return o; }\n"
+        "float4 ps(float3 b : TEXCOORD1, float4 c : COLOR0, float2 a : TEXCOORD3) : COLOR { return c + b.x + a.y; }\n"
+        "technique t { pass p { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps(); } }\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    // Sorted semantics: COLOR0 0, TEXCOORD1 1, TEXCOORD3 2.
+    EXPECT_NE(pass.vertexShader.glsl.find("layout(location = 0) out vec4 _entryPointOutput_c;"), std::string::npos)
+        << pass.vertexShader.glsl;
+    EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 0) in vec4 c;"), std::string::npos) << pass.pixelShader.glsl;
+    EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 1) in vec3 b;"), std::string::npos);
+    EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 2) in vec2 a;"), std::string::npos);
+    std::string log;
+    EXPECT_TRUE(glslLinks(pass, log)) << log;
+}
+
+TEST(EffectPasses, EveryPassOfEverySampleIsValidLinkableGlsl)
+{
+    for (const char* name : {"cartoon.fx", "ink.fx", "cutout.fx"}) {
+        EffectCompileResult result = compileSample(name);
+        ASSERT_TRUE(result.effect) << name << "\n" << result.messages;
+        for (const EffectTechnique& technique : result.effect->techniques)
+            for (const EffectPass& pass : technique.passes) {
+                std::string log;
+                EXPECT_TRUE(glslLinks(pass, log)) << name << " " << technique.name << "/" << pass.name << "\n"
+                                                  << log << "\n"
+                                                  << pass.vertexShader.glsl << pass.pixelShader.glsl;
+            }
+    }
+}
+
+TEST(EffectPasses, PixelOnlyIntrinsicsInPixelOnlyHelpers)
+{
+    // ddx in a helper that only the pixel shader calls must not fail the
+    // vertex shader, which is compiled from its own call tree.
+    EffectCompileResult result = compileText(
+        "float edge(float x) { return abs(ddx(x)) + abs(ddy(x)); }\n"
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps(float2 uv : TEXCOORD0) : COLOR { return edge(uv.x); }\n"
+        "float4 vs2(float4 p : POSITION, out float2 uv : TEXCOORD0) : POSITION { uv = p.xy; return p; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs2(); PixelShader = compile ps_2_a ps(); } }\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+}
+
+// --- Preprocessing ----------------------------------------------------------
+
+TEST(EffectPreprocessing, DefinesSelectCode)
+{
+    const std::string source =
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps() : COLOR { return TELM_VER / 100.0; }\n"
+        "#ifdef TELM\n"
+        "technique telm { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n"
+        "#else\n"
+        "technique other { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n"
+        "#endif\n";
+    EffectCompileResult result = compileText(source);
+    ASSERT_TRUE(result.effect) << result.messages;
+    EXPECT_EQ(result.effect->techniques.at(0).name, "telm");
+    NoEffectIncludes none;
+    const EffectDefine onlyVersion[] = {{"TELM_VER", "100"}};
+    EffectCompileResult without = compileEffect(source, "test.fx", onlyVersion, none);
+    ASSERT_TRUE(without.effect) << without.messages;
+    EXPECT_EQ(without.effect->techniques.at(0).name, "other");
+}
+
+TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
+{
+    TestIncludes includes;
+    includes.files["a.fxh"] = "// a\n\nfloat4 fromA;\n";
+    EffectCompileResult result = compileText("/* one\n"
+                                             "   two\n"
+                                             "   three */\n"
+                                             "#define PLUS(a, b) \\\n"
+                                             "    ((a) + (b))\n"
+                                             "#include \"a.fxh\"\n"
+                                             "float4 vs(float4 p : POSITION) : POSITION { return PLUS(p, fromA); }\n"
+                                             "float4 ps() : COLOR { return 1; }\n"
+                                             "float4 afterInclude;\n"
+                                             "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
+                                             "  PixelShader = compile ps_2_0 ps(); } }\n",
+                                             includes);
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectDescription& effect = *result.effect;
+    EXPECT_EQ(parameter(effect, "fromA").location.file, "a.fxh");
+    EXPECT_EQ(parameter(effect, "fromA").location.line, 3);
+    EXPECT_EQ(parameter(effect, "afterInclude").location.file, "test.fx");
+    EXPECT_EQ(parameter(effect, "afterInclude").location.line, 9);
+    EXPECT_EQ(effect.techniques[0].passes[0].pixelShader.location.line, 11);
+}
+
+TEST(EffectPreprocessing, EmptyIncludeFileIsFine)
+{
+    TestIncludes includes;
+    includes.files["empty.fxh"] = "";
+    EffectCompileResult result = compileText(
+        "#include \"empty.fxh\"\n"
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n",
+        includes);
+    ASSERT_TRUE(result.effect) << result.messages;
+}
+
+// --- Broken effects: messages at the right line -----------------------------
+
+TEST(EffectErrors, HlslErrorPointsIntoTheSource)
+{
+    EffectCompileResult result = compileText(
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "\n"
+        "float4 ps() : COLOR\n"
+        "{\n"
+        "    return undefinedThing;\n"
+        "}\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
+    expectErrorAt(result, "test.fx", 5, "undefinedThing");
+    expectWellFormedMessages(result.messages);
+    EXPECT_NE(result.messages.find("test.fx:7: error: pixel shader 'ps' failed to compile"), std::string::npos)
+        << result.messages;
+}
+
+TEST(EffectErrors, HlslErrorInsideAnIncludePointsIntoTheInclude)
+{
+    TestIncludes includes;
+    includes.files["helpers.fxh"] = "// helpers\nfloat helper(float x)\n{\n    return x +* 2;\n}\n";
+    EffectCompileResult result = compileText(
+        "#include \"helpers.fxh\"\n"
+        "float4 vs(float4 p : POSITION) : POSITION { return p * helper(1); }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n",
+        includes);
+    expectErrorAt(result, "helpers.fxh", 4, "");
+    expectWellFormedMessages(result.messages);
+}
+
+TEST(EffectErrors, UnknownStateNamesItsLine)
+{
+    EffectCompileResult result = compileText(
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t\n"
+        "{\n"
+        "    pass p\n"
+        "    {\n"
+        "        VertexShader = compile vs_2_0 vs();\n"
+        "        PixelShader = compile ps_2_0 ps();\n"
+        "        FillMode = Wireframe;\n"
+        "    }\n"
+        "}\n");
+    expectErrorAt(result, "test.fx", 9, "unknown state 'FillMode'");
+}
+
+TEST(EffectErrors, BadStateValuesNameTheirLine)
+{
+    const std::string head = "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                             "float4 ps() : COLOR { return 1; }\n"
+                             "technique t { pass p {\n"
+                             "VertexShader = compile vs_2_0 vs();\n";
+    struct Case {
+        const char* assignment;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"ZFunc = Sideways;", "'Sideways' is not a value of ZFunc"},
+        {"CullMode = LessEqual;", "'LessEqual' is not a value of CullMode"},
+        {"AlphaRef = 256;", "out of range"},
+        {"ZWriteEnable = 2;", "out of range"},
+        {"SrcBlend = <someParameter>;", "not a value of SrcBlend"},
+        {"ColorWriteEnable = RED | PURPLE;", "not a value of ColorWriteEnable"},
+        {"Texture[0] = <t>;", "indexed state"},
+        {"ZEnable = ;", "needs a value"},
+        {"VertexShader = compile vs_2_0 vs();", "assigned twice"},
+        {"PixelShader = compile vs_2_0 ps();", "not a Direct3D 9 pixel shader profile"},
+        {"PixelShader = compile ps_2_0 ps(true);", "arguments"},
+        {"PixelShader = NULL;", "fixed-function"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.assignment);
+        EffectCompileResult result = compileText(head + c.assignment + "\n} }\n");
+        expectErrorAt(result, "test.fx", 5, c.words);
+    }
+}
+
+TEST(EffectErrors, SamplerStateFaults)
+{
+    EffectCompileResult unknown = compileText("texture t;\n"
+                                              "sampler2D s = sampler_state {\n"
+                                              "    Texture = <t>;\n"
+                                              "    SRGBTexture = true;\n"
+                                              "};\n");
+    expectErrorAt(unknown, "test.fx", 4, "unknown sampler state 'SRGBTexture'");
+    EffectCompileResult notTexture = compileText("float4 t;\nsampler2D s = sampler_state { Texture = <t>; };\n");
+    expectErrorAt(notTexture, "test.fx", 2, "not a texture parameter");
+    EffectCompileResult badFilter =
+        compileText("texture t;\nsampler2D s = sampler_state {\n Texture = <t>;\n MinFilter = Wrap; };\n");
+    expectErrorAt(badFilter, "test.fx", 4, "not a value of MinFilter");
+}
+
+TEST(EffectErrors, StructuralFaults)
+{
+    struct Case {
+        std::string source;
+        int line;
+        const char* words;
+    };
+    const std::string shaders = "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                                "float4 ps() : COLOR { return 1; }\n";
+    const Case cases[] = {
+        {"", 1, "no technique"},
+        {shaders, 2, "no technique"},
+        {shaders + "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }\n",
+         3, "technique 't' is never closed"},
+        {shaders + "technique t { pass p {\n VertexShader = compile vs_2_0 vs(); } }\n", 3, "no pixel shader"},
+        {shaders + "technique t { pass p { VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 nope(); } }\n",
+         4, "'nope' is not defined"},
+        {"float4 x = float4(1, 2);\n", 1, "has 2 values where 4 are needed"},
+        {"float4 x = someOther * 2;\n", 1, "not a constant expression"},
+        {"struct S { float a; };\nS light;\n", 2, "struct parameters are not supported"},
+        {"\n\nmystery thing;\n", 3, "unknown type 'mystery'"},
+        {"float4 a;\nfloat4 a;\n", 2, "declared twice"},
+        {"float x[0];\n", 1, "array size"},
+        {"cbuffer b { float4 x; };\n", 1, "not supported"},
+        {"float4 f(float4 p : POSITION) : POSITION\n{\n return p;\n", 2, "'{' is never closed"},
+        {"float4 a\n", 2, "expected ';'"},
+        {"\n#error this effect is broken\n", 2, "this effect is broken"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        EffectCompileResult result = compileText(c.source);
+        expectErrorAt(result, "test.fx", c.line, c.words);
+        expectWellFormedMessages(result.messages);
+    }
+}
+
+TEST(EffectErrors, InterfaceFaults)
+{
+    EffectCompileResult unwritten = compileText(
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps(float2 uv : TEXCOORD5) : COLOR { return uv.x; }\n"
+        "technique t { pass p {\n VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 ps(); } }\n");
+    expectErrorAt(unwritten, "test.fx", 5, "TEXCOORD5 is not written by the vertex shader");
+    EffectCompileResult badInput = compileText(
+        "float4 vs(float4 p : POSITION, float s : PSIZE) : POSITION { return p * s; }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t { pass p {\n VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 ps(); } }\n");
+    expectErrorAt(badInput, "test.fx", 4, "vertex input semantic PSIZE0 is not supported");
+    EffectCompileResult dx10 = compileText(
+        "Texture2D t; SamplerState s;\n"
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps(float2 uv : TEXCOORD0) : COLOR { return t.Sample(s, uv); }\n"
+        "float4 vs2(float4 p : POSITION, out float2 uv : TEXCOORD0) : POSITION { uv = p.xy; return p; }\n"
+        "technique t { pass p {\n VertexShader = compile vs_2_0 vs2();\n PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_FALSE(dx10.effect);
+    expectWellFormedMessages(dx10.messages);
+}
+
+TEST(EffectErrors, MissingIncludeNamesTheDirective)
+{
+    EffectCompileResult result = compileText("float4 a;\n#include \"missing.fxh\"\n");
+    expectErrorAt(result, "test.fx", 2, "missing.fxh");
+    expectWellFormedMessages(result.messages);
+}
+
+TEST(EffectErrors, RecursiveIncludeStopsWithAMessage)
+{
+    TestIncludes includes;
+    includes.files["self.fxh"] = "float4 x;\n#include \"self.fxh\"\n";
+    EffectCompileResult result = compileText("#include \"self.fxh\"\n", includes);
+    ASSERT_FALSE(result.effect);
+    EXPECT_NE(result.messages.find("deeper than 32"), std::string::npos) << result.messages.substr(0, 400);
+    EXPECT_LE(includes.requested.size(), size_t(maxEffectIncludeDepth) + 1);
+}
+
+// Truncated and damaged copies of a real effect: a result or messages, never
+// a crash, and every message is located.
+TEST(EffectErrors, TruncatedAndDamagedSourcesFailCleanly)
+{
+    const std::string source = readSample("ink.fx");
+    ASSERT_FALSE(source.empty());
+    std::mt19937 random(1234);
+    for (int round = 0; round < 24; ++round) {
+        std::string damaged = source.substr(0, random() % source.size());
+        if (round % 2) {
+            damaged = source;
+            for (int k = 0; k < 3; ++k)
+                damaged[random() % damaged.size()] = "{}<>;:=\"#(\n"[random() % 11];
+        }
+        EffectCompileResult result = compileText(damaged);
+        if (!result.effect)
+            expectWellFormedMessages(result.messages);
+    }
+}
+
+// --- Uniform packing ---------------------------------------------------------
+
+TEST(UniformPacking, MatricesTransposedOrNot)
+{
+    const float m[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    UniformMember member;
+    member.offset = 16;
+    member.size = 64;
+    member.rows = member.columns = 4;
+    member.matrixStride = 16;
+    std::vector<std::byte> block(96, std::byte{0xAB});
+    member.writeTransposed = false;
+    packUniform(member, m, block);
+    float out[16];
+    std::memcpy(out, block.data() + 16, 64);
+    EXPECT_EQ(std::vector<float>(out, out + 16), std::vector<float>(m, m + 16));
+    member.writeTransposed = true;
+    packUniform(member, m, block);
+    std::memcpy(out, block.data() + 16, 64);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(out[c * 4 + r], m[r * 4 + c]);
+    for (size_t i : {0u, 15u, 80u, 95u})
+        EXPECT_EQ(block[i], std::byte{0xAB}) << "bytes outside the member stay";
+}
+
+TEST(UniformPacking, PaddedMatrixArraysAndScalars)
+{
+    // float3x3, column_major: three vectors of stride 16, holding columns.
+    UniformMember m3;
+    m3.rows = m3.columns = 3;
+    m3.matrixStride = 16;
+    m3.size = 48;
+    m3.writeTransposed = true;
+    std::vector<std::byte> block(48, std::byte{0});
+    const float values[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    packUniform(m3, values, block);
+    float out[12];
+    std::memcpy(out, block.data(), 48);
+    EXPECT_EQ(std::vector<float>(out, out + 12), (std::vector<float>{1, 4, 7, 0, 2, 5, 8, 0, 3, 6, 9, 0}));
+
+    // float2 a[3] with the 16-byte array stride; only two elements given.
+    UniformMember array;
+    array.columns = 2;
+    array.elements = 3;
+    array.arrayStride = 16;
+    array.size = 48;
+    std::vector<std::byte> arrayBlock(48, std::byte{0});
+    const float two[4] = {1, 2, 3, 4};
+    packUniform(array, two, arrayBlock);
+    std::memcpy(out, arrayBlock.data(), 48);
+    EXPECT_EQ(std::vector<float>(out, out + 12), (std::vector<float>{1, 2, 0, 0, 3, 4, 0, 0, 0, 0, 0, 0}));
+
+    UniformMember flag;
+    flag.scalar = UniformScalar::Bool;
+    flag.offset = 4;
+    flag.size = 4;
+    UniformMember count = flag;
+    count.scalar = UniformScalar::Int;
+    count.offset = 8;
+    std::vector<std::byte> small(12, std::byte{0});
+    const float half[1] = {0.5f};
+    const float seven[1] = {7.9f};
+    packUniform(flag, half, small);
+    packUniform(count, seven, small);
+    uint32_t flagValue = 0;
+    int32_t countValue = 0;
+    std::memcpy(&flagValue, small.data() + 4, 4);
+    std::memcpy(&countValue, small.data() + 8, 4);
+    EXPECT_EQ(flagValue, 1u);
+    EXPECT_EQ(countValue, 7);
+    const float huge[1] = {1e30f};
+    packUniform(count, huge, small);
+    std::memcpy(&countValue, small.data() + 8, 4);
+    EXPECT_EQ(countValue, 0) << "out of range becomes 0, not undefined";
+
+    // A member that would run past the buffer writes nothing there.
+    UniformMember late;
+    late.columns = 4;
+    late.offset = 8;
+    std::vector<std::byte> shortBlock(12, std::byte{0});
+    packUniform(late, two, shortBlock);
+    float first = 0;
+    std::memcpy(&first, shortBlock.data() + 8, 4);
+    EXPECT_EQ(first, 1.0f);
+}
+
+// --- State names and values -------------------------------------------------
+
+TEST(EffectStateNames, NamesAndValuesIgnoreCaseAndPrefixes)
+{
+    EXPECT_EQ(findRenderStateName("zwriteenable"), RenderState::ZWriteEnable);
+    EXPECT_EQ(findRenderStateName("ALPHAREF"), RenderState::AlphaRef);
+    EXPECT_FALSE(findRenderStateName("StencilEnable"));
+    EXPECT_EQ(findSamplerStateName("addressw"), SamplerState::AddressW);
+    std::string error;
+    EXPECT_EQ(parseRenderStateValue(RenderState::ZFunc, "lessequal", error), value(Cmp::LessEqual));
+    EXPECT_EQ(parseRenderStateValue(RenderState::ZFunc, "D3DCMP_NOTEQUAL", error), value(Cmp::NotEqual));
+    EXPECT_EQ(parseRenderStateValue(RenderState::ZEnable, "TRUE", error), 1u);
+    EXPECT_EQ(parseRenderStateValue(RenderState::ZEnable, "UseW", error), 2u);
+    EXPECT_EQ(parseRenderStateValue(RenderState::AlphaRef, "255", error), 255u);
+    EXPECT_FALSE(parseRenderStateValue(RenderState::AlphaRef, "-1", error));
+    EXPECT_FALSE(parseRenderStateValue(RenderState::AlphaRef, "1.5", error));
+    EXPECT_EQ(parseRenderStateValue(RenderState::ColorWriteEnable, "0xF", error), 15u);
+    EXPECT_EQ(parseRenderStateValue(RenderState::ColorWriteEnable, "Alpha|red", error), 9u);
+    EXPECT_FALSE(parseRenderStateValue(RenderState::ColorWriteEnable, "RED |", error));
+    EXPECT_FALSE(parseRenderStateValue(RenderState::CullMode, "D3DCMP_LESS", error)) << "prefix of another state";
+    EXPECT_EQ(parseSamplerStateValue(SamplerState::MinFilter, "D3DTEXF_ANISOTROPIC", error), 3u);
+    EXPECT_EQ(renderStateValueName(RenderState::SrcBlend, value(Blend::InvSrcAlpha)), "InvSrcAlpha");
+    EXPECT_EQ(renderStateValueName(RenderState::ZWriteEnable, 0), "false");
+    EXPECT_EQ(defaultSamplerState(SamplerState::AddressU), value(TextureAddress::Wrap));
+    EXPECT_EQ(defaultSamplerState(SamplerState::MipFilter), value(TextureFilter::None));
+}
