@@ -1,0 +1,110 @@
+// effect_bench [FILE.fx | FOLDER]...
+//
+// Compiles each effect file several times as the demo does (its two defines,
+// includes from the file's folder) and prints the median milliseconds of each
+// step: preprocess, front end (effect parser and glslang HLSL to SPIR-V) and
+// cross-compile (SPIRV-Cross to GLSL with reflection). The first compilation
+// of the run also pays for glslang's process initialisation and is reported
+// apart. GL link time is the runtime's and is not measured here.
+#include "platform/gfx/effect/EffectCompiler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace ORV::Gfx;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+class FolderIncludes final : public EffectIncludeHandler {
+public:
+    explicit FolderIncludes(fs::path folder) : folder_(std::move(folder)) {}
+    std::optional<std::string> open(const std::string& name) override
+    {
+        if (!fs::is_regular_file(folder_ / name))
+            return std::nullopt;
+        return readFile(folder_ / name);
+    }
+
+private:
+    fs::path folder_;
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<fs::path> files;
+    std::vector<fs::path> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
+    if (arguments.empty())
+        arguments.emplace_back(ORV_EFFECT_SAMPLES_DIR);
+    for (const fs::path& argument : arguments) {
+        if (fs::is_directory(argument)) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(argument))
+                if (entry.path().extension() == ".fx")
+                    files.push_back(entry.path());
+        } else {
+            files.push_back(argument);
+        }
+    }
+    std::sort(files.begin(), files.end());
+
+    const EffectDefine defines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
+    const int repetitions = 9;
+    bool first = true;
+    std::printf("%-16s %7s %6s %11s %10s %10s %8s\n", "effect", "passes", "bytes", "preprocess", "front end",
+                "cross", "total");
+    for (const fs::path& path : files) {
+        std::string source = readFile(path);
+        FolderIncludes includes(path.parent_path());
+        std::vector<double> preprocess, frontEnd, cross, total;
+        size_t passes = 0;
+        for (int r = 0; r < repetitions; ++r) {
+            auto start = std::chrono::steady_clock::now();
+            EffectCompileResult result = compileEffect(source, path.filename().string(), defines, includes);
+            double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            if (!result.effect) {
+                std::printf("%s: does not compile\n%s", path.string().c_str(), result.messages.c_str());
+                return 1;
+            }
+            if (first) {
+                std::printf("%-16s first compilation of the run, with glslang start-up: %.2f ms\n",
+                            path.filename().string().c_str(), wall);
+                first = false;
+                continue;
+            }
+            passes = 0;
+            for (const EffectTechnique& t : result.effect->techniques)
+                passes += t.passes.size();
+            preprocess.push_back(result.timings.preprocess);
+            frontEnd.push_back(result.timings.frontEnd);
+            cross.push_back(result.timings.crossCompile);
+            total.push_back(wall);
+        }
+        std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %5.2f ms\n", path.filename().string().c_str(), passes,
+                    source.size(), median(preprocess), median(frontEnd), median(cross), median(total));
+    }
+    return 0;
+}
