@@ -586,6 +586,26 @@ TEST(EffectPasses, PixelOnlyIntrinsicsInPixelOnlyHelpers)
     ASSERT_TRUE(result.effect) << result.messages;
 }
 
+TEST(EffectPasses, SemanticsIgnoreLetterCase)
+{
+    EffectCompileResult result = compileText(
+        "static const float factor = 0.5;\n"
+        "struct V { float4 p : position; float2 uv : texcoord1; };\n"
+        "V vs(float4 p : Position, float2 uv : TexCoord1) { V o; o.p = p * factor; o.uv = uv; return o; }\n"
+        "float4 ps(float2 uv : TEXCOORD1) : color0 { return uv.xyxy; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    ASSERT_EQ(pass.vertexInputs.size(), 2u);
+    EXPECT_EQ(pass.vertexInputs[0].semantic, "POSITION");
+    EXPECT_EQ(pass.vertexInputs[1].semantic, "TEXCOORD");
+    EXPECT_EQ(pass.vertexInputs[1].semanticIndex, 1u);
+    EXPECT_EQ(pass.vertexInputs[1].location, 9u);
+    EXPECT_NE(pass.vertexShader.glsl.find("gl_Position"), std::string::npos);
+    std::string log;
+    EXPECT_TRUE(glslLinks(pass, log)) << log;
+}
+
 // --- Preprocessing ----------------------------------------------------------
 
 TEST(EffectPreprocessing, DefinesSelectCode)

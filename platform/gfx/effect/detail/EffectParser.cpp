@@ -1063,6 +1063,12 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint)
     for (const HlslChunk& chunk : effect.chunks)
         if (!chunk.functionName.empty())
             functions.emplace(chunk.functionName, &chunk);
+    // Initialisers of static globals may call functions too.
+    for (const HlslChunk& chunk : effect.chunks)
+        if (chunk.functionName.empty())
+            for (const Token& t : chunk.tokens)
+                if (t.kind == TokenKind::Identifier && functions.count(t.text))
+                    work.push_back(t.text);
     while (!work.empty()) {
         std::string name = std::move(work.back());
         work.pop_back();
