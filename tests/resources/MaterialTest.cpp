@@ -32,10 +32,21 @@ sampler2D RampSampler = sampler_state { Texture = <Ramp>; };
 float4 vs(float3 p : POSITION) : POSITION { return mul(float4(p, 1), WorldViewProj); }
 float4 ps() : COLOR { return Color * Strength; }
 
+struct QuadOut { float4 position : POSITION; float2 uv : TEXCOORD0; };
+QuadOut vsQuad(float3 p : POSITION, float2 uv : TEXCOORD0)
+{
+    QuadOut o;
+    o.position = float4(p, 1);
+    o.uv = uv;
+    return o;
+}
+float4 psRamp(float2 uv : TEXCOORD0) : COLOR { return tex2D(RampSampler, uv); }
+
 technique Cartoon
 {
     pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }
     pass shade { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }
+    pass ramp { VertexShader = compile vs_2_0 vsQuad(); PixelShader = compile ps_2_0 psRamp(); }
 }
 )";
 
@@ -220,4 +231,42 @@ TEST_F(MaterialTest, ModelsFromScenePartsDropBrokenTrianglesAndDrawWithoutAMater
     empty.buildFromMesh(part);
     EXPECT_EQ(empty.mesh(), nullptr);
     empty.draw(); // does nothing
+}
+
+TEST_F(MaterialTest, FullScreenQuadCoversTheTargetWithTheTextureOriginTopLeft)
+{
+    // A 2 x 2 render target as the texture: drawn red at the top-left texel
+    // only (the triangle covers that pixel centre alone)
+    // through the display, as the post-processing chain does.
+    RenderTarget ramp;
+    ASSERT_TRUE(ramp.createTargets(2, 2, Gfx::Format::A8R8G8B8, Gfx::Format::Unknown));
+    display.pushRenderTarget(&ramp);
+    Gfx::Device& device = Display::device();
+    device.clear(Gfx::ClearFlag::Target, 0xFF0000FF, 1.0f, 0);
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        uint32_t color;
+    } const corner[3] = {{0, 0, 0.5f, 1, 0xFFFF0000}, {1.9f, 0, 0.5f, 1, 0xFFFF0000}, {0, 1.9f, 0.5f, 1, 0xFFFF0000}};
+    device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::None));
+    device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::False));
+    device.setFVF(Gfx::FVF::XYZRHW | Gfx::FVF::Diffuse);
+    device.drawPrimitiveUP(Gfx::PrimitiveType::TriangleList, 1, corner, sizeof(ScreenVertex));
+    display.popRenderTarget();
+
+    Model quad;
+    quad.buildQuad();
+    Material material(&shader);
+    material.setTexture("Ramp", &ramp);
+    device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
+    device.clear(Gfx::ClearFlag::Target, 0xFF000000, 1.0f, 0);
+    // Selected by name, drawn by a model without a material of its own.
+    ASSERT_TRUE(material.selectPass("ramp"));
+    while (material.beginNextPass()) quad.draw();
+    material.endPasses();
+    const auto pixels = device.readPixels(*device.backBuffer());
+    EXPECT_EQ(pixels[0], 0xFFFF0000u);            // top-left quarter: the red texel
+    EXPECT_EQ(pixels[7 * 16 + 7], 0xFFFF0000u);
+    EXPECT_EQ(pixels[0 * 16 + 15], 0xFF0000FFu);  // the rest of the quad: blue
+    EXPECT_EQ(pixels[15 * 16 + 0], 0xFF0000FFu);
+    EXPECT_EQ(pixels[15 * 16 + 15], 0xFF0000FFu);
 }
