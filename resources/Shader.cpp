@@ -9,14 +9,17 @@
 #include <cstdlib>
 #include <iterator>
 #include <map>
+#include <string_view>
 
 namespace ORV::Demo {
 
 namespace {
 
 // ASCII lower-case comparison; a name that is a prefix of another orders first.
+// Transparent, so that lookups by string_view allocate nothing.
 struct CaseInsensitiveLess {
-    bool operator()(const std::string& a, const std::string& b) const
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const
     {
         const size_t n = std::min(a.size(), b.size());
         for (size_t i = 0; i < n; ++i) {
@@ -123,7 +126,7 @@ std::string readAll(std::istream& in)
 
 void registerSemantic(const std::string& semantic, SemanticSetter setter) { semanticTable()[semantic] = setter; }
 
-SemanticSetter findSemantic(const std::string& semantic)
+SemanticSetter findSemantic(std::string_view semantic)
 {
     const SemanticTable& table = semanticTable();
     const auto it = table.find(semantic);
@@ -167,7 +170,7 @@ uint32_t Shader::begin()
         const Gfx::ParameterHandle parameter = e.parameter(i);
         const Gfx::ParameterDesc desc = e.parameterDesc(parameter);
         if (desc.semantic.empty()) continue;
-        if (SemanticSetter setter = findSemantic(std::string(desc.semantic))) setter(*this, parameter);
+        if (SemanticSetter setter = findSemantic(desc.semantic)) setter(*this, parameter);
     }
     return e.begin(0);
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ORV::Demo {
 
@@ -57,7 +58,7 @@ std::unique_ptr<Resource> loadShader(std::string path, std::string name);
 // Enters or replaces the setter for a semantic (letter case ignored).
 void registerSemantic(const std::string& semantic, SemanticSetter setter);
 // The setter for a semantic, or null.
-SemanticSetter findSemantic(const std::string& semantic);
+SemanticSetter findSemantic(std::string_view semantic);
 
 // Inverts m in place through its adjugate; false, and m unchanged, when the
 // determinant's magnitude is below 0.0005.
