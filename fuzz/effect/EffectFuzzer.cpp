@@ -1,0 +1,70 @@
+// Feeds arbitrary effect sources to the effect compiler. Besides not
+// crashing, hanging or reading out of bounds, it checks that a failure always
+// comes with located messages, and that a success describes passes whose
+// uniform members lie inside their block and whose samplers and parameters
+// exist, so that packing every default value stays inside the block.
+//
+// The input is "source" or "source\x01include": the include, when present,
+// is served under every name, so includes (and their recursion) are reached.
+// Seeds: the effect samples of the tests (tests/platform/effects).
+#include "platform/gfx/effect/EffectCompiler.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace ORV::Gfx;
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+class OneFileIncludes final : public EffectIncludeHandler {
+public:
+    std::optional<std::string> include;
+    std::optional<std::string> open(const std::string&) override { return include; }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string input(reinterpret_cast<const char*>(data), size);
+    OneFileIncludes includes;
+    size_t split = input.find('\x01');
+    if (split != std::string::npos) {
+        includes.include = input.substr(split + 1);
+        input.resize(split);
+    }
+    const EffectDefine defines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
+    EffectCompileResult result = compileEffect(input, "fuzz.fx", defines, includes);
+    if (!result.effect) {
+        check(!result.messages.empty());
+        check(result.messages.find(": error: ") != std::string::npos);
+        return 0;
+    }
+    check(result.messages.empty());
+    const EffectDescription& effect = *result.effect;
+    for (const EffectParameter& p : effect.parameters)
+        check(p.textureParameter < int(effect.parameters.size()));
+    for (const EffectTechnique& technique : effect.techniques)
+        for (const EffectPass& pass : technique.passes) {
+            check(!pass.vertexShader.glsl.empty() && !pass.pixelShader.glsl.empty());
+            std::vector<std::byte> block(pass.uniforms.size);
+            for (const UniformMember& member : pass.uniforms.members) {
+                check(member.parameter >= 0 && member.parameter < int(effect.parameters.size()));
+                check(uint64_t(member.offset) + member.size <= pass.uniforms.size);
+                packUniform(member, effect.parameters[size_t(member.parameter)].defaultValue, block);
+            }
+            for (const SamplerBinding& sampler : pass.samplers)
+                check(sampler.samplerParameter >= 0 && sampler.samplerParameter < int(effect.parameters.size()));
+            for (const VertexInput& input : pass.vertexInputs)
+                check(input.location < 16);
+        }
+    return 0;
+}
