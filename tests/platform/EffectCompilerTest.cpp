@@ -606,6 +606,33 @@ TEST(EffectPasses, SemanticsIgnoreLetterCase)
     EXPECT_TRUE(glslLinks(pass, log)) << log;
 }
 
+TEST(EffectPasses, CompileArgumentsBindUniformParameters)
+{
+    EffectCompileResult result = compileText(
+        "float4 tint;\n"
+        "void vs(float4 p : POSITION, uniform float scale, out float4 o : POSITION, out float2 uv : TEXCOORD0)\n"
+        "{ o = p * scale; uv = p.xy; }\n"
+        "float4 ps(float2 uv : TEXCOORD0, uniform bool lit, uniform float k) : COLOR\n"
+        "{ return lit ? tint * k : float4(uv, 0, 1); }\n"
+        "technique t {\n"
+        "  pass lit { VertexShader = compile vs_2_0 vs(2.0); PixelShader = compile ps_2_0 ps(true, 0.5); }\n"
+        "  pass unlit { VertexShader = compile vs_2_0 vs(2.0); PixelShader = compile ps_2_0 ps(false, 1); }\n"
+        "}\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const EffectTechnique& technique = result.effect->techniques[0];
+    const EffectPass& lit = technique.passes[0];
+    const EffectPass& unlit = technique.passes[1];
+    EXPECT_EQ(lit.pixelShader.entryPoint, "ps");
+    EXPECT_NE(lit.vertexShader.glsl.find("gl_Position"), std::string::npos) << lit.vertexShader.glsl;
+    EXPECT_NE(lit.pixelShader.glsl.find("tint"), std::string::npos) << lit.pixelShader.glsl;
+    EXPECT_EQ(unlit.pixelShader.glsl.find("tint"), std::string::npos) << "false folds the tint away";
+    EXPECT_EQ(lit.vertexShader.glsl, unlit.vertexShader.glsl);
+    for (const EffectPass& pass : technique.passes) {
+        std::string log;
+        EXPECT_TRUE(glslLinks(pass, log)) << log;
+    }
+}
+
 // --- Preprocessing ----------------------------------------------------------
 
 TEST(EffectPreprocessing, DefinesSelectCode)
@@ -736,7 +763,8 @@ TEST(EffectErrors, BadStateValuesNameTheirLine)
         {"ZEnable = ;", "needs a value"},
         {"VertexShader = compile vs_2_0 vs();", "assigned twice"},
         {"PixelShader = compile vs_2_0 ps();", "not a Direct3D 9 pixel shader profile"},
-        {"PixelShader = compile ps_2_0 ps(true);", "arguments"},
+        {"PixelShader = compile ps_2_0 ps(true);", "no definition of 'ps' has 1 uniform parameters"},
+        {"PixelShader = compile ps_2_0 ps(,);", "an argument of 'ps' is empty"},
         {"PixelShader = NULL;", "fixed-function"},
     };
     for (const Case& c : cases) {

@@ -120,6 +120,8 @@ private:
                                        const std::vector<std::string>* vertexOutputs, const std::string& where)
     {
         std::string key = (kind == ShaderStage::Vertex ? "vs:" : "ps:") + shader.entryPoint;
+        if (!shader.arguments.empty())
+            key += "(" + shader.argumentsText + ")";
         std::string glslKey = key;
         if (vertexOutputs)
             for (const std::string& semantic : *vertexOutputs)
@@ -129,9 +131,21 @@ private:
         auto compiled = spirv_.find(key);
         if (compiled == spirv_.end()) {
             auto start = Clock::now();
-            std::string hlsl = Detail::writeHlsl(parsed_, shader.entryPoint);
+            // With compile arguments, glslang compiles a wrapper that binds
+            // them to the function's uniform parameters.
+            std::string entry = shader.entryPoint;
+            Detail::HlslChunk wrapper;
+            if (!shader.arguments.empty()) {
+                entry = "orv_entry" + std::to_string(spirv_.size());
+                std::string error;
+                if (!Detail::makeEntryWrapper(parsed_, shader, entry, wrapper, error)) {
+                    result_.messages += Detail::formatMessage(shader.location, error + where);
+                    return nullptr;
+                }
+            }
+            std::string hlsl = Detail::writeHlsl(parsed_, entry, shader.arguments.empty() ? nullptr : &wrapper);
             std::vector<uint32_t> spirv;
-            bool ok = Detail::compileHlsl(hlsl, kind, shader.entryPoint, shader.location, spirv, result_.messages);
+            bool ok = Detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, result_.messages);
             frontEndMilliseconds += millisecondsSince(start);
             if (!ok)
                 return nullptr;

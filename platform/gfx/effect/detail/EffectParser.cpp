@@ -398,8 +398,13 @@ private:
         while (!isPunct(peek(), '('))
             chunk.tokens.push_back(next());
         chunk.functionName = chunk.tokens.back().text;
+        for (size_t i = 0; i + 1 < chunk.tokens.size(); ++i)
+            if (chunk.tokens[i].text != "static" && chunk.tokens[i].text != "inline")
+                chunk.returnType.push_back(chunk.tokens[i]);
+        size_t open = chunk.tokens.size();
         if (!takeBalanced('(', ')', &chunk.tokens))
             return false;
+        size_t close = chunk.tokens.size() - 1;
         while (!isPunct(peek(), '{') && !isPunct(peek(), ';')) {
             if (peek().kind == TokenKind::End)
                 return fail(tokens_[start], "function '" + chunk.functionName + "' has no body");
@@ -407,6 +412,8 @@ private:
         }
         size_t headerEnd = chunk.tokens.size();
         rewriteSemantics(chunk.tokens, 0, headerEnd);
+        chunk.returnSemantic.assign(chunk.tokens.begin() + long(close) + 1, chunk.tokens.begin() + long(headerEnd));
+        chunk.parameters = splitList(chunk.tokens, open + 1, close);
         if (isPunct(peek(), ';')) {
             chunk.tokens.push_back(next());
         } else {
@@ -422,6 +429,30 @@ private:
         functionNames_.insert(chunk.functionName);
         effect_.chunks.push_back(std::move(chunk));
         return true;
+    }
+
+    // The comma-separated items of tokens[begin, end), commas inside brackets
+    // kept. An empty range gives no items.
+    static std::vector<std::vector<Token>> splitList(const std::vector<Token>& tokens, size_t begin, size_t end)
+    {
+        std::vector<std::vector<Token>> items;
+        if (begin >= end)
+            return items;
+        items.emplace_back();
+        int depth = 0;
+        for (size_t i = begin; i < end; ++i) {
+            const Token& t = tokens[i];
+            if (isPunct(t, '(') || isPunct(t, '[') || isPunct(t, '{'))
+                ++depth;
+            if (isPunct(t, ')') || isPunct(t, ']') || isPunct(t, '}'))
+                --depth;
+            if (depth == 0 && isPunct(t, ',')) {
+                items.emplace_back();
+                continue;
+            }
+            items.back().push_back(t);
+        }
+        return items;
     }
 
     bool variable(const std::vector<Token>& modifiers, const std::vector<Token>& typeTokens, bool rowMajor)
@@ -835,11 +866,17 @@ private:
         std::string entry;
         if (!expectIdentifier(entry, "for the shader function"))
             return false;
-        if (!expectPunct('(', "after the shader function"))
+        if (!isPunct(peek(), '('))
+            return fail(peek(), "expected '(' after the shader function");
+        std::vector<Token> call;
+        if (!takeBalanced('(', ')', &call))
             return false;
-        if (!isPunct(peek(), ')'))
-            return fail(peek(), "arguments to the compiled function '" + entry + "' are not supported");
-        next();
+        shader.arguments = splitList(call, 1, call.size() - 1);
+        for (size_t i = 1; i + 1 < call.size(); ++i)
+            shader.argumentsText += (i > 1 && call[i].spaceBefore ? " " : "") + call[i].text;
+        for (const std::vector<Token>& argument : shader.arguments)
+            if (argument.empty())
+                return fail(compile, "an argument of '" + entry + "' is empty");
         if (!expectPunct(';', "after the compile statement"))
             return false;
         shader.present = true;
@@ -1051,7 +1088,93 @@ bool hasFunction(const ParsedEffect& effect, const std::string& name)
                        [&](const HlslChunk& c) { return c.functionName == name; });
 }
 
-std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint)
+bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, const std::string& wrapperName,
+                      HlslChunk& wrapper, std::string& error)
+{
+    auto isUniform = [](const std::vector<Token>& parameter) {
+        return std::any_of(parameter.begin(), parameter.end(), [](const Token& t) { return isWord(t, "uniform"); });
+    };
+    const HlslChunk* function = nullptr;
+    for (const HlslChunk& chunk : effect.chunks) {
+        if (chunk.functionName != shader.entryPoint || chunk.tokens.empty() || !isPunct(chunk.tokens.back(), '}'))
+            continue;
+        size_t uniforms = size_t(std::count_if(chunk.parameters.begin(), chunk.parameters.end(), isUniform));
+        if (uniforms == shader.arguments.size()) {
+            function = &chunk;
+            break;
+        }
+    }
+    if (!function) {
+        error = "no definition of '" + shader.entryPoint + "' has " + std::to_string(shader.arguments.size())
+            + " uniform parameters for the compile arguments";
+        return false;
+    }
+    // Where the compile statement is, for the tokens made here.
+    Token at;
+    at.kind = TokenKind::Identifier;
+    at.file = 0;
+    for (size_t i = 0; i < effect.files.size(); ++i)
+        if (effect.files[i] == shader.location.file)
+            at.file = int(i);
+    at.line = shader.location.line;
+    auto add = [&](std::string text, TokenKind kind = TokenKind::Identifier) {
+        wrapper.tokens.push_back(synthesized(at, std::move(text), kind));
+    };
+    bool returns = !(function->returnType.size() == 1 && function->returnType[0].text == "void");
+    for (const Token& t : function->returnType)
+        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+    add(wrapperName);
+    add("(", TokenKind::Punct);
+    std::vector<std::string> callArguments;
+    size_t nextArgument = 0;
+    bool first = true;
+    for (const std::vector<Token>& parameter : function->parameters) {
+        if (isUniform(parameter)) {
+            std::string text;
+            for (const Token& t : shader.arguments[nextArgument])
+                text += (text.empty() ? "" : " ") + t.text;
+            callArguments.push_back("(" + text + ")");
+            ++nextArgument;
+            continue;
+        }
+        // The parameter's name: the last identifier before its semantic,
+        // array size or default value.
+        std::string name;
+        for (const Token& t : parameter) {
+            if (isPunct(t, ':') || isPunct(t, '[') || isPunct(t, '='))
+                break;
+            if (t.kind == TokenKind::Identifier)
+                name = t.text;
+        }
+        if (!first)
+            add(",", TokenKind::Punct);
+        first = false;
+        for (const Token& t : parameter)
+            wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+        callArguments.push_back(name);
+    }
+    add(")", TokenKind::Punct);
+    for (const Token& t : function->returnSemantic)
+        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+    add("{", TokenKind::Punct);
+    if (returns)
+        add("return");
+    add(shader.entryPoint);
+    add("(", TokenKind::Punct);
+    for (size_t i = 0; i < callArguments.size(); ++i) {
+        if (i > 0)
+            add(",", TokenKind::Punct);
+        add(callArguments[i]);
+    }
+    add(")", TokenKind::Punct);
+    add(";", TokenKind::Punct);
+    add("}", TokenKind::Punct);
+    wrapper.functionName = wrapperName;
+    wrapper.identifiers = {shader.entryPoint};
+    return true;
+}
+
+std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint, const HlslChunk* extra)
 {
     // Functions reachable from the entry point, by name (all overloads). Only
     // those are handed to glslang, as the effect compiler compiles each shader
@@ -1063,6 +1186,8 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint)
     for (const HlslChunk& chunk : effect.chunks)
         if (!chunk.functionName.empty())
             functions.emplace(chunk.functionName, &chunk);
+    if (extra)
+        functions.emplace(extra->functionName, extra);
     // Initialisers of static globals may call functions too.
     for (const HlslChunk& chunk : effect.chunks)
         if (chunk.functionName.empty())
@@ -1089,6 +1214,9 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint)
         for (const Token& t : chunk.tokens)
             emitToken(out, t, effect.files, file, line);
     }
+    if (extra)
+        for (const Token& t : extra->tokens)
+            emitToken(out, t, effect.files, file, line);
     out += '\n';
     return out;
 }

@@ -14,6 +14,10 @@ struct ParsedShader {
     bool present = false;
     std::string profile;
     std::string entryPoint;
+    // compile ps_2_0 f(true, 2.0): the expressions bound, in order, to the
+    // uniform parameters of f. Empty for f().
+    std::vector<std::vector<Token>> arguments;
+    std::string argumentsText;
     SourceLocation location;
 };
 
@@ -39,6 +43,11 @@ struct HlslChunk {
     std::vector<Token> tokens;
     std::string functionName;             // empty unless a function
     std::vector<std::string> identifiers; // identifiers a function's body uses
+    // Functions: the return type (without storage modifiers), the parameters
+    // as written, and what stands between ')' and the body (the semantic).
+    std::vector<Token> returnType;
+    std::vector<std::vector<Token>> parameters;
+    std::vector<Token> returnSemantic;
 };
 
 struct ParsedEffect {
@@ -55,7 +64,14 @@ bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& me
 // The HLSL for one entry point: every declaration, and the functions the entry
 // point reaches. #line directives keep glslang's messages pointing into the
 // effect source and its include files.
-std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint);
+std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint, const HlslChunk* extra = nullptr);
+
+// For compile statements with arguments: a function named wrapperName that
+// takes the non-uniform parameters of the shader's function and calls it with
+// the compile arguments bound to its uniform parameters, as D3DX binds them.
+// False with error when no overload has as many uniform parameters.
+bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, const std::string& wrapperName,
+                      HlslChunk& wrapper, std::string& error);
 
 bool hasFunction(const ParsedEffect& effect, const std::string& name);
 
