@@ -606,6 +606,31 @@ TEST(EffectPasses, SemanticsIgnoreLetterCase)
     EXPECT_TRUE(glslLinks(pass, log)) << log;
 }
 
+TEST(EffectPasses, ColourTargetsDepthAndPixelPosition)
+{
+    EffectCompileResult result = compileText(
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "void ps(float2 pixel : VPOS, out float4 c0 : COLOR0, out float4 c1 : COLOR1, out float d : DEPTH)\n"
+        "{ c0 = pixel.xyxy; c1 = 1; d = 0.5; }\n"
+        "float3 ps3() : COLOR { return 1; }\n"
+        "technique t {\n"
+        "  pass mrt { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps(); }\n"
+        "  pass rgb { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps3(); }\n"
+        "}\n");
+    ASSERT_TRUE(result.effect) << result.messages;
+    const std::string& mrt = result.effect->techniques[0].passes[0].pixelShader.glsl;
+    EXPECT_NE(mrt.find("layout(location = 0) out vec4 orv_Color0;"), std::string::npos) << mrt;
+    EXPECT_NE(mrt.find("layout(location = 1) out vec4"), std::string::npos) << mrt;
+    EXPECT_NE(mrt.find("gl_FragDepth = 0.5"), std::string::npos) << mrt;
+    EXPECT_NE(mrt.find("gl_FragCoord"), std::string::npos) << mrt;
+    const std::string& rgb = result.effect->techniques[0].passes[1].pixelShader.glsl;
+    EXPECT_NE(rgb.find("clamp(1.0, 0.0, 1.0)"), std::string::npos) << "no alpha written: alpha 1 is tested" << rgb;
+    for (const EffectPass& pass : result.effect->techniques[0].passes) {
+        std::string log;
+        EXPECT_TRUE(glslLinks(pass, log)) << log;
+    }
+}
+
 TEST(EffectPasses, CompileArgumentsBindUniformParameters)
 {
     EffectCompileResult result = compileText(

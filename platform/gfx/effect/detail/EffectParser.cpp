@@ -295,15 +295,18 @@ private:
             rowMajorDefault_ = false;
     }
 
-    // Rewrites the DX9 semantic POSITION to SV_POSITION in struct members and
-    // function signatures: glslang makes SV_POSITION the clip position of a
-    // vertex output and keeps it an ordinary attribute on a vertex input, which
-    // is what POSITION means in DX9. Reflection maps it back to POSITION.
+    // Rewrites the DX9 semantics POSITION and VPOS to SV_POSITION in struct
+    // members and function signatures: glslang makes SV_POSITION the clip
+    // position of a vertex output, keeps it an ordinary attribute on a vertex
+    // input (what POSITION means there in DX9; reflection maps it back to
+    // POSITION) and the fragment coordinate on a pixel input (what VPOS means,
+    // with GL's pixel centres, which our effects use).
     static void rewriteSemantics(std::vector<Token>& tokens, size_t begin, size_t end)
     {
         for (size_t i = begin + 1; i < end; ++i)
             if (isPunct(tokens[i - 1], ':') && tokens[i].kind == TokenKind::Identifier
-                && (equalNoCase(tokens[i].text, "POSITION") || equalNoCase(tokens[i].text, "POSITION0")))
+                && (equalNoCase(tokens[i].text, "POSITION") || equalNoCase(tokens[i].text, "POSITION0")
+                    || equalNoCase(tokens[i].text, "VPOS")))
                 tokens[i].text = "SV_POSITION";
     }
 
