@@ -94,7 +94,7 @@ struct PassStateAssignment {
 enum class ShaderStage : uint8_t { Vertex, Pixel };
 
 struct ShaderProgram {
-    std::string entryPoint; // the HLSL function
+    std::string entryPoint; // the HLSL function (compile arguments are already bound in glsl)
     std::string profile;    // "vs_2_0", "ps_3_0"
     std::string glsl;       // "#version 450" GLSL core source
     SourceLocation location; // the compile statement

@@ -174,7 +174,10 @@ std::optional<uint32_t> parseValue(const ValueSpace& space, uint32_t maximum, st
         result = parseOne(space, text);
     }
     if (!result) {
-        error = "'" + std::string(text) + "' is not a value of " + std::string(stateName);
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, falsely) about
+        // "'" + std::string(...) at -O2.
+        error.assign(1, '\'');
+        error.append(text).append("' is not a value of ").append(stateName);
         return std::nullopt;
     }
     if (*result > maximum) {
