@@ -889,6 +889,28 @@ TEST(EffectErrors, RecursiveIncludeStopsWithAMessage)
     EXPECT_LE(includes.requested.size(), size_t(maxEffectIncludeDepth) + 1);
 }
 
+TEST(EffectErrors, IncludeNestingLimitIsExact)
+{
+    const std::string shaders =
+        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 ps() : COLOR { return 1; }\n"
+        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n";
+    for (int depth : {maxEffectIncludeDepth, maxEffectIncludeDepth + 1}) {
+        TestIncludes includes;
+        for (int i = 1; i < depth; ++i)
+            includes.files["level" + std::to_string(i) + ".fxh"] =
+                "#include \"level" + std::to_string(i + 1) + ".fxh\"\n";
+        includes.files["level" + std::to_string(depth) + ".fxh"] = "float4 deepest;\n";
+        EffectCompileResult result = compileText("#include \"level1.fxh\"\n" + shaders, includes);
+        if (depth <= maxEffectIncludeDepth) {
+            ASSERT_TRUE(result.effect) << result.messages;
+            EXPECT_EQ(parameter(*result.effect, "deepest").location.file, "level" + std::to_string(depth) + ".fxh");
+        } else {
+            expectErrorAt(result, "level" + std::to_string(maxEffectIncludeDepth) + ".fxh", 1, "deeper than 32");
+        }
+    }
+}
+
 // Truncated and damaged copies of a real effect: a result or messages, never
 // a crash, and every message is located.
 TEST(EffectErrors, TruncatedAndDamagedSourcesFailCleanly)
