@@ -705,6 +705,21 @@ TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
     EXPECT_EQ(effect.techniques[0].passes[0].pixelShader.location.line, 11);
 }
 
+TEST(EffectPreprocessing, ByteOrderMarksAndWindowsLineEndings)
+{
+    TestIncludes includes;
+    includes.files["a.fxh"] = "\xEF\xBB\xBF" "float4 fromA;\r\n";
+    std::string source = "\xEF\xBB\xBF" "#include \"a.fxh\"\r\n" + readSample("ink.fx");
+    for (size_t at = 0; (at = source.find('\n', at)) != std::string::npos; at += 2)
+        source.replace(at, 1, "\r\n");
+    EffectCompileResult result = compileText(source, includes);
+    ASSERT_TRUE(result.effect) << result.messages;
+    EXPECT_EQ(parameter(*result.effect, "fromA").location.line, 1);
+    EXPECT_EQ(parameter(*result.effect, "texelSize").location.line, 34) << "line 33 of ink.fx, one line down";
+    EffectCompileResult stray = compileText("float4 a;\n\x01 float4 b;\n");
+    expectErrorAt(stray, "test.fx", 2, "unexpected");
+}
+
 TEST(EffectPreprocessing, EmptyIncludeFileIsFine)
 {
     TestIncludes includes;

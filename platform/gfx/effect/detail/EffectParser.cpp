@@ -278,6 +278,7 @@ private:
             effect_.chunks.push_back(std::move(chunk));
             return true;
         }
+        // glslang's preprocessor hands on stray bytes as '<'.
         if (t.kind != TokenKind::Identifier)
             return fail(t, "unexpected '" + t.text + "' at file scope");
         return declaration();

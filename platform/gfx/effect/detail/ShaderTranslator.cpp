@@ -117,6 +117,9 @@ std::string convertLog(const std::string& log, const SourceLocation& fallback, c
     return out;
 }
 
+// Effect files saved by Windows editors often start with one; D3DX skips it.
+constexpr std::string_view utf8ByteOrderMark = "\xEF\xBB\xBF";
+
 class Includer final : public glslang::TShader::Includer {
 public:
     explicit Includer(EffectIncludeHandler& handler) : handler_(handler) {}
@@ -137,6 +140,8 @@ public:
             return new IncludeResult(std::string(), text->data(), text->size(), text);
         }
         *text = std::move(*content);
+        if (text->rfind(utf8ByteOrderMark, 0) == 0)
+            text->erase(0, utf8ByteOrderMark.size());
         // glslang looks at the last byte of an include; an empty file is
         // served as one line feed.
         if (text->empty())
@@ -405,6 +410,8 @@ bool preprocessEffect(std::string_view source, const std::string& sourceName, st
         messages += formatMessage(top, "the effect source is too large");
         return false;
     }
+    if (source.substr(0, utf8ByteOrderMark.size()) == utf8ByteOrderMark)
+        source.remove_prefix(utf8ByteOrderMark.size());
     std::string preamble;
     for (const EffectDefine& define : defines) {
         bool valid = !define.name.empty() && !std::isdigit(static_cast<unsigned char>(define.name[0]))
