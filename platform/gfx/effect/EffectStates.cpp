@@ -60,26 +60,37 @@ constexpr ValueSpace filterSpace{"D3DTEXF_", filterNames, false, false};
 constexpr ValueSpace addressSpace{"D3DTADDRESS_", addressNames, false, false};
 
 struct RenderStateInfo {
+    RenderState state;
     const char* name;
     const ValueSpace* values;
     uint32_t maximum; // largest accepted numeric value
 };
 
-constexpr std::array<RenderStateInfo, size_t(RenderState::Count)> renderStates = {{
-    {"ZEnable", &zBufferSpace, 2},
-    {"ZWriteEnable", &boolSpace, 1},
-    {"ZFunc", &cmpSpace, 8},
-    {"CullMode", &cullSpace, 3},
-    {"Lighting", &boolSpace, 1},
-    {"ColorWriteEnable", &colorWriteSpace, 15},
-    {"AlphaBlendEnable", &boolSpace, 1},
-    {"SrcBlend", &blendSpace, 11},
-    {"DestBlend", &blendSpace, 11},
-    {"BlendOp", &blendOpSpace, 5},
-    {"AlphaTestEnable", &boolSpace, 1},
-    {"AlphaFunc", &cmpSpace, 8},
-    {"AlphaRef", &numberSpace, 255},
-}};
+// Each entry names its state, so a state the device gains later is simply
+// not assignable from effects until it is listed here.
+constexpr RenderStateInfo renderStates[] = {
+    {RenderState::ZEnable, "ZEnable", &zBufferSpace, 2},
+    {RenderState::ZWriteEnable, "ZWriteEnable", &boolSpace, 1},
+    {RenderState::ZFunc, "ZFunc", &cmpSpace, 8},
+    {RenderState::CullMode, "CullMode", &cullSpace, 3},
+    {RenderState::Lighting, "Lighting", &boolSpace, 1},
+    {RenderState::ColorWriteEnable, "ColorWriteEnable", &colorWriteSpace, 15},
+    {RenderState::AlphaBlendEnable, "AlphaBlendEnable", &boolSpace, 1},
+    {RenderState::SrcBlend, "SrcBlend", &blendSpace, 11},
+    {RenderState::DestBlend, "DestBlend", &blendSpace, 11},
+    {RenderState::BlendOp, "BlendOp", &blendOpSpace, 5},
+    {RenderState::AlphaTestEnable, "AlphaTestEnable", &boolSpace, 1},
+    {RenderState::AlphaFunc, "AlphaFunc", &cmpSpace, 8},
+    {RenderState::AlphaRef, "AlphaRef", &numberSpace, 255},
+};
+
+const RenderStateInfo* findRenderState(RenderState state)
+{
+    for (const RenderStateInfo& info : renderStates)
+        if (info.state == state)
+            return &info;
+    return nullptr;
+}
 
 struct SamplerStateInfo {
     const char* name;
@@ -210,9 +221,9 @@ uint32_t defaultSamplerState(SamplerState state)
 
 std::optional<RenderState> findRenderStateName(std::string_view name)
 {
-    for (size_t i = 0; i < renderStates.size(); ++i)
-        if (equalNoCase(name, renderStates[i].name))
-            return RenderState(i);
+    for (const RenderStateInfo& info : renderStates)
+        if (equalNoCase(name, info.name))
+            return info.state;
     return std::nullopt;
 }
 
@@ -226,8 +237,12 @@ std::optional<SamplerState> findSamplerStateName(std::string_view name)
 
 std::optional<uint32_t> parseRenderStateValue(RenderState state, std::string_view text, std::string& error)
 {
-    const RenderStateInfo& info = renderStates[size_t(state)];
-    return parseValue(*info.values, info.maximum, info.name, text, error);
+    const RenderStateInfo* info = findRenderState(state);
+    if (!info) {
+        error = "the state can't be assigned in an effect";
+        return std::nullopt;
+    }
+    return parseValue(*info->values, info->maximum, info->name, text, error);
 }
 
 std::optional<uint32_t> parseSamplerStateValue(SamplerState state, std::string_view text, std::string& error)
@@ -238,7 +253,8 @@ std::optional<uint32_t> parseSamplerStateValue(SamplerState state, std::string_v
 
 const char* renderStateName(RenderState state)
 {
-    return renderStates[size_t(state)].name;
+    const RenderStateInfo* info = findRenderState(state);
+    return info ? info->name : "?";
 }
 
 const char* samplerStateName(SamplerState state)
@@ -248,7 +264,8 @@ const char* samplerStateName(SamplerState state)
 
 std::string renderStateValueName(RenderState state, uint32_t value)
 {
-    return valueName(*renderStates[size_t(state)].values, value);
+    const RenderStateInfo* info = findRenderState(state);
+    return info ? valueName(*info->values, value) : std::to_string(value);
 }
 
 std::string samplerStateValueName(SamplerState state, uint32_t value)
