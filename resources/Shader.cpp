@@ -48,7 +48,7 @@ SemanticTable& semanticTable()
 
 EffectFailureHandler effectFailureHandler = nullptr;
 
-const Gfx::EffectDefine effectDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
+const Gfx::EffectDefine demoEffectDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
 
 // The built-in setters read the display's copies; without a display (a tool
 // compiling effects) they leave the parameters alone.
@@ -124,6 +124,8 @@ std::string readAll(std::istream& in)
 
 } // namespace
 
+std::span<const Gfx::EffectDefine> effectDefines() { return demoEffectDefines; }
+
 void registerSemantic(const std::string& semantic, SemanticSetter setter) { semanticTable()[semantic] = setter; }
 
 SemanticSetter findSemantic(std::string_view semantic)
@@ -146,7 +148,7 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
     EffectIncludes includes;
     std::string messages;
     if (Display::hasDevice())
-        effect_ = Gfx::Effect::create(Display::device(), source, sourceName, effectDefines, includes, &messages);
+        effect_ = Gfx::Effect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
     else
         messages = sourceName + ":0: error: no graphics device to create the effect on";
     if (!messages.empty()) Core::consoleStream << messages << "\n" << std::flush;

@@ -15,6 +15,7 @@
 #include <istream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,9 @@ private:
     std::unique_ptr<Gfx::Effect> effect_;
     Gfx::TechniqueHandle technique_;
 };
+
+// The defines every effect is compiled with: TELM (empty) and TELM_VER=100.
+std::span<const Gfx::EffectDefine> effectDefines();
 
 // The registry loader for ".fx" assets.
 std::unique_ptr<Resource> loadShader(std::string path, std::string name);

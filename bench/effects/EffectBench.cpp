@@ -3,10 +3,13 @@
 // Compiles each effect file several times as the demo does (its two defines,
 // includes from the file's folder) and prints the median milliseconds of each
 // step: preprocess, front end (effect parser and glslang HLSL to SPIR-V) and
-// cross-compile (SPIRV-Cross to GLSL with reflection). The first compilation
-// of the run also pays for glslang's process initialisation and is reported
-// apart. GL link time is the runtime's and is not measured here.
+// cross-compile (SPIRV-Cross to GLSL with reflection), and the GL link of
+// every pass on an off-screen context. The first compilation of the run also
+// pays for glslang's process initialisation and is reported apart.
+#include "platform/DeviceWindow.h"
+#include "platform/gfx/Effect.h"
 #include "platform/gfx/effect/EffectCompiler.h"
+#include "resources/Shader.h"
 
 #include <algorithm>
 #include <chrono>
@@ -71,15 +74,26 @@ int main(int argc, char** argv)
     }
     std::sort(files.begin(), files.end());
 
-    const EffectDefine defines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
+    ORV::Platform::WindowDesc desc;
+    desc.width = desc.height = 16;
+    desc.fullScreen = false;
+    desc.mode = ORV::Platform::VideoMode::Offscreen;
+    std::string error;
+    auto window = ORV::Platform::DeviceWindow::open(desc, &error);
+    if (!window) {
+        std::fprintf(stderr, "effect_bench: %s\n", error.c_str());
+        return 1;
+    }
+
+    const auto defines = ORV::Demo::effectDefines();
     const int repetitions = 9;
     bool first = true;
-    std::printf("%-16s %7s %6s %11s %10s %10s %8s\n", "effect", "passes", "bytes", "preprocess", "front end",
-                "cross", "total");
+    std::printf("%-16s %7s %6s %11s %10s %10s %10s %8s\n", "effect", "passes", "bytes", "preprocess", "front end",
+                "cross", "GL link", "total");
     for (const fs::path& path : files) {
         std::string source = readFile(path);
         FolderIncludes includes(path.parent_path());
-        std::vector<double> preprocess, frontEnd, cross, total;
+        std::vector<double> preprocess, frontEnd, cross, link, total;
         size_t passes = 0;
         for (int r = 0; r < repetitions; ++r) {
             auto start = std::chrono::steady_clock::now();
@@ -98,13 +112,24 @@ int main(int argc, char** argv)
             passes = 0;
             for (const EffectTechnique& t : result.effect->techniques)
                 passes += t.passes.size();
+            const auto linkStart = std::chrono::steady_clock::now();
+            auto effect = Effect::create(window->device(), std::move(*result.effect));
+            const double linked =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - linkStart).count();
+            if (!effect->findNextValidTechnique()) {
+                std::printf("%s: no technique links\n%s", path.string().c_str(), effect->linkMessages().c_str());
+                return 1;
+            }
+            link.push_back(linked);
+            wall += linked;
             preprocess.push_back(result.timings.preprocess);
             frontEnd.push_back(result.timings.frontEnd);
             cross.push_back(result.timings.crossCompile);
             total.push_back(wall);
         }
-        std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %5.2f ms\n", path.filename().string().c_str(), passes,
-                    source.size(), median(preprocess), median(frontEnd), median(cross), median(total));
+        std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %7.2f ms %5.2f ms\n",
+                    path.filename().string().c_str(), passes, source.size(), median(preprocess), median(frontEnd),
+                    median(cross), median(link), median(total));
     }
     return 0;
 }

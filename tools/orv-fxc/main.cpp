@@ -1,11 +1,18 @@
 // orv-fxc FILE.fx [--glsl]
 //
-// Compiles an effect file with the demo's defines, serving #include from the
-// folder of the file, and prints its techniques, passes with their states and
-// parameters with semantics, types and default values. --glsl also prints the
-// generated GLSL of every pass. Compiler messages go to standard error as
-// file:line: error: text, and the exit status is 1.
+// Compiles an effect file as the demo does: with its defines, and with
+// #include served from the archives and files below the current folder, looked
+// up from their root whatever folder the effect is in. Prints its techniques,
+// passes with their states and parameters with semantics, types and default
+// values; --glsl also prints the generated GLSL of every pass. Where an
+// off-screen GL context can be had, every pass is also linked, and each
+// technique is reported valid or not, as the demo would choose it. Compiler
+// messages go to standard error as file:line: error: text, and the exit status
+// is 1.
+#include "platform/DeviceWindow.h"
+#include "platform/gfx/Effect.h"
 #include "platform/gfx/effect/EffectCompiler.h"
+#include "resources/Shader.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,25 +25,6 @@ using namespace ORV::Gfx;
 
 namespace {
 
-// Serves includes from one folder. The engine serves them from its archive
-// mounts instead; only this handler would change.
-class FolderIncludes final : public EffectIncludeHandler {
-public:
-    explicit FolderIncludes(std::filesystem::path folder) : folder_(std::move(folder)) {}
-
-    std::optional<std::string> open(const std::string& name) override
-    {
-        std::ifstream file(folder_ / name, std::ios::binary);
-        if (!file)
-            return std::nullopt;
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        return bytes.str();
-    }
-
-private:
-    std::filesystem::path folder_;
-};
 
 const char* typeName(ParameterType type)
 {
@@ -131,6 +119,38 @@ void printPass(const EffectDescription& effect, const EffectTechnique& technique
 
 } // namespace
 
+// Links every pass on an off-screen GL context and reports which techniques
+// are valid. False when no technique is; true (with a note) when no context
+// can be had, since compiling is all this tool can then check.
+bool linkPasses(const EffectDescription& description)
+{
+    ORV::Platform::WindowDesc desc;
+    desc.width = desc.height = 16;
+    desc.fullScreen = false;
+    desc.mode = ORV::Platform::VideoMode::Offscreen;
+    std::string error;
+    auto window = ORV::Platform::DeviceWindow::open(desc, &error);
+    if (!window) {
+        std::cout << "not linked: " << error << "\n";
+        return true;
+    }
+    auto effect = Effect::create(window->device(), description);
+    bool anyValid = false;
+    for (size_t i = 0; i < description.techniques.size(); ++i) {
+        const bool valid = effect->findNextValidTechnique(TechniqueHandle{int(i) - 1}).index == int(i);
+        anyValid = anyValid || valid;
+        std::cout << "technique " << description.techniques[i].name << ": " << (valid ? "valid" : "does not link")
+                  << "\n";
+    }
+    if (!effect->linkMessages().empty()) std::cerr << effect->linkMessages();
+    const TechniqueHandle chosen = effect->findNextValidTechnique();
+    if (chosen)
+        std::cout << "the demo uses technique " << description.techniques[size_t(chosen.index)].name << "\n";
+    else
+        std::cerr << "no technique links: the demo cannot use this effect\n";
+    return anyValid;
+}
+
 int main(int argc, char** argv)
 {
     std::string path;
@@ -158,11 +178,10 @@ int main(int argc, char** argv)
     std::ostringstream bytes;
     bytes << file.rdbuf();
 
-    // The demo's defines, in the demo's order.
-    const EffectDefine defines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
     std::filesystem::path filePath(path);
-    FolderIncludes includes(filePath.has_parent_path() ? filePath.parent_path() : std::filesystem::path("."));
-    EffectCompileResult result = compileEffect(bytes.str(), filePath.filename().string(), defines, includes);
+    ORV::Demo::EffectIncludes includes; // the mounts of the current folder, as the demo has them
+    EffectCompileResult result =
+        compileEffect(bytes.str(), filePath.filename().string(), ORV::Demo::effectDefines(), includes);
     if (!result.effect) {
         std::cerr << result.messages;
         return 1;
@@ -179,5 +198,5 @@ int main(int argc, char** argv)
         for (const EffectPass& pass : technique.passes)
             printPass(effect, technique, pass, glsl);
     }
-    return 0;
+    return linkPasses(effect) ? 0 : 1;
 }
