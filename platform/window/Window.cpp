@@ -85,7 +85,7 @@ std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
     if (!error) error = &ignored;
 
     // The allocator must be tuned before the GL driver allocates anything.
-    tuneAllocator();
+    if (desc.tuneAllocator) tuneAllocator();
     if (desc.software) setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
 
     if (!initVideo(desc.mode, error)) return nullptr;

@@ -21,6 +21,9 @@ struct WindowDesc {
     bool fullScreen = true;  // full screen on the desktop, frame letterboxed
     bool software = false;   // force the software rasteriser (the reference device)
     VideoMode mode = VideoMode::Desktop;
+    // Fix the C allocator's thresholds before the GL driver starts (see
+    // platform/Allocator.h). Off only to measure what it is worth.
+    bool tuneAllocator = true;
 };
 
 // The messages the window procedure of the display understands.
