@@ -40,6 +40,10 @@ SemanticTable& semanticTable()
     return table;
 }
 
+// Counts the changes of the table, starting at 1, so that a shader knows when
+// the setters it found for its parameters may be stale.
+std::uint64_t semanticTableVersion = 1;
+
 [[noreturn]] void endProgramOnEffectFailure(const std::string& sourceName)
 {
     std::fprintf(stderr, "demo: the effect %s does not compile; its messages are in the log\n", sourceName.c_str());
@@ -126,7 +130,15 @@ std::string readAll(std::istream& in)
 
 std::span<const Gfx::EffectDefine> effectDefines() { return demoEffectDefines; }
 
-void registerSemantic(const std::string& semantic, SemanticSetter setter) { semanticTable()[semantic] = setter; }
+void registerSemantic(const std::string& semantic, SemanticSetter setter)
+{
+    // Every Shader construction registers the built-in table again; an entry
+    // that stays as it was is no change.
+    SemanticSetter& entry = semanticTable()[semantic];
+    if (entry == setter) return;
+    entry = setter;
+    ++semanticTableVersion;
+}
 
 SemanticSetter findSemantic(std::string_view semantic)
 {
@@ -144,6 +156,7 @@ Shader::~Shader() = default;
 void Shader::compile(std::istream& in, const std::string& sourceName)
 {
     const std::string source = readAll(in);
+    automaticTableVersion_ = 0; // the parameters found belong to the effect being replaced
     Core::consoleStream << "Compiling effect\n" << std::flush;
     EffectIncludes includes;
     std::string messages;
@@ -162,19 +175,27 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
     technique_ = effect_->findNextValidTechnique();
 }
 
-uint32_t Shader::begin()
+void Shader::findAutomaticParameters()
 {
-    if (!effect_) return 0;
-    Gfx::Effect& e = *effect_;
-    e.setTechnique(technique_);
+    automatic_.clear();
+    const Gfx::Effect& e = *effect_;
     const uint32_t count = e.desc().parameters;
     for (uint32_t i = 0; i < count; ++i) {
         const Gfx::ParameterHandle parameter = e.parameter(i);
         const Gfx::ParameterDesc desc = e.parameterDesc(parameter);
         if (desc.semantic.empty()) continue;
-        if (SemanticSetter setter = findSemantic(desc.semantic)) setter(*this, parameter);
+        if (SemanticSetter setter = findSemantic(desc.semantic)) automatic_.push_back({parameter, setter});
     }
-    return e.begin(0);
+    automaticTableVersion_ = semanticTableVersion;
+}
+
+uint32_t Shader::begin()
+{
+    if (!effect_) return 0;
+    effect_->setTechnique(technique_);
+    if (automaticTableVersion_ != semanticTableVersion) findAutomaticParameters();
+    for (const AutomaticParameter& automatic : automatic_) automatic.setter(*this, automatic.parameter);
+    return effect_->begin(0);
 }
 
 std::unique_ptr<Resource> loadShader(std::string path, std::string /*name*/)

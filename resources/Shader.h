@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ORV::Demo {
 
@@ -42,15 +43,25 @@ public:
 
     // Sets the technique, runs the setter of every top-level parameter whose
     // semantic is in the table, begins the technique (flags 0) and returns its
-    // pass count.
+    // pass count. Which parameters have a setter is worked out at the first
+    // begin and again only after the semantic table has changed, so a frame's
+    // begins do no table lookups.
     uint32_t begin();
 
     Gfx::Effect* effect() const { return effect_.get(); }
     Gfx::TechniqueHandle technique() const { return technique_; }
 
 private:
+    struct AutomaticParameter {
+        Gfx::ParameterHandle parameter;
+        SemanticSetter setter;
+    };
+    void findAutomaticParameters();
+
     std::unique_ptr<Gfx::Effect> effect_;
     Gfx::TechniqueHandle technique_;
+    std::vector<AutomaticParameter> automatic_; // in parameter order
+    std::uint64_t automaticTableVersion_ = 0;   // table version automatic_ was found with; 0: never
 };
 
 // The defines every effect is compiled with: TELM (empty) and TELM_VER=100.

@@ -162,6 +162,40 @@ TEST_F(ShaderTest, DemoSemanticReplacesABuiltInUntilTheNextShader)
     EXPECT_EQ(value(*shader, "a"), flat(display.view() * display.projection()));
 }
 
+TEST_F(ShaderTest, SemanticsRegisteredAfterABeginAreUsedFromTheNextBegin)
+{
+    auto shader = compile(R"(
+float4x4 a : WorldViewProj;
+float4 late : LateSemantic = {5, 6, 7, 8};
+float4 vs(float4 p : POSITION) : POSITION { return mul(p, a) + late; }
+float4 ps() : COLOR { return float4(1, 1, 1, 1); }
+technique T { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }
+)");
+    ASSERT_TRUE(shader->effect());
+    display.setWorld(Core::Matrix::identity());
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "late"), (std::vector<float>{5, 6, 7, 8}));
+
+    // A semantic new to the table, and a built-in replaced, after the shader
+    // has begun once.
+    registerSemantic("latesemantic", +[](Shader& s, Gfx::ParameterHandle p) {
+        s.effect()->setVector(p, {9, 9, 9, 9});
+    });
+    registerSemantic("worldViewProj", +[](Shader& s, Gfx::ParameterHandle p) {
+        s.effect()->setMatrix(p, matrixWith(3.0f, 0.0f));
+    });
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "late"), (std::vector<float>{9, 9, 9, 9}));
+    EXPECT_EQ(value(*shader, "a"), flat(matrixWith(3.0f, 0.0f)));
+
+    Shader another; // the built-in setter again
+    shader->begin();
+    shader->effect()->end();
+    EXPECT_EQ(value(*shader, "a"), flat(display.view() * display.projection()));
+}
+
 TEST(InvertMatrix, ProductWithTheInverseIsTheIdentity)
 {
     std::mt19937 random(7);
