@@ -20,8 +20,9 @@ public:
     // Builds the mesh from a scene mesh part: 48-byte vertices (position,
     // normal, texture coordinate 0, tangent) and the part's whole triangles,
     // reordered for the vertex cache. Triangles that name a vertex the part
-    // does not have are dropped. A part with no drawable triangle leaves the
-    // model without a mesh, and draw() then does nothing.
+    // does not have are dropped. A part of more than 65535 vertices is kept
+    // whole with 32-bit indices, not left undrawn. A part with no drawable
+    // triangle leaves the model without a mesh, and draw() then does nothing.
     void buildFromMesh(const MeshPart& part);
     // A quad covering the whole target in clip space, texture coordinate
     // (0, 0) at the top-left, for full-screen passes.

@@ -233,6 +233,36 @@ TEST_F(MaterialTest, ModelsFromScenePartsDropBrokenTrianglesAndDrawWithoutAMater
     empty.draw(); // does nothing
 }
 
+TEST_F(MaterialTest, ModelsWithMoreThan65535VerticesAreKeptWhole)
+{
+    // 21846 triangles of their own three vertices each: every one lies off
+    // the screen except the one made of the three highest vertices, which
+    // covers it.
+    MeshPart part;
+    const uint32_t vertexCount = 65538;
+    part.vertices.resize(vertexCount);
+    for (uint32_t i = 0; i < vertexCount; ++i) {
+        const float offset = float(i % 3);
+        part.vertices[i].position = {5.0f + offset, 5.0f, 0.0f};
+        part.indices.push_back(i);
+    }
+    part.vertices[vertexCount - 3].position = {-1, -1, 0};
+    part.vertices[vertexCount - 2].position = {-1, 3, 0};
+    part.vertices[vertexCount - 1].position = {3, -1, 0};
+    Model model;
+    model.buildFromMesh(part);
+    ASSERT_NE(model.mesh(), nullptr);
+    EXPECT_EQ(model.mesh()->vertexCount(), vertexCount);
+    EXPECT_EQ(model.mesh()->faceCount(), vertexCount / 3);
+
+    Display::device().setRenderState(Gfx::RenderState::Lighting, 0);
+    Display::device().setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::None));
+    display.setWorld(Core::Matrix::identity());
+    ASSERT_TRUE(display.nextFrame());
+    model.draw();
+    EXPECT_EQ(Display::device().readPixels(*Display::device().backBuffer())[8 * 16 + 8], 0xFFFFFFFFu);
+}
+
 TEST_F(MaterialTest, FullScreenQuadCoversTheTargetWithTheTextureOriginTopLeft)
 {
     // A 2 x 2 render target as the texture: drawn red at the top-left texel
