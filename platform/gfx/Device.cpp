@@ -458,7 +458,9 @@ std::unique_ptr<Mesh> Device::createMesh(const std::vector<VertexElement>& decla
 void Device::drawMesh(const Mesh& mesh)
 {
     prepareDraw();
-    if (!effectPassActive_) {
+    if (effectProgram_) {
+        GL_CHECK(glUseProgram(effectProgram_));
+    } else {
         const Core::Matrix worldViewProjection = transform(worldMatrix(0)) * view_ * projection_;
         const float shade = renderState(RenderState::Lighting) ? 0.0f : 1.0f;
         GL_CHECK(glUseProgram(gl_->fixedFunctionProgram.get()));

@@ -98,11 +98,11 @@ public:
     // projection, black while Lighting is on (no lights exist), else white.
     void drawMesh(const Mesh& mesh);
 
-    // Effects tell the device when one of their passes is in progress, so that
-    // meshes draw with its program instead of the stand-in. The program stays
-    // bound by the effect.
-    void setEffectPassActive(bool active) { effectPassActive_ = active; }
-    bool effectPassActive() const { return effectPassActive_; }
+    // Effects name the GL program of the pass in progress (0 when none), so
+    // that meshes draw with it instead of the stand-in. drawMesh binds it at
+    // every draw: other draws in between (drawPrimitiveUP) bind their own.
+    void setEffectPassProgram(uint32_t program) { effectProgram_ = program; }
+    bool effectPassActive() const { return effectProgram_ != 0; }
 
     // Null when the size or format is not supported.
     std::unique_ptr<Texture> createTexture(int width, int height, int levels, uint32_t usage, Format format);
@@ -131,7 +131,7 @@ private:
     Surface* depthTarget_ = nullptr;
     bool framebufferDirty_ = true;
     bool inScene_ = false;
-    bool effectPassActive_ = false;
+    uint32_t effectProgram_ = 0; // the pass in progress, not owned
     uint64_t presentCount_ = 0;
     uint32_t fvf_ = 0;
 

@@ -121,7 +121,7 @@ Effect::Effect(Device& device, EffectDescription description) : device_(device),
 
 Effect::~Effect()
 {
-    if (activePass_ >= 0) device_.setEffectPassActive(false);
+    if (activePass_ >= 0) device_.setEffectPassProgram(0);
 }
 
 void Effect::link()
@@ -236,7 +236,6 @@ bool Effect::beginPass(uint32_t index)
 
     for (const PassStateAssignment& a : pass.states) device_.setRenderState(a.state, a.value);
     const GLuint program = runtime.program.get();
-    GL_CHECK(glUseProgram(program));
     if (runtime.hasAlphaTest) {
         const bool enabled = device_.renderState(RenderState::AlphaTestEnable) != 0;
         GL_CHECK(glProgramUniform1i(program, alphaTestFuncLocation,
@@ -261,7 +260,7 @@ bool Effect::beginPass(uint32_t index)
         GL_CHECK(glBindTextureUnit(binding.binding, texture ? texture->glTexture() : 0));
         GL_CHECK(glBindSampler(binding.binding, runtime.samplers[i].get()));
     }
-    device_.setEffectPassActive(true);
+    device_.setEffectPassProgram(program);
     activePass_ = int(index);
     return true;
 }
@@ -270,7 +269,7 @@ void Effect::endPass()
 {
     if (activePass_ < 0) return;
     activePass_ = -1;
-    device_.setEffectPassActive(false);
+    device_.setEffectPassProgram(0);
 }
 
 void Effect::end()

@@ -221,3 +221,26 @@ TEST_F(EffectTest, BeginPassOutsideBeginOrPastTheLastPassDoesNothing)
     EXPECT_FALSE(gpu.device().effectPassActive());
     effect->end();
 }
+
+TEST_F(EffectTest, MeshesDrawWithThePassProgramAfterPretransformedDrawsInThePass)
+{
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        uint32_t color;
+    } const corner[3] = {{0, 0, 0.5f, 1, 0xFF00FF00}, {4, 0, 0.5f, 1, 0xFF00FF00}, {0, 4, 0.5f, 1, 0xFF00FF00}};
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setVector("Tint", {1, 0, 0, 1});
+    ASSERT_EQ(effect->begin(0), 4u);
+    ASSERT_TRUE(effect->beginPass(0));
+    device.setFVF(FVF::XYZRHW | FVF::Diffuse);
+    device.drawPrimitiveUP(PrimitiveType::TriangleList, 1, corner, sizeof(ScreenVertex));
+    device.drawMesh(*quad); // still the pass's program: red over everything
+    effect->endPass();
+    effect->end();
+    const auto pixels = gpu.backBufferPixels();
+    EXPECT_EQ(pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(pixels[16 * 32 + 16], 0xFFFF0000u);
+    EXPECT_EQ(pixels[31 * 32 + 31], 0xFFFF0000u);
+}
