@@ -43,21 +43,37 @@ bool Material::selectPass(const std::string& name)
 void Material::applyParameters()
 {
     Gfx::Effect& effect = *shader_->effect();
-    for (const auto& [name, texture] : textures_) effect.setTexture(name, texture ? texture->texture() : nullptr);
-    for (const auto& [name, value] : floats_) effect.setFloat(name, value);
-    for (const auto& [name, v] : vectors2_) effect.setVector(name, {v[0], v[1], 0.0f, 1.0f});
-    for (const auto& [name, v] : vectors3_) effect.setVector(name, {v[0], v[1], v[2], 1.0f});
-    for (const auto& [name, v] : colors_) effect.setVector(name, {v[0], v[1], v[2], v[3]});
+    if (!parameterHandlesFound_) {
+        parameterHandles_.clear();
+        const auto find = [&](const auto& map) {
+            for (const auto& entry : map) parameterHandles_.push_back(effect.parameterByName(entry.first));
+        };
+        find(textures_);
+        find(floats_);
+        find(vectors2_);
+        find(vectors3_);
+        find(colors_);
+        find(matrices3_);
+        find(matrices4_);
+        parameterHandlesFound_ = true;
+    }
+    // In the order the handles were found.
+    auto handle = parameterHandles_.begin();
+    for (const auto& [name, texture] : textures_) effect.setTexture(*handle++, texture ? texture->texture() : nullptr);
+    for (const auto& [name, value] : floats_) effect.setFloat(*handle++, value);
+    for (const auto& [name, v] : vectors2_) effect.setVector(*handle++, {v[0], v[1], 0.0f, 1.0f});
+    for (const auto& [name, v] : vectors3_) effect.setVector(*handle++, {v[0], v[1], v[2], 1.0f});
+    for (const auto& [name, v] : colors_) effect.setVector(*handle++, {v[0], v[1], v[2], v[3]});
     for (const auto& [name, v] : matrices3_) {
         Core::Matrix m;
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) m.m[r][c] = v[size_t(r * 3 + c)];
-        effect.setMatrix(name, m);
+        effect.setMatrix(*handle++, m);
     }
     for (const auto& [name, v] : matrices4_) {
         Core::Matrix m;
         for (int i = 0; i < 16; ++i) m.m[i / 4][i % 4] = v[size_t(i)];
-        effect.setMatrix(name, m);
+        effect.setMatrix(*handle++, m);
     }
 }
 

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "display/PassId.h"
+#include "platform/gfx/Effect.h"
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace ORV::Demo {
 
@@ -24,14 +26,16 @@ public:
     virtual ~Material() = default;
 
     void setPassName(PassId pass, const std::string& name) { passNames_[pass] = name; }
-    // Texture pointers are not owned (the registry's, or a render target's).
-    void setTexture(const std::string& name, Texture* texture) { textures_[name] = texture; }
-    void setFloat(const std::string& name, float value) { floats_[name] = value; }
-    void setVector2(const std::string& name, std::array<float, 2> value) { vectors2_[name] = value; }
-    void setVector3(const std::string& name, std::array<float, 3> value) { vectors3_[name] = value; }
-    void setColor(const std::string& name, std::array<float, 4> value) { colors_[name] = value; }
-    void setMatrix3(const std::string& name, std::array<float, 9> value) { matrices3_[name] = value; }
-    void setMatrix4(const std::string& name, std::array<float, 16> value) { matrices4_[name] = value; }
+    // Parameters are addressed by effect parameter name; a name the effect
+    // lacks is harmless. Texture pointers are not owned (the registry's, or a
+    // render target's).
+    void setTexture(const std::string& name, Texture* texture) { set(textures_, name, texture); }
+    void setFloat(const std::string& name, float value) { set(floats_, name, value); }
+    void setVector2(const std::string& name, std::array<float, 2> value) { set(vectors2_, name, value); }
+    void setVector3(const std::string& name, std::array<float, 3> value) { set(vectors3_, name, value); }
+    void setColor(const std::string& name, std::array<float, 4> value) { set(colors_, name, value); }
+    void setMatrix3(const std::string& name, std::array<float, 9> value) { set(matrices3_, name, value); }
+    void setMatrix4(const std::string& name, std::array<float, 16> value) { set(matrices4_, name, value); }
 
     // Selects the pass named for the display's current render pass; false
     // without touching the effect when none is named.
@@ -53,6 +57,10 @@ public:
     bool passOpen() const { return passOpen_; }
 
 private:
+    template <class Map, class Value> void set(Map& map, const std::string& name, const Value& value)
+    {
+        if (map.insert_or_assign(name, value).second) parameterHandlesFound_ = false;
+    }
     void applyParameters();
 
     bool passOpen_ = false;
@@ -67,6 +75,11 @@ private:
     std::map<std::string, std::array<float, 4>> colors_;
     std::map<std::string, std::array<float, 9>> matrices3_;
     std::map<std::string, std::array<float, 16>> matrices4_;
+    // The effect parameter of every map entry, map by map in key order, found
+    // by name at the first select after an entry was added rather than at
+    // every select.
+    std::vector<Gfx::ParameterHandle> parameterHandles_;
+    bool parameterHandlesFound_ = false;
 };
 
 // A material for a plain material record of a scene file: the effect found in

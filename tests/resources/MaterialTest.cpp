@@ -135,6 +135,25 @@ TEST_F(MaterialTest, ParametersAreAppliedBySelect)
     EXPECT_EQ(value("Color"), (std::vector<float>{1, 0, 0, 1}));
 }
 
+TEST_F(MaterialTest, ParametersAddedAfterASelectAreAppliedFromTheNext)
+{
+    Material material(&shader);
+    material.setFloat("Strength", 0.5f);
+    ASSERT_TRUE(material.selectPass("ambient"));
+    material.endPasses();
+    EXPECT_EQ(value("Strength"), std::vector<float>{0.5f});
+
+    // A name that orders before "Strength", a new map, and a new value for a
+    // name already set.
+    material.setFloat("Another", 3.0f);
+    material.setColor("Color", {0, 0, 1, 1});
+    material.setFloat("Strength", 0.75f);
+    ASSERT_TRUE(material.selectPass("ambient"));
+    material.endPasses();
+    EXPECT_EQ(value("Strength"), std::vector<float>{0.75f});
+    EXPECT_EQ(value("Color"), (std::vector<float>{0, 0, 1, 1}));
+}
+
 TEST_F(MaterialTest, SceneTextBecomesTypedParameters)
 {
     resourceRegistry().releaseAll();
