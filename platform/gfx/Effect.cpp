@@ -286,7 +286,11 @@ void Effect::setValues(ParameterHandle parameter, std::span<const float> values)
     if (!parameter || parameter.index >= int(values_.size())) return;
     std::vector<float>& stored = values_[size_t(parameter.index)];
     if (stored.empty()) return; // objects hold no value
-    std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+    const size_t count = std::min(values.size(), stored.size());
+    // The engine sets every automatic parameter before every pass; most are
+    // unchanged, and an unchanged value needs no upload.
+    if (std::equal(values.begin(), values.begin() + std::ptrdiff_t(count), stored.begin())) return;
+    std::copy_n(values.begin(), count, stored.begin());
     for (auto& technique : passes_)
         for (PassRuntime& runtime : technique)
             if (runtime.uniformBuffer) runtime.blockDirty = true;
@@ -311,10 +315,11 @@ void Effect::setMatrix(ParameterHandle parameter, const Core::Matrix& value)
     if (!parameter || parameter.index >= int(values_.size())) return;
     const EffectParameter& p = description_.parameters[size_t(parameter.index)];
     // The parameter's rows x columns block of the matrix, row by row.
-    std::vector<float> block;
+    float block[16];
+    size_t count = 0;
     for (uint32_t r = 0; r < std::min<uint32_t>(p.rows, 4); ++r)
-        for (uint32_t c = 0; c < std::min<uint32_t>(p.columns, 4); ++c) block.push_back(value.m[r][c]);
-    setValues(parameter, block);
+        for (uint32_t c = 0; c < std::min<uint32_t>(p.columns, 4); ++c) block[count++] = value.m[r][c];
+    setValues(parameter, std::span<const float>(block, count));
 }
 
 std::span<const float> Effect::parameterValue(ParameterHandle parameter) const

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace ORV;
 using namespace ORV::Gfx;
 using namespace ORV::Test;
@@ -16,6 +18,7 @@ namespace {
 const char* const kEffect = R"(
 float4x4 WorldViewProj : WORLDVIEWPROJ;
 float4 Tint = {1, 1, 1, 1};
+float3x3 Basis;
 texture DiffuseMap;
 sampler2D DiffuseSampler = sampler_state {
     Texture = <DiffuseMap>;
@@ -243,4 +246,31 @@ TEST_F(EffectTest, MeshesDrawWithThePassProgramAfterPretransformedDrawsInThePass
     EXPECT_EQ(pixels[0], 0xFFFF0000u);
     EXPECT_EQ(pixels[16 * 32 + 16], 0xFFFF0000u);
     EXPECT_EQ(pixels[31 * 32 + 31], 0xFFFF0000u);
+}
+
+TEST_F(EffectTest, MatricesFillTheUpperLeftBlockOfSmallerParameters)
+{
+    Core::Matrix m;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m.m[r][c] = float(10 * r + c);
+    effect->setMatrix("Basis", m);
+    const auto basis = effect->parameterValue(effect->parameterByName("Basis"));
+    ASSERT_EQ(basis.size(), 9u);
+    EXPECT_EQ(std::vector<float>(basis.begin(), basis.end()),
+              (std::vector<float>{0, 1, 2, 10, 11, 12, 20, 21, 22}));
+}
+
+TEST_F(EffectTest, ValuesSetBetweenPassesReachTheNextPass)
+{
+    // The same value set again must not hide a change made in between.
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setVector("Tint", {1, 0, 0, 1});
+    drawWith("tint");
+    effect->setVector("Tint", {0, 0, 1, 1});
+    effect->setVector("Tint", {0, 0, 1, 1});
+    drawWith("tint");
+    EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFF0000FFu);
+    effect->setVector("Tint", {1, 0, 0, 1});
+    drawWith("tint");
+    EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFFFF0000u);
 }
