@@ -54,10 +54,6 @@ EffectFailureHandler effectFailureHandler = nullptr;
 
 const Gfx::EffectDefine demoEffectDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
 
-// The built-in setters read the display's copies; without a display (a tool
-// compiling effects) they leave the parameters alone.
-const Display* display() { return Display::instance(); }
-
 void setMatrix(Shader& shader, Gfx::ParameterHandle parameter, const Core::Matrix& m)
 {
     shader.effect()->setMatrix(parameter, m);
@@ -78,7 +74,7 @@ void setPoint(Shader& shader, Gfx::ParameterHandle parameter, Core::Vector3 v)
 // compiling effects) the parameter is left alone.
 template <auto Value> void displaySetter(Shader& shader, Gfx::ParameterHandle parameter)
 {
-    if (const Display* d = display()) Value(shader, parameter, *d);
+    if (const Display* d = Display::instance()) Value(shader, parameter, *d);
 }
 
 void registerBuiltInSemantics()
