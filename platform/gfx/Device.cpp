@@ -324,10 +324,13 @@ void Device::clear(uint32_t clearFlags, uint32_t argb, float z, uint32_t stencil
 {
     prepareDraw();
     const GLuint fbo = gl_->drawFramebuffer.get();
-    // D3D9 clears ignore the write masks; GL clears obey them.
-    GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
-    GL_CHECK(glDepthMask(GL_TRUE));
-    GL_CHECK(glStencilMask(0xFF));
+    // D3D9 clears ignore the write masks; GL clears obey them, so masks are
+    // opened for the clear and put back after. The stencil write mask stays
+    // at GL's all-ones default: no render state changes it.
+    const bool colorMasked = (renderState(RenderState::ColorWriteEnable) & ColorWrite::All) != ColorWrite::All;
+    const bool depthMasked = renderState(RenderState::ZWriteEnable) == 0;
+    if (colorMasked) GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+    if (depthMasked) GL_CHECK(glDepthMask(GL_TRUE));
     if (clearFlags & ClearFlag::Target) {
         const float color[4] = {float((argb >> 16) & 0xFF) / 255.0f, float((argb >> 8) & 0xFF) / 255.0f,
                                 float(argb & 0xFF) / 255.0f, float(argb >> 24) / 255.0f};
@@ -345,8 +348,8 @@ void Device::clear(uint32_t clearFlags, uint32_t argb, float z, uint32_t stencil
             GL_CHECK(glClearNamedFramebufferiv(fbo, GL_STENCIL, 0, &s));
         }
     }
-    applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
-    applyRenderState(RenderState::ZWriteEnable, renderState(RenderState::ZWriteEnable));
+    if (colorMasked) applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
+    if (depthMasked) applyRenderState(RenderState::ZWriteEnable, renderState(RenderState::ZWriteEnable));
 }
 
 void Device::beginScene()
@@ -375,13 +378,14 @@ void Device::present()
         const int w = std::max(1, int(width * scale + 0.5)), h = std::max(1, int(height * scale + 0.5));
         const int x0 = (windowWidth - w) / 2, y0 = (windowHeight - h) / 2;
         const float black[4] = {0, 0, 0, 1};
-        GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
+        const bool colorMasked = (renderState(RenderState::ColorWriteEnable) & ColorWrite::All) != ColorWrite::All;
+        if (colorMasked) GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
         GL_CHECK(glClearNamedFramebufferfv(0, GL_COLOR, 0, black));
         // The back buffer stores its top row first; the window's first row is
         // its bottom one, so the copy is flipped.
         GL_CHECK(glBlitNamedFramebuffer(gl_->presentFramebuffer.get(), 0, 0, 0, width, height, x0, y0 + h, x0 + w, y0,
                                         GL_COLOR_BUFFER_BIT, scale == 1.0 ? GL_NEAREST : GL_LINEAR));
-        applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
+        if (colorMasked) applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
     }
     present_->swap();
 }

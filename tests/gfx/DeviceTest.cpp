@@ -50,6 +50,29 @@ TEST(Device, ClearFillsTheWholeBackBufferWhateverTheWriteMasks)
     EXPECT_EQ(device.renderState(RenderState::ColorWriteEnable), ColorWrite::Red);
 }
 
+TEST(Device, WriteMasksStillApplyToDrawingAfterAClear)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    device.setRenderState(RenderState::ColorWriteEnable, ColorWrite::Red);
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF00007F, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFFFFFFFF);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFFFF007Fu);
+    device.setRenderState(RenderState::ColorWriteEnable, ColorWrite::All);
+
+    // Depth writes off: the clear still writes depth 0.25, which hides z 0.5.
+    device.setRenderState(RenderState::ZWriteEnable, 0);
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 0.25f, 0);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF00FF00);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF000000u);
+    // And drawing after it writes no depth: a farther rectangle still passes.
+    device.clear(ClearFlag::ZBuffer, 0, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF00FF00);
+    drawRect(device, 0, 0, 16, 16, 0.75f, 0xFF0000FF);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF0000FFu);
+}
+
 TEST(Device, PretransformedVerticesUseTopLeftPixelCoordinates)
 {
     OffscreenDevice gpu(64, 48);
