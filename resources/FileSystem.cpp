@@ -110,7 +110,8 @@ void FileSystem::scan(const std::string& root, const std::string& relative, Moun
             continue;
         }
         // The extension is the text after the last "."; a name without one
-        // has no extension.
+        // has none, so that a file named just "zip" stays a loose file instead
+        // of becoming an archive mount with no members.
         const std::size_t dot = item.name.rfind('.');
         if (dot != std::string::npos && archiveExtensions_.count(item.name.substr(dot + 1)) != 0)
             mountArchive(joinPath(root, path));
