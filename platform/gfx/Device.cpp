@@ -36,7 +36,9 @@ uint32_t defaultRenderState(RenderState state)
 
 namespace {
 
-GLenum glCompare(uint32_t cmp)
+// No helper here is named with a gl prefix: libepoxy makes every GL entry
+// point a macro, so a helper spelled like one replaces the GL call silently.
+GLenum compareFunction(uint32_t cmp)
 {
     switch (static_cast<Cmp>(cmp)) {
     case Cmp::Never: return GL_NEVER;
@@ -51,7 +53,7 @@ GLenum glCompare(uint32_t cmp)
     return GL_ALWAYS;
 }
 
-GLenum glBlendFactor(uint32_t blend)
+GLenum blendFactor(uint32_t blend)
 {
     switch (static_cast<Blend>(blend)) {
     case Blend::Zero: return GL_ZERO;
@@ -69,7 +71,7 @@ GLenum glBlendFactor(uint32_t blend)
     return GL_ONE;
 }
 
-GLenum glBlendEquation(uint32_t op)
+GLenum blendEquation(uint32_t op)
 {
     switch (static_cast<BlendOperation>(op)) {
     case BlendOperation::Add: return GL_FUNC_ADD;
@@ -128,7 +130,7 @@ uint32_t vertexCount(PrimitiveType type, uint32_t primitives)
     return 0;
 }
 
-GLenum glPrimitive(PrimitiveType type)
+GLenum primitiveMode(PrimitiveType type)
 {
     switch (type) {
     case PrimitiveType::TriangleList: return GL_TRIANGLES;
@@ -233,7 +235,7 @@ void Device::applyRenderState(RenderState state, uint32_t v)
         else GL_CHECK(glDisable(GL_DEPTH_TEST));
         break;
     case RenderState::ZWriteEnable: GL_CHECK(glDepthMask(v ? GL_TRUE : GL_FALSE)); break;
-    case RenderState::ZFunc: GL_CHECK(glDepthFunc(glCompare(v))); break;
+    case RenderState::ZFunc: GL_CHECK(glDepthFunc(compareFunction(v))); break;
     case RenderState::CullMode:
         if (v == value(Cull::CW) || v == value(Cull::CCW)) {
             GL_CHECK(glEnable(GL_CULL_FACE));
@@ -252,10 +254,10 @@ void Device::applyRenderState(RenderState state, uint32_t v)
         break;
     case RenderState::SrcBlend:
     case RenderState::DestBlend:
-        GL_CHECK(glBlendFunc(glBlendFactor(states_[size_t(RenderState::SrcBlend)]),
-                             glBlendFactor(states_[size_t(RenderState::DestBlend)])));
+        GL_CHECK(glBlendFunc(blendFactor(states_[size_t(RenderState::SrcBlend)]),
+                             blendFactor(states_[size_t(RenderState::DestBlend)])));
         break;
-    case RenderState::BlendOp: GL_CHECK(glBlendEquation(glBlendEquation(v))); break;
+    case RenderState::BlendOp: GL_CHECK(glBlendEquation(blendEquation(v))); break;
     case RenderState::Lighting:
     case RenderState::AlphaTestEnable:
     case RenderState::AlphaFunc:
@@ -411,7 +413,7 @@ void Device::drawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const 
     GL_CHECK(glBindVertexArray(vao));
     GL_CHECK(glUseProgram(gl_->pretransformedProgram.get()));
     GL_CHECK(glUniform2f(0, float(colorTarget_->width()), float(colorTarget_->height())));
-    GL_CHECK(glDrawArrays(glPrimitive(type), 0, GLsizei(count)));
+    GL_CHECK(glDrawArrays(primitiveMode(type), 0, GLsizei(count)));
 }
 
 std::unique_ptr<Mesh> Device::createMesh(const std::vector<VertexElement>& declaration, uint32_t stride,

@@ -24,7 +24,7 @@ struct Effect::PassRuntime {
 
 namespace {
 
-GLint glAddress(uint32_t address)
+GLint wrapMode(uint32_t address)
 {
     switch (static_cast<TextureAddress>(address)) {
     case TextureAddress::Wrap: return GL_REPEAT;
@@ -36,7 +36,7 @@ GLint glAddress(uint32_t address)
     return GL_REPEAT;
 }
 
-GLint glMinFilter(uint32_t minFilter, uint32_t mipFilter)
+GLint minificationFilter(uint32_t minFilter, uint32_t mipFilter)
 {
     const bool linear = minFilter != value(TextureFilter::Point) && minFilter != value(TextureFilter::None);
     switch (static_cast<TextureFilter>(mipFilter)) {
@@ -56,11 +56,11 @@ GlObject createSampler(const EffectParameter& sampler)
 
     GlObject object = detail::createGlObject(GlKind::Sampler);
     const GLuint name = object.get();
-    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_S, glAddress(states[size_t(SamplerState::AddressU)])));
-    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_T, glAddress(states[size_t(SamplerState::AddressV)])));
-    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_R, glAddress(states[size_t(SamplerState::AddressW)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_S, wrapMode(states[size_t(SamplerState::AddressU)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_T, wrapMode(states[size_t(SamplerState::AddressV)])));
+    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_R, wrapMode(states[size_t(SamplerState::AddressW)])));
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MIN_FILTER,
-                                 glMinFilter(states[size_t(SamplerState::MinFilter)],
+                                 minificationFilter(states[size_t(SamplerState::MinFilter)],
                                              states[size_t(SamplerState::MipFilter)])));
     const uint32_t mag = states[size_t(SamplerState::MagFilter)];
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MAG_FILTER,

@@ -157,6 +157,30 @@ TEST(Device, BlendingAndColorWriteMask)
     EXPECT_EQ(blue(p), 0);
 }
 
+TEST(Device, BlendOperationsChooseTheEquation)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::ZEnable, value(ZBufferType::False));
+    device.setRenderState(RenderState::AlphaBlendEnable, 1);
+    device.setRenderState(RenderState::SrcBlend, value(Blend::One));
+    device.setRenderState(RenderState::DestBlend, value(Blend::One));
+    struct Case {
+        BlendOperation op;
+        int red;
+    };
+    // Destination red 0x60, source red 0x40.
+    for (Case c : {Case{BlendOperation::Add, 0xA0}, Case{BlendOperation::Subtract, 0x00},
+                   Case{BlendOperation::RevSubtract, 0x20}, Case{BlendOperation::Min, 0x40},
+                   Case{BlendOperation::Max, 0x60}}) {
+        device.clear(ClearFlag::Target, 0xFF600000, 1.0f, 0);
+        device.setRenderState(RenderState::BlendOp, value(c.op));
+        drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF400000);
+        EXPECT_EQ(red(gpu.backBufferPixels()[0]), c.red) << "blend operation " << value(c.op);
+    }
+    device.setRenderState(RenderState::BlendOp, value(BlendOperation::Add));
+}
+
 TEST(Device, RenderTargetsStoreTheirTopRowFirstAndRebindTheBackBuffer)
 {
     OffscreenDevice gpu(32, 32);
