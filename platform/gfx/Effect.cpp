@@ -72,11 +72,11 @@ GlObject createSampler(const EffectParameter& sampler)
 bool programUsesLocation(GLuint program, GLint location)
 {
     GLint count = 0;
-    glGetProgramInterfaceiv(program, GL_UNIFORM, GL_ACTIVE_RESOURCES, &count);
+    GL_CHECK(glGetProgramInterfaceiv(program, GL_UNIFORM, GL_ACTIVE_RESOURCES, &count));
     for (GLint i = 0; i < count; ++i) {
         const GLenum property = GL_LOCATION;
         GLint found = -1;
-        glGetProgramResourceiv(program, GL_UNIFORM, GLuint(i), 1, &property, 1, nullptr, &found);
+        GL_CHECK(glGetProgramResourceiv(program, GL_UNIFORM, GLuint(i), 1, &property, 1, nullptr, &found));
         if (found == location) return true;
     }
     return false;

@@ -21,9 +21,9 @@ int vertexAttributeLocation(VertexUsage usage, unsigned usageIndex)
 Mesh::~Mesh()
 {
     const GLuint buffers[2] = {vertexBuffer_, indexBuffer_};
-    glDeleteBuffers(2, buffers);
+    GL_CHECK(glDeleteBuffers(2, buffers));
     const GLuint vao = vertexArray_;
-    glDeleteVertexArrays(1, &vao);
+    GL_CHECK(glDeleteVertexArrays(1, &vao));
 }
 
 } // namespace ORV::Gfx

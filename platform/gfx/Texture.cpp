@@ -21,7 +21,7 @@ Surface::~Surface()
 {
     if (renderbuffer_) {
         const GLuint name = renderbuffer_;
-        glDeleteRenderbuffers(1, &name);
+        GL_CHECK(glDeleteRenderbuffers(1, &name));
     }
 }
 
@@ -30,7 +30,7 @@ Texture::~Texture()
     levels_.clear();
     if (texture_) {
         const GLuint name = texture_;
-        glDeleteTextures(1, &name);
+        GL_CHECK(glDeleteTextures(1, &name));
     }
 }
 

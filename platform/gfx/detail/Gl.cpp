@@ -44,14 +44,14 @@ void GlObject::reset()
     if (!name_) return;
     const GLuint name = name_;
     switch (kind_) {
-    case GlKind::Buffer: glDeleteBuffers(1, &name); break;
-    case GlKind::Texture: glDeleteTextures(1, &name); break;
-    case GlKind::Framebuffer: glDeleteFramebuffers(1, &name); break;
-    case GlKind::Renderbuffer: glDeleteRenderbuffers(1, &name); break;
-    case GlKind::VertexArray: glDeleteVertexArrays(1, &name); break;
-    case GlKind::Program: glDeleteProgram(name); break;
-    case GlKind::Shader: glDeleteShader(name); break;
-    case GlKind::Sampler: glDeleteSamplers(1, &name); break;
+    case GlKind::Buffer: GL_CHECK(glDeleteBuffers(1, &name)); break;
+    case GlKind::Texture: GL_CHECK(glDeleteTextures(1, &name)); break;
+    case GlKind::Framebuffer: GL_CHECK(glDeleteFramebuffers(1, &name)); break;
+    case GlKind::Renderbuffer: GL_CHECK(glDeleteRenderbuffers(1, &name)); break;
+    case GlKind::VertexArray: GL_CHECK(glDeleteVertexArrays(1, &name)); break;
+    case GlKind::Program: GL_CHECK(glDeleteProgram(name)); break;
+    case GlKind::Shader: GL_CHECK(glDeleteShader(name)); break;
+    case GlKind::Sampler: GL_CHECK(glDeleteSamplers(1, &name)); break;
     }
     name_ = 0;
 }
@@ -60,14 +60,14 @@ GlObject createGlObject(GlKind kind)
 {
     GLuint name = 0;
     switch (kind) {
-    case GlKind::Buffer: glCreateBuffers(1, &name); break;
+    case GlKind::Buffer: GL_CHECK(glCreateBuffers(1, &name)); break;
     case GlKind::Texture: break; // textures need a target: glCreateTextures by the caller
-    case GlKind::Framebuffer: glCreateFramebuffers(1, &name); break;
-    case GlKind::Renderbuffer: glCreateRenderbuffers(1, &name); break;
-    case GlKind::VertexArray: glCreateVertexArrays(1, &name); break;
-    case GlKind::Program: name = glCreateProgram(); break;
+    case GlKind::Framebuffer: GL_CHECK(glCreateFramebuffers(1, &name)); break;
+    case GlKind::Renderbuffer: GL_CHECK(glCreateRenderbuffers(1, &name)); break;
+    case GlKind::VertexArray: GL_CHECK(glCreateVertexArrays(1, &name)); break;
+    case GlKind::Program: GL_CHECK(name = glCreateProgram()); break;
     case GlKind::Shader: break; // shaders need a stage: glCreateShader by the caller
-    case GlKind::Sampler: glCreateSamplers(1, &name); break;
+    case GlKind::Sampler: GL_CHECK(glCreateSamplers(1, &name)); break;
     }
     return GlObject(kind, name);
 }
@@ -75,17 +75,19 @@ GlObject createGlObject(GlKind kind)
 namespace {
 GlObject compileShader(GLenum stage, const std::string& source, std::string* log)
 {
-    GlObject shader(GlKind::Shader, glCreateShader(stage));
+    GLuint name = 0;
+    GL_CHECK(name = glCreateShader(stage));
+    GlObject shader(GlKind::Shader, name);
     const char* text = source.c_str();
-    glShaderSource(shader.get(), 1, &text, nullptr);
-    glCompileShader(shader.get());
+    GL_CHECK(glShaderSource(shader.get(), 1, &text, nullptr));
+    GL_CHECK(glCompileShader(shader.get()));
     GLint ok = GL_FALSE;
-    glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok);
+    GL_CHECK(glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok));
     if (ok) return shader;
     GLint length = 0;
-    glGetShaderiv(shader.get(), GL_INFO_LOG_LENGTH, &length);
+    GL_CHECK(glGetShaderiv(shader.get(), GL_INFO_LOG_LENGTH, &length));
     std::string text2(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    glGetShaderInfoLog(shader.get(), length, nullptr, text2.data());
+    GL_CHECK(glGetShaderInfoLog(shader.get(), length, nullptr, text2.data()));
     *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + std::string(text2.c_str());
     return {};
 }
@@ -99,18 +101,18 @@ GlObject linkProgram(const std::string& vertexSource, const std::string& fragmen
     GlObject fs = compileShader(GL_FRAGMENT_SHADER, fragmentSource, log);
     if (!vs || !fs) return {};
     GlObject program = createGlObject(GlKind::Program);
-    glAttachShader(program.get(), vs.get());
-    glAttachShader(program.get(), fs.get());
-    glLinkProgram(program.get());
-    glDetachShader(program.get(), vs.get());
-    glDetachShader(program.get(), fs.get());
+    GL_CHECK(glAttachShader(program.get(), vs.get()));
+    GL_CHECK(glAttachShader(program.get(), fs.get()));
+    GL_CHECK(glLinkProgram(program.get()));
+    GL_CHECK(glDetachShader(program.get(), vs.get()));
+    GL_CHECK(glDetachShader(program.get(), fs.get()));
     GLint ok = GL_FALSE;
-    glGetProgramiv(program.get(), GL_LINK_STATUS, &ok);
+    GL_CHECK(glGetProgramiv(program.get(), GL_LINK_STATUS, &ok));
     if (ok) return program;
     GLint length = 0;
-    glGetProgramiv(program.get(), GL_INFO_LOG_LENGTH, &length);
+    GL_CHECK(glGetProgramiv(program.get(), GL_INFO_LOG_LENGTH, &length));
     std::string text(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    glGetProgramInfoLog(program.get(), length, nullptr, text.data());
+    GL_CHECK(glGetProgramInfoLog(program.get(), length, nullptr, text.data()));
     *log += "link: " + std::string(text.c_str());
     return {};
 }
