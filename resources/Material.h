@@ -22,6 +22,8 @@ struct MaterialRecord;
 class Material {
 public:
     // shader is not owned and may be null: such a material selects nothing.
+    // Its effect is the one the material keeps parameter handles of, so it is
+    // compiled once, before the material is made, and never again.
     explicit Material(Shader* shader = nullptr) : shader_(shader) {}
     virtual ~Material() = default;
 
