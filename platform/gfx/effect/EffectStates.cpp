@@ -1,5 +1,7 @@
 #include "platform/gfx/effect/EffectStates.h"
 
+#include "platform/gfx/effect/detail/EffectLexer.h"
+
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -9,15 +11,7 @@
 namespace ORV::Gfx {
 namespace {
 
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+using Detail::equalNoCase;
 
 struct NamedValue {
     const char* name;
