@@ -538,18 +538,34 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
         // GL decompresses block formats when a level is read as plain texels.
         GL_CHECK(glGetTextureImage(surface.glTexture(), surface.level(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                                    GLsizei(pixels.size() * 4), pixels.data()));
-        return pixels;
+    } else {
+        const GLuint fbo = gl_->readFramebuffer.get();
+        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, surface.glTexture(), surface.level()));
+        GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
+        GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
+        GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                              pixels.data()));
+        GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
     }
-    const GLuint fbo = gl_->readFramebuffer.get();
-    GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, surface.glTexture(), surface.level()));
-    GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
-    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
-    GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                          pixels.data()));
-    GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
-    const Format f = surface.format();
-    if (f == Format::X8R8G8B8 || f == Format::X8B8G8R8 || f == Format::R8G8B8)
-        for (uint32_t& p : pixels) p |= 0xFF000000u;
+    // Reads give the stored channels; the format's swizzle turns them into
+    // what sampling sees (X formats opaque, luminance grey), as D3D9 has them.
+    const GLint* swizzle = detail::glFormat(surface.format()).swizzle;
+    if (swizzle[0] != GL_RED || swizzle[1] != GL_GREEN || swizzle[2] != GL_BLUE || swizzle[3] != GL_ALPHA) {
+        for (uint32_t& p : pixels) {
+            const uint32_t stored[4] = {p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF, p >> 24};
+            auto channel = [&](GLint source) -> uint32_t {
+                switch (source) {
+                case GL_RED: return stored[0];
+                case GL_GREEN: return stored[1];
+                case GL_BLUE: return stored[2];
+                case GL_ALPHA: return stored[3];
+                case GL_ONE: return 0xFF;
+                default: return 0;
+                }
+            };
+            p = channel(swizzle[3]) << 24 | channel(swizzle[0]) << 16 | channel(swizzle[1]) << 8 | channel(swizzle[2]);
+        }
+    }
     return pixels;
 }
 

@@ -206,6 +206,26 @@ TEST(Device, RenderTargetsStoreTheirTopRowFirstAndRebindTheBackBuffer)
     EXPECT_EQ(device.readPixels(*target->surfaceLevel(0))[0], 0xFF00FF00u);
 }
 
+TEST(Device, ReadPixelsGivesWhatSamplingSees)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    auto luminance = device.createTexture(2, 1, 1, 0, Format::L8);
+    const uint8_t l8[2] = {0x40, 0xC0};
+    ASSERT_TRUE(luminance && luminance->writeLevel(0, l8, sizeof l8));
+    EXPECT_EQ(device.readPixels(*luminance->surfaceLevel(0)), (std::vector<uint32_t>{0xFF404040u, 0xFFC0C0C0u}));
+
+    auto withAlpha = device.createTexture(1, 1, 1, 0, Format::A8L8);
+    const uint8_t a8l8[2] = {0x40, 0x80}; // L, A
+    ASSERT_TRUE(withAlpha && withAlpha->writeLevel(0, a8l8, sizeof a8l8));
+    EXPECT_EQ(device.readPixels(*withAlpha->surfaceLevel(0)), std::vector<uint32_t>{0x80404040u});
+
+    auto opaque = device.createTexture(1, 1, 1, 0, Format::X8R8G8B8);
+    const uint8_t x8[4] = {0x10, 0x20, 0x30, 0x00}; // B, G, R, X
+    ASSERT_TRUE(opaque && opaque->writeLevel(0, x8, sizeof x8));
+    EXPECT_EQ(device.readPixels(*opaque->surfaceLevel(0)), std::vector<uint32_t>{0xFF302010u});
+}
+
 TEST(Device, TexturesTakeCompleteChainsAndRejectBadSizes)
 {
     OffscreenDevice gpu(16, 16);
