@@ -15,8 +15,7 @@ namespace {
 
 // The process-wide display state, owned by the instance.
 struct DisplayState {
-    bool created = false; // a Display has taken the instance role
-    Display* instance = nullptr;
+    Display* instance = nullptr; // the Display that owns this state
     std::unique_ptr<Platform::DeviceWindow> deviceWindow;
     std::string lastError;
     bool running = false;
@@ -57,8 +56,7 @@ void windowProcedure(const Platform::WindowEvent& event)
 Display::Display()
 {
     DisplayState& s = state();
-    if (s.created) return;
-    s.created = true;
+    if (s.instance) return;
     s.instance = this;
     s.passes.push_back(0);
 }
