@@ -50,6 +50,15 @@ technique Cartoon
 }
 )";
 
+// The registry loader of the effect above, whatever the path.
+std::unique_ptr<Resource> loadCartoon(std::string, std::string)
+{
+    auto shader = std::make_unique<Shader>();
+    std::istringstream in(kCartoon);
+    shader->compile(in, "cartoon.fx");
+    return shader;
+}
+
 class MaterialTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -161,12 +170,7 @@ TEST_F(MaterialTest, SceneTextBecomesTypedParameters)
     record.effectName = "cartoon.fx";
     record.parameters = {{"Color", "255 128 0"}, {"Strength", "0.25"}, {"Steps", "0.25"}, {"Unknown", "1"}};
     // Register the compiled shader under its path, as the manifest would.
-    resourceRegistry().addResource("cartoon.fx", "cartoon", +[](std::string, std::string) {
-        auto s = std::make_unique<Shader>();
-        std::istringstream in(kCartoon);
-        s->compile(in, "cartoon.fx");
-        return std::unique_ptr<Resource>(std::move(s));
-    });
+    resourceRegistry().addResource("cartoon.fx", "cartoon", loadCartoon);
     resourceRegistry().loadNext();
     std::unique_ptr<Material> material(buildMaterial(record));
     ASSERT_NE(material->shader(), nullptr);
@@ -191,6 +195,28 @@ TEST_F(MaterialTest, SceneTextBecomesTypedParameters)
     record.effectName = "missing.fx";
     std::unique_ptr<Material> orphan(buildMaterial(record));
     EXPECT_EQ(orphan->shader(), nullptr);
+    resourceRegistry().releaseAll();
+}
+
+TEST_F(MaterialTest, BuiltMaterialIsDrawnOnlyInTheRenderPassesItsEffectHas)
+{
+    resourceRegistry().releaseAll();
+    resourceRegistry().addResource("cartoon.fx", "", loadCartoon);
+    resourceRegistry().loadNext();
+    MaterialRecord record;
+    record.effectName = "cartoon.fx";
+    std::unique_ptr<Material> material(buildMaterial(record));
+    const std::pair<PassId, bool> passes[] = {
+        {ambientPass, true}, {shadePass, true}, {emissivePass, false}, {depthDistPass, false}};
+    for (const auto& [pass, drawn] : passes) {
+        display.pushPass(pass);
+        EXPECT_EQ(material->selectForCurrentPass(), drawn) << pass;
+        EXPECT_EQ(material->beginNextPass(), drawn) << pass;
+        EXPECT_FALSE(material->beginNextPass()) << pass;
+        material->endPasses();
+        EXPECT_FALSE(Display::device().effectPassActive()) << pass;
+        display.popPass();
+    }
     resourceRegistry().releaseAll();
 }
 
