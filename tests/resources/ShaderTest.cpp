@@ -234,6 +234,25 @@ technique T { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = c
     EXPECT_EQ(failures, 0);
 }
 
+TEST_F(ShaderTest, IncludeThatCannotBeOpenedFailsTheCompile)
+{
+    TempDir folder;
+    folder.write("empty.fxh", "");
+    fileSystem().remount(folder.path().string());
+    EffectIncludes includes;
+    EXPECT_EQ(includes.open("absent.fxh"), std::nullopt);
+    EXPECT_EQ(includes.open("EMPTY.FXH"), std::optional<std::string>(""));
+
+    auto shader = compile(R"(#include "empty.fxh"
+#include "absent.fxh"
+float4 vs(float4 p : POSITION) : POSITION { return p; }
+float4 ps() : COLOR { return float4(1, 1, 1, 1); }
+technique T { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }
+)");
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(shader->effect(), nullptr);
+}
+
 TEST_F(ShaderTest, BrokenEffectLogsItsMessagesThenStops)
 {
     const size_t logBefore = Core::logText().size();
