@@ -1,6 +1,7 @@
 // Texture resources: an image decoded from an asset file into a device
 // texture, and RenderTarget, a texture that can also be drawn into. Both are
-// created on the display's device; the registry owns the loaded ones.
+// created on the display's device; the registry owns the loaded ones. Image
+// decoding is the platform image layer's; binding to effects is the materials'.
 #pragma once
 
 #include "platform/gfx/Texture.h"
