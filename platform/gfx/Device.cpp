@@ -483,6 +483,8 @@ std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels
     const detail::GlFormat gl = detail::glFormat(format);
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !gl.internalFormat || isDepthFormat(format))
         return nullptr;
+    // Block formats cannot be drawn into, on D3D9 as on GL.
+    if ((usage & Usage::RenderTarget) && isCompressed(format)) return nullptr;
     int fullChain = 1;
     for (int size = std::max(width, height); size > 1; size /= 2) ++fullChain;
     // As in D3D9, 0 levels asks for the complete chain down to 1 x 1.

@@ -104,7 +104,8 @@ public:
     void setEffectPassProgram(uint32_t program) { effectProgram_ = program; }
     bool effectPassActive() const { return effectProgram_ != 0; }
 
-    // Null when the size or format is not supported.
+    // Null when the size or format is not supported (block formats are no
+    // render targets).
     std::unique_ptr<Texture> createTexture(int width, int height, int levels, uint32_t usage, Format format);
     std::unique_ptr<Surface> createDepthStencilSurface(int width, int height, Format format);
 

@@ -245,6 +245,8 @@ TEST(Device, TexturesTakeCompleteChainsAndRejectBadSizes)
     EXPECT_EQ(device.createTexture(0, 16, 1, 0, Format::A8R8G8B8), nullptr);
     EXPECT_EQ(device.createTexture(1 << 20, 16, 1, 0, Format::A8R8G8B8), nullptr);
     EXPECT_EQ(device.createTexture(16, 16, 1, 0, Format::D24S8), nullptr);
+    EXPECT_EQ(device.createTexture(16, 16, 1, Usage::RenderTarget, Format::DXT1), nullptr);
+    EXPECT_NE(device.createTexture(16, 16, 1, 0, Format::DXT1), nullptr);
     EXPECT_EQ(device.createDepthStencilSurface(16, 16, Format::A8R8G8B8), nullptr);
     EXPECT_EQ(imageByteSize(Format::DXT1, 5, 5), 4u * 8u);
     EXPECT_EQ(imageByteSize(Format::DXT5, 4, 4), 16u);
