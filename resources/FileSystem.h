@@ -34,8 +34,8 @@ public:
     void addArchiveExtension(const std::string& extension);
 
     // Scans the tree below root depth first, appending an archive mount for
-    // every archive it meets, then appends one directory mount for every
-    // other regular file of the tree.
+    // every archive it meets, then appends one directory mount that lists
+    // every other regular file of the tree.
     void mountDirectory(const std::string& root);
 
     // Appends an archive mount; also when the archive can't be read, in which
