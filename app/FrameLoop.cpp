@@ -6,11 +6,6 @@
 
 namespace ORV::Demo {
 
-std::int32_t screenWidth = 800;
-std::int32_t screenHeight = 600;
-bool fullScreen = true;
-Display* currentDisplay = nullptr;
-
 float runFrameLoop(Display& display, FrameTimer& timer, DemoFrameStep runDemoFrame)
 {
     float time = 0.0f;
