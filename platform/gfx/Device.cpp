@@ -552,7 +552,10 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
     // Reads give the stored channels; the format's swizzle turns them into
     // what sampling sees (X formats opaque, luminance grey), as D3D9 has them.
     const GLint* swizzle = detail::glFormat(surface.format()).swizzle;
-    if (swizzle[0] != GL_RED || swizzle[1] != GL_GREEN || swizzle[2] != GL_BLUE || swizzle[3] != GL_ALPHA) {
+    const bool colorKept = swizzle[0] == GL_RED && swizzle[1] == GL_GREEN && swizzle[2] == GL_BLUE;
+    if (colorKept && swizzle[3] == GL_ONE) {
+        for (uint32_t& p : pixels) p |= 0xFF000000u; // the common case, the back buffer's: cheap
+    } else if (!colorKept || swizzle[3] != GL_ALPHA) {
         for (uint32_t& p : pixels) {
             const uint32_t stored[4] = {p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF, p >> 24};
             auto channel = [&](GLint source) -> uint32_t {
