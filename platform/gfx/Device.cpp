@@ -379,10 +379,14 @@ void Device::present()
         const double scale = std::min(double(windowWidth) / width, double(windowHeight) / height);
         const int w = std::max(1, int(width * scale + 0.5)), h = std::max(1, int(height * scale + 0.5));
         const int x0 = (windowWidth - w) / 2, y0 = (windowHeight - h) / 2;
-        const float black[4] = {0, 0, 0, 1};
         const bool colorMasked = (renderState(RenderState::ColorWriteEnable) & ColorWrite::All) != ColorWrite::All;
         if (colorMasked) GL_CHECK(glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE));
-        GL_CHECK(glClearNamedFramebufferfv(0, GL_COLOR, 0, black));
+        if (w != windowWidth || h != windowHeight) {
+            // The bars are cleared every frame (the window's buffers swap); a
+            // frame that fills the window needs no clear.
+            const float black[4] = {0, 0, 0, 1};
+            GL_CHECK(glClearNamedFramebufferfv(0, GL_COLOR, 0, black));
+        }
         // The back buffer stores its top row first; the window's first row is
         // its bottom one, so the copy is flipped.
         GL_CHECK(glBlitNamedFramebuffer(gl_->presentFramebuffer.get(), 0, 0, 0, width, height, x0, y0 + h, x0 + w, y0,
