@@ -293,7 +293,10 @@ void Device::setRenderTarget(uint32_t index, Surface* surface)
 {
     assert(index == 0 && surface && !isDepthFormat(surface->format()));
     (void)index;
-    if (colorTarget_ != surface) framebufferDirty_ = true;
+    // Attached afresh at the next draw even when the pointer is the one bound:
+    // a bound surface may have been destroyed and a new one made at its
+    // address (and with its GL name). Binding happens a few times a frame.
+    framebufferDirty_ = true;
     colorTarget_ = surface;
     // As in D3D9, binding a render target resets the viewport to all of it.
     GL_CHECK(glViewport(0, 0, surface->width(), surface->height()));
@@ -302,7 +305,7 @@ void Device::setRenderTarget(uint32_t index, Surface* surface)
 void Device::setDepthStencilSurface(Surface* surface)
 {
     assert(!surface || isDepthFormat(surface->format()));
-    if (depthTarget_ != surface) framebufferDirty_ = true;
+    framebufferDirty_ = true; // as for the colour target
     depthTarget_ = surface;
 }
 

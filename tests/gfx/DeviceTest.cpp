@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -204,6 +205,31 @@ TEST(Device, RenderTargetsStoreTheirTopRowFirstAndRebindTheBackBuffer)
     device.clear(ClearFlag::Target, 0xFF0000FF, 1.0f, 0);
     EXPECT_EQ(gpu.backBufferPixels()[32 * 32 - 1], 0xFF0000FFu);
     EXPECT_EQ(device.readPixels(*target->surfaceLevel(0))[0], 0xFF00FF00u);
+}
+
+TEST(Device, ANewTargetBoundAfterTheBoundOneWasDestroyedReceivesTheDrawing)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setDepthStencilSurface(nullptr);
+    // Destroying the bound target and binding a new one: the allocator often
+    // gives the new surface the old one's address, and the same pointer must
+    // still mean a new attachment. Repeated until that has happened a few times.
+    const Surface* previous = nullptr;
+    int reused = 0;
+    for (int attempt = 0; attempt < 200 && reused < 3; ++attempt) {
+        auto target = device.createTexture(8, 8, 1, Usage::RenderTarget, Format::A8R8G8B8);
+        ASSERT_TRUE(target);
+        if (target->surfaceLevel(0) == previous) ++reused;
+        device.setRenderTarget(0, target->surfaceLevel(0));
+        const uint32_t color = attempt % 2 ? 0xFF00FF00u : 0xFFFF0000u;
+        device.clear(ClearFlag::Target, color, 1.0f, 0);
+        for (uint32_t p : device.readPixels(*target->surfaceLevel(0))) ASSERT_EQ(p, color) << "attempt " << attempt;
+        previous = target->surfaceLevel(0);
+    }
+    std::printf("surface address reused %d times\n", reused);
+    device.setRenderTarget(0, device.backBuffer());
+    device.setDepthStencilSurface(device.defaultDepthStencil());
 }
 
 TEST(Device, ReadPixelsGivesWhatSamplingSees)
