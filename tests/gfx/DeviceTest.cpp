@@ -1,11 +1,13 @@
 // The graphics device's D3D9 conventions on GL, checked by reading pixels back.
 #include "platform/gfx/Device.h"
+#include "platform/gfx/detail/GlObject.h"
 #include "tests/support/OffscreenDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace ORV;
@@ -364,4 +366,27 @@ TEST(DeviceMesh, InconsistentInputMakesNoMesh)
     auto mesh = device.createMesh(position, 12, vertices, 3, whole, 5);
     ASSERT_TRUE(mesh);
     EXPECT_EQ(mesh->indexCount(), 3u);
+}
+
+TEST(GlPrograms, FailuresComeBackWithTheStageAndTheDriversLog)
+{
+    OffscreenDevice gpu(4, 4);
+    const char* const vs = "#version 450 core\nvoid main() { gl_Position = vec4(0.0); }\n";
+    const char* const fs = "#version 450 core\nlayout(location = 0) out vec4 c;\nvoid main() { c = vec4(1.0); }\n";
+    std::string log;
+    EXPECT_TRUE(detail::linkProgram(vs, fs, &log));
+    EXPECT_EQ(log, "");
+
+    EXPECT_FALSE(detail::linkProgram("#version 450 core\nvoid main() { undeclared = 1; }\n", fs, &log));
+    EXPECT_EQ(log.rfind("vertex shader: ", 0), 0u) << log;
+    EXPECT_GT(log.size(), std::string("vertex shader: ").size());
+    EXPECT_EQ(log.find('\0'), std::string::npos);
+
+    // Each stage compiles; the fragment input nothing writes fails the link.
+    log.clear();
+    const char* const fsReading =
+        "#version 450 core\nin vec4 missing;\nlayout(location = 0) out vec4 c;\nvoid main() { c = missing; }\n";
+    EXPECT_FALSE(detail::linkProgram(vs, fsReading, &log));
+    EXPECT_EQ(log.rfind("link: ", 0), 0u) << log;
+    EXPECT_GT(log.size(), std::string("link: ").size());
 }

@@ -73,6 +73,16 @@ GlObject createGlObject(GlKind kind)
 }
 
 namespace {
+// The info log of a shader or program, read with the matching pair of queries.
+std::string infoLog(GLuint name, PFNGLGETSHADERIVPROC getLength, PFNGLGETSHADERINFOLOGPROC getText)
+{
+    GLint length = 0;
+    GL_CHECK(getLength(name, GL_INFO_LOG_LENGTH, &length));
+    std::string text(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    GL_CHECK(getText(name, GLsizei(text.size()), nullptr, text.data()));
+    return text.c_str(); // up to the terminator GL wrote
+}
+
 GlObject compileShader(GLenum stage, const std::string& source, std::string* log)
 {
     GLuint name = 0;
@@ -84,11 +94,8 @@ GlObject compileShader(GLenum stage, const std::string& source, std::string* log
     GLint ok = GL_FALSE;
     GL_CHECK(glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok));
     if (ok) return shader;
-    GLint length = 0;
-    GL_CHECK(glGetShaderiv(shader.get(), GL_INFO_LOG_LENGTH, &length));
-    std::string text2(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    GL_CHECK(glGetShaderInfoLog(shader.get(), length, nullptr, text2.data()));
-    *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + std::string(text2.c_str());
+    *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") +
+            infoLog(shader.get(), glGetShaderiv, glGetShaderInfoLog);
     return {};
 }
 } // namespace
@@ -109,11 +116,7 @@ GlObject linkProgram(const std::string& vertexSource, const std::string& fragmen
     GLint ok = GL_FALSE;
     GL_CHECK(glGetProgramiv(program.get(), GL_LINK_STATUS, &ok));
     if (ok) return program;
-    GLint length = 0;
-    GL_CHECK(glGetProgramiv(program.get(), GL_INFO_LOG_LENGTH, &length));
-    std::string text(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    GL_CHECK(glGetProgramInfoLog(program.get(), length, nullptr, text.data()));
-    *log += "link: " + std::string(text.c_str());
+    *log += "link: " + infoLog(program.get(), glGetProgramiv, glGetProgramInfoLog);
     return {};
 }
 
