@@ -23,9 +23,9 @@ int main()
     {
         Display display;
         if (!display.createWindow(screenWidth, screenHeight, fullScreen, false)) {
-            std::fprintf(stderr,
-                         "demo: %s; the demo needs a display to play (orv-capture renders it without one)\n",
-                         Display::lastError());
+            // The capture tool, once it exists, is the way to render without a
+            // display; this line should name it then.
+            std::fprintf(stderr, "demo: %s; the demo needs a display to play\n", Display::lastError());
             return 1;
         }
         // SDL can only hide the cursor of a window that exists, so this comes

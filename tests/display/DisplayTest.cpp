@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 using namespace ORV;
 using namespace ORV::Demo;
 using ORV::Test::red;
@@ -160,4 +163,19 @@ TEST(PassId, FourDistinctPassesDrawnFromOne)
     const PassId a = newPassId(), b = newPassId();
     EXPECT_NE(a, 0u);
     EXPECT_EQ(b, a + 1);
+}
+
+TEST(DisplayWithoutScreen, DesktopWindowFailsWithOneLineInsteadOfRunningInvisibly)
+{
+    // No display server, and the offscreen driver named as the tests run: the
+    // demo's desktop window must refuse it rather than play where nobody sees.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    Display display;
+    EXPECT_FALSE(display.createWindow(64, 48, true, false, Platform::VideoMode::Desktop));
+    EXPECT_FALSE(Display::hasDevice());
+    const std::string reason = Display::lastError();
+    EXPECT_EQ(reason, "no display available");
+    EXPECT_FALSE(display.nextFrame());
 }
