@@ -28,6 +28,16 @@ std::unique_ptr<DeviceWindow> DeviceWindow::open(const WindowDesc& desc, std::st
     return self;
 }
 
+std::unique_ptr<DeviceWindow> DeviceWindow::openOffscreen(int width, int height, std::string* error)
+{
+    WindowDesc desc;
+    desc.width = width;
+    desc.height = height;
+    desc.fullScreen = false;
+    desc.mode = VideoMode::Offscreen;
+    return open(desc, error);
+}
+
 DeviceWindow::~DeviceWindow() = default;
 
 } // namespace ORV::Platform

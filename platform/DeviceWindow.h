@@ -16,6 +16,9 @@ public:
     // Null with a one-line reason in *error when there is no display (desktop
     // mode), no GL 4.5 core context, or the device cannot be created.
     static std::unique_ptr<DeviceWindow> open(const WindowDesc& desc, std::string* error);
+    // A hidden window of the given frame size on SDL's offscreen driver, for
+    // tools, tests and benchmarks: needs no display.
+    static std::unique_ptr<DeviceWindow> openOffscreen(int width, int height, std::string* error);
     ~DeviceWindow();
 
     Window& window() { return *window_; }

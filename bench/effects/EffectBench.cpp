@@ -74,12 +74,8 @@ int main(int argc, char** argv)
     }
     std::sort(files.begin(), files.end());
 
-    ORV::Platform::WindowDesc desc;
-    desc.width = desc.height = 16;
-    desc.fullScreen = false;
-    desc.mode = ORV::Platform::VideoMode::Offscreen;
     std::string error;
-    auto window = ORV::Platform::DeviceWindow::open(desc, &error);
+    auto window = ORV::Platform::DeviceWindow::openOffscreen(16, 16, &error);
     if (!window) {
         std::fprintf(stderr, "effect_bench: %s\n", error.c_str());
         return 1;

@@ -8,13 +8,8 @@ namespace ORV::Test {
 
 OffscreenDevice::OffscreenDevice(int width, int height)
 {
-    Platform::WindowDesc desc;
-    desc.width = width;
-    desc.height = height;
-    desc.fullScreen = false;
-    desc.mode = Platform::VideoMode::Offscreen;
     std::string error;
-    window_ = Platform::DeviceWindow::open(desc, &error);
+    window_ = Platform::DeviceWindow::openOffscreen(width, height, &error);
     if (!window_) throw std::runtime_error("off-screen device: " + error);
 }
 

@@ -124,12 +124,8 @@ void printPass(const EffectDescription& effect, const EffectTechnique& technique
 // can be had, since compiling is all this tool can then check.
 bool linkPasses(const EffectDescription& description)
 {
-    ORV::Platform::WindowDesc desc;
-    desc.width = desc.height = 16;
-    desc.fullScreen = false;
-    desc.mode = ORV::Platform::VideoMode::Offscreen;
     std::string error;
-    auto window = ORV::Platform::DeviceWindow::open(desc, &error);
+    auto window = ORV::Platform::DeviceWindow::openOffscreen(16, 16, &error);
     if (!window) {
         std::cout << "not linked: " << error << "\n";
         return true;
