@@ -38,7 +38,7 @@ public:
     // TELM_VER=100 and includes from the asset file system, logging
     // "Compiling effect" and any compiler messages to the console log. An
     // effect that does not compile stops the program (see
-    // stopOnEffectFailure); sourceName names the file in messages.
+    // setEffectFailureHandler); sourceName names the file in messages.
     void compile(std::istream& in, const std::string& sourceName = "effect");
 
     // Sets the technique, runs the setter of every top-level parameter whose
