@@ -487,7 +487,7 @@ void Device::drawMesh(const Mesh& mesh)
 
 std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels, uint32_t usage, Format format)
 {
-    const detail::GlFormat gl = detail::glFormat(format);
+    const detail::GlFormat& gl = detail::glFormat(format);
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !gl.internalFormat || isDepthFormat(format))
         return nullptr;
     // Block formats cannot be drawn into, on D3D9 as on GL.

@@ -13,7 +13,7 @@ std::size_t imageByteSize(Format f, int width, int height)
         const std::size_t blocks = ((w + 3) / 4) * ((h + 3) / 4);
         return blocks * (f == Format::DXT1 ? 8 : 16);
     }
-    const detail::GlFormat gl = detail::glFormat(f);
+    const detail::GlFormat& gl = detail::glFormat(f);
     return w * h * gl.bytesPerPixel;
 }
 
@@ -50,7 +50,7 @@ bool Texture::writeLevel(int level, const void* bytes, std::size_t size)
 {
     const Surface* s = surfaceLevel(level);
     if (!s || !bytes || size != levelByteSize(level) || isDepthFormat(format_)) return false;
-    const detail::GlFormat gl = detail::glFormat(format_);
+    const detail::GlFormat& gl = detail::glFormat(format_);
     GL_CHECK(glPixelStorei(GL_UNPACK_ALIGNMENT, 1));
     if (isCompressed(format_)) {
         GL_CHECK(glCompressedTextureSubImage2D(texture_, level, 0, 0, s->width(), s->height(), gl.internalFormat,

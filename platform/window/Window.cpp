@@ -8,6 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(ORV_KEEP_GL_DRIVER_LOADED)
+#include <dlfcn.h>
+#include <link.h>
+#endif
+
 namespace ORV::Platform {
 
 struct Window::Impl {
@@ -62,6 +67,23 @@ bool initVideo(VideoMode mode, std::string* error)
     *error = "no display available";
     return false;
 }
+
+#if defined(ORV_KEEP_GL_DRIVER_LOADED)
+// The sanitizer build reports leaks at exit, after the EGL library has
+// unloaded the GL driver, so the driver's own leaks would be reported against
+// whatever module now lies at their addresses and no suppression could name
+// them. Pinning every loaded DRI driver keeps their frames attributed to it.
+void keepGlDriverLoaded()
+{
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name && std::strstr(info->dlpi_name, "_dri.so"))
+                dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
+#endif
 
 void requestCoreContext(bool accelerated)
 {
@@ -118,6 +140,9 @@ std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
     if (!impl.context) return nullptr;
 
     SDL_GL_MakeCurrent(impl.window, impl.context);
+#if defined(ORV_KEEP_GL_DRIVER_LOADED)
+    keepGlDriverLoaded();
+#endif
     SDL_GL_SetSwapInterval(0); // never wait for vertical retrace
     error->clear();
     return self;
