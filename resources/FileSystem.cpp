@@ -62,11 +62,11 @@ void FileSystem::mountDirectory(const std::string& root)
     mounts_.push_back(std::move(directory));
 }
 
-void FileSystem::remount(const std::string& root)
+void FileSystem::remount(std::string root)
 {
     mounts_.clear();
     addArchiveExtension("zip");
-    mountDirectory(root);
+    mountDirectory(std::move(root));
 }
 
 // The entries of each folder are taken in byte-wise order of their names, so

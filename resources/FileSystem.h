@@ -44,7 +44,7 @@ public:
 
     // Forgets every mount point and mounts root the way start-up mounts the
     // working directory (with the "zip" extension). For tools and tests.
-    void remount(const std::string& root);
+    void remount(std::string root); // by value: the mounts it may come from are cleared first
 
     // Always a stream, owned by the caller: an archive member as an in-memory
     // copy, a loose file as a binary file stream. A member that can't be read

@@ -39,8 +39,7 @@ bool RenderTarget::createTargets(int width, int height, Gfx::Format colorFormat,
     Gfx::Device& device = Display::device();
     if (colorFormat != Gfx::Format::Unknown) {
         texture_ = device.createTexture(width, height, 1, Gfx::Usage::RenderTarget, colorFormat);
-        colorSurface_ = texture_ ? texture_->surfaceLevel(0) : nullptr;
-        lastResult = colorSurface_ != nullptr;
+        lastResult = colorSurface() != nullptr;
     }
     if (depthFormat != Gfx::Format::Unknown) {
         depthSurface_ = device.createDepthStencilSurface(width, height, depthFormat);

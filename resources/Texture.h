@@ -41,11 +41,10 @@ public:
     bool createTargets(int width, int height, Gfx::Format colorFormat, Gfx::Format depthFormat);
 
     // Either may be null: binding the target then keeps what was bound.
-    Gfx::Surface* colorSurface() const { return colorSurface_; }
+    Gfx::Surface* colorSurface() const { return texture_ ? texture_->surfaceLevel(0) : nullptr; }
     Gfx::Surface* depthSurface() const { return depthSurface_.get(); }
 
 private:
-    Gfx::Surface* colorSurface_ = nullptr; // owned by the texture
     std::unique_ptr<Gfx::Surface> depthSurface_;
 };
 

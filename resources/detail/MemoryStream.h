@@ -11,6 +11,9 @@ namespace ORV::Demo::detail {
 class MemoryBuffer : public std::streambuf {
 public:
     explicit MemoryBuffer(std::vector<char> bytes);
+    // The get area points into bytes_, so a copy would read another's bytes.
+    MemoryBuffer(const MemoryBuffer&) = delete;
+    MemoryBuffer& operator=(const MemoryBuffer&) = delete;
 
 protected:
     pos_type seekoff(off_type offset, std::ios_base::seekdir direction,

@@ -1,38 +1,17 @@
 #include "content/scenewriter/SceneWriter.h"
 #include "scene/SceneFile.h"
+#include "tests/support/AllocationWatch.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <limits>
-#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
-
-// Largest single allocation while tracking is on: hostile counts must not size
-// an allocation. Replaces the global operator new of this test program only.
-namespace {
-std::atomic<bool> trackAllocations{false};
-std::atomic<std::size_t> largestAllocation{0};
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (trackAllocations.load(std::memory_order_relaxed)) {
-        std::size_t seen = largestAllocation.load(std::memory_order_relaxed);
-        while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-        }
-    }
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace ORV;
 using Core::Animation;
@@ -513,12 +492,15 @@ TEST(SceneFileDamage, HostileCountsAllocateNoMoreThanTheDataThatArrives)
     files.emplace_back("parameters", FileBuilder().zeros(1).i32(1).str("m").i32(0).str("fx").i32(huge).bytes());
     files.emplace_back("samples", FileBuilder().zeros(6).i32(1).i32(2).i32(huge).f32(1).bytes());
     for (const auto& [what, bytes] : files) {
-        largestAllocation = 0;
-        trackAllocations = true;
-        const Read r = readBytes(bytes);
-        trackAllocations = false;
+        std::size_t largestAllocation = 0;
+        Read r;
+        {
+            ORV::Test::AllocationWatch watch;
+            r = readBytes(bytes);
+            largestAllocation = watch.largest();
+        }
         EXPECT_EQ(r.result.status, SceneReadStatus::Truncated) << what;
-        EXPECT_LE(largestAllocation.load(), std::size_t{256} << 10) << what;
+        EXPECT_LE(largestAllocation, std::size_t{256} << 10) << what;
         EXPECT_EQ(r.result.bytesRead, bytes.size()) << what;
     }
 }

@@ -38,6 +38,10 @@ bool sameLayout(const UniformBlockLayout& a, const UniformBlockLayout& b)
 // with, which fix its input locations).
 class PassCompiler {
 public:
+    // The callbacks in context_ point back at this object, so it stays put.
+    PassCompiler(const PassCompiler&) = delete;
+    PassCompiler& operator=(const PassCompiler&) = delete;
+
     PassCompiler(const Detail::ParsedEffect& parsed, EffectCompileResult& result) : parsed_(parsed), result_(result)
     {
         int samplers = 0;

@@ -1,0 +1,23 @@
+// Watches the size of the allocations a piece of code makes through the global
+// operator new, to prove that a hostile count read from a file cannot size an
+// allocation. Linking this module replaces the global operator new and delete
+// of the test program (with malloc and free), so only programs that use it
+// link it. Not for use from several threads at once.
+#pragma once
+
+#include <cstddef>
+
+namespace ORV::Test {
+
+class AllocationWatch {
+public:
+    AllocationWatch();  // starts watching; the largest allocation seen is 0
+    ~AllocationWatch(); // stops
+    AllocationWatch(const AllocationWatch&) = delete;
+    AllocationWatch& operator=(const AllocationWatch&) = delete;
+
+    // Bytes of the largest single allocation since construction.
+    std::size_t largest() const;
+};
+
+} // namespace ORV::Test
