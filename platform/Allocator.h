@@ -6,6 +6,7 @@ namespace ORV::Platform {
 // Fixes glibc's mmap and trim thresholds. Without it llvmpipe's per-frame
 // buffers are mapped and unmapped every frame once the adaptive thresholds have
 // moved, which halves the frame rate. Call once, before any GL context exists.
-void tuneAllocator();
+// Returns whether the thresholds were set (false on a C library without them).
+bool tuneAllocator();
 
 } // namespace ORV::Platform
