@@ -82,8 +82,15 @@ bool Display::createWindow(int width, int height, bool fullScreen, bool referenc
     desc.fullScreen = fullScreen;
     desc.software = reference;
     desc.mode = mode;
-    s.deviceWindow = Platform::DeviceWindow::open(desc, &s.lastError);
-    if (!s.deviceWindow) return false;
+    auto opened = Platform::DeviceWindow::open(desc);
+    if (!opened) {
+        // One line: the first of the messages, which names the failure.
+        const std::string& messages = opened.messages();
+        s.lastError = messages.substr(0, messages.find('\n'));
+        return false;
+    }
+    s.lastError.clear();
+    s.deviceWindow = std::move(opened).value();
 
     // The device's first states; the main function sets its own right after.
     Gfx::Device& d = s.deviceWindow->device();

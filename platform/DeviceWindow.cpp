@@ -12,30 +12,28 @@ private:
     Window& window_;
 };
 
-std::unique_ptr<DeviceWindow> DeviceWindow::open(const WindowDesc& desc, std::string* error)
+Core::Result<std::unique_ptr<DeviceWindow>> DeviceWindow::open(const WindowDesc& desc)
 {
-    std::string ignored;
-    if (!error) error = &ignored;
+    using Opened = Core::Result<std::unique_ptr<DeviceWindow>>;
     std::unique_ptr<DeviceWindow> self(new DeviceWindow);
-    self->window_ = Window::open(desc, error);
-    if (!self->window_) return nullptr;
+    auto window = Window::open(desc);
+    if (!window) return Opened::failure(window.messages());
+    self->window_ = std::move(window).value();
     self->presenter_ = std::make_unique<Presenter>(*self->window_);
-    self->device_ = Gfx::Device::create(desc.width, desc.height, self->presenter_.get());
-    if (!self->device_) {
-        *error = std::string("cannot create the graphics device on ") + self->window_->rendererName();
-        return nullptr;
-    }
+    auto device = Gfx::Device::create(desc.width, desc.height, self->presenter_.get());
+    if (!device) return Opened::failure(device.messages());
+    self->device_ = std::move(device).value();
     return self;
 }
 
-std::unique_ptr<DeviceWindow> DeviceWindow::openOffscreen(int width, int height, std::string* error)
+Core::Result<std::unique_ptr<DeviceWindow>> DeviceWindow::openOffscreen(int width, int height)
 {
     WindowDesc desc;
     desc.width = width;
     desc.height = height;
     desc.fullScreen = false;
     desc.mode = VideoMode::Offscreen;
-    return open(desc, error);
+    return open(desc);
 }
 
 DeviceWindow::~DeviceWindow() = default;

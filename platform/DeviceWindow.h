@@ -3,22 +3,23 @@
 // layer depends on the other.
 #pragma once
 
+#include "core/Result.h"
 #include "platform/gfx/Device.h"
 #include "platform/window/Window.h"
 
 #include <memory>
-#include <string>
 
 namespace ORV::Platform {
 
 class DeviceWindow {
 public:
-    // Null with a one-line reason in *error when there is no display (desktop
-    // mode), no GL 4.5 core context, or the device cannot be created.
-    static std::unique_ptr<DeviceWindow> open(const WindowDesc& desc, std::string* error);
+    // Fails when there is no display (desktop mode) or no GL 4.5 core context,
+    // with the window's one-line reason, or when the device cannot be created,
+    // with the device's messages (the renderer and what it lacks).
+    static Core::Result<std::unique_ptr<DeviceWindow>> open(const WindowDesc& desc);
     // A hidden window of the given frame size on SDL's offscreen driver, for
     // tools, tests and benchmarks: needs no display.
-    static std::unique_ptr<DeviceWindow> openOffscreen(int width, int height, std::string* error);
+    static Core::Result<std::unique_ptr<DeviceWindow>> openOffscreen(int width, int height);
     ~DeviceWindow();
 
     Window& window() { return *window_; }

@@ -74,12 +74,12 @@ int main(int argc, char** argv)
     }
     std::sort(files.begin(), files.end());
 
-    std::string error;
-    auto window = ORV::Platform::DeviceWindow::openOffscreen(16, 16, &error);
-    if (!window) {
-        std::fprintf(stderr, "effect_bench: %s\n", error.c_str());
+    auto opened = ORV::Platform::DeviceWindow::openOffscreen(16, 16);
+    if (!opened) {
+        std::fprintf(stderr, "effect_bench: %s\n", opened.messages().c_str());
         return 1;
     }
+    auto window = std::move(opened).value();
 
     const auto defines = ORV::Demo::effectDefines();
     const int repetitions = 9;

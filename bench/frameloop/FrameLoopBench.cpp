@@ -28,7 +28,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_frameloop: %s\n", Display::lastError());
         return 1;
     }
-    std::printf("renderer: %s\n", Display::window().rendererName());
+    std::printf("renderer: %s\n", Display::device().rendererName().c_str());
 
     for (int i = 0; i < 30; ++i) display.nextFrame(); // warm-up
     auto start = Clock::now();

@@ -126,12 +126,12 @@ int main(int argc, char** argv)
     desc.fullScreen = false;
     desc.mode = Platform::VideoMode::Offscreen;
     desc.tuneAllocator = tuned;
-    std::string error;
-    auto window = Platform::DeviceWindow::open(desc, &error);
-    if (!window) {
-        std::fprintf(stderr, "bench_render: %s\n", error.c_str());
+    auto opened = Platform::DeviceWindow::open(desc);
+    if (!opened) {
+        std::fprintf(stderr, "bench_render: %s\n", opened.messages().c_str());
         return 1;
     }
+    auto window = std::move(opened).value();
     Device& device = window->device();
     NoEffectIncludes includes;
     std::string messages;
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("%s: %d frames of a 20k-triangle mesh in 5 passes + 7 full-screen passes, 640x480: "
                 "%.2f ms/frame, %.1f fps (allocator %s)\n",
-                window->window().rendererName(), frames, 1000.0 * seconds / frames, frames / seconds,
+                window->device().rendererName().c_str(), frames, 1000.0 * seconds / frames, frames / seconds,
                 tuned ? "tuned" : "untuned");
     return 0;
 }

@@ -1,15 +1,17 @@
 #include "platform/gfx/Device.h"
 
+#include "platform/gfx/detail/DeviceAccess.h"
 #include "platform/gfx/detail/Gl.h"
 #include "platform/gfx/detail/GlFormat.h"
 #include "platform/gfx/detail/GlObject.h"
 
 #include <algorithm>
 #include <cassert>
-#include <cstdio>
+#include <string>
 
 namespace ORV::Gfx {
 
+using detail::DeviceAccess;
 using detail::GlKind;
 using detail::GlObject;
 
@@ -151,23 +153,60 @@ struct Device::GlObjects {
     std::size_t streamBufferSize = 0;
     GlObject pretransformedProgram;
     GlObject fixedFunctionProgram;
+
+    GLuint effectProgram = 0; // the pass in progress, not owned
+
+    // What the effects last bound, by unit. Units past the cached ones (only
+    // an effect with that many samplers reaches them) are bound every time.
+    // `unknown` matches no name, so the next bind always reaches GL.
+    static constexpr GLuint unknown = ~GLuint(0);
+    std::array<GLuint, 32> textures;
+    std::array<GLuint, 32> samplers;
+    std::array<GLuint, 4> uniformBuffers;
+    uint64_t deletionsSeen = 0;
+
+    GlObjects() { forgetBindings(); }
+    void forgetBindings()
+    {
+        textures.fill(unknown);
+        samplers.fill(unknown);
+        uniformBuffers.fill(unknown);
+        deletionsSeen = detail::bindableDeletions();
+    }
+    // A texture, sampler or buffer deleted since the last bind may have been
+    // unbound by GL and its name reused: the cache no longer tells the truth.
+    void revalidate()
+    {
+        if (deletionsSeen != detail::bindableDeletions()) forgetBindings();
+    }
 };
 
-std::unique_ptr<Device> Device::create(int width, int height, PresentTarget* present)
+Core::Result<std::unique_ptr<Device>> Device::create(int width, int height, PresentTarget* present)
 {
     std::unique_ptr<Device> device(new Device);
-    if (!device->init(width, height, present)) return nullptr;
+    std::string failure = device->init(width, height, present);
+    if (!failure.empty()) {
+        while (!failure.empty() && failure.back() == '\n') failure.pop_back();
+        return Core::Result<std::unique_ptr<Device>>::failure("cannot create the graphics device on " +
+                                                              device->rendererName() + ": " + failure);
+    }
     return device;
 }
 
 Device::~Device() = default;
 
-bool Device::init(int width, int height, PresentTarget* present)
+std::string Device::rendererName() const
+{
+    const GLubyte* name = nullptr;
+    GL_CHECK(name = glGetString(GL_RENDERER));
+    return name ? reinterpret_cast<const char*>(name) : "an unnamed renderer";
+}
+
+std::string Device::init(int width, int height, PresentTarget* present)
 {
     if (epoxy_gl_version() < 45) {
-        std::fprintf(stderr, "the GL context offers version %d.%d; 4.5 is needed\n", epoxy_gl_version() / 10,
-                     epoxy_gl_version() % 10);
-        return false;
+        return "the GL context offers version " + std::to_string(epoxy_gl_version() / 10) + "." +
+               std::to_string(epoxy_gl_version() % 10) + "; 4.5 is needed";
     }
     present_ = present;
     gl_ = std::make_unique<GlObjects>();
@@ -179,25 +218,20 @@ bool Device::init(int width, int height, PresentTarget* present)
 
     backBufferTexture_ = createTexture(width, height, 1, Usage::RenderTarget, Format::X8R8G8B8);
     defaultDepth_ = createDepthStencilSurface(width, height, Format::D24S8);
-    if (!backBufferTexture_ || !defaultDepth_) return false;
+    if (!backBufferTexture_ || !defaultDepth_)
+        return "no back buffer of " + std::to_string(width) + " x " + std::to_string(height);
 
     gl_->drawFramebuffer = detail::createGlObject(GlKind::Framebuffer);
     gl_->presentFramebuffer = detail::createGlObject(GlKind::Framebuffer);
     gl_->readFramebuffer = detail::createGlObject(GlKind::Framebuffer);
     GL_CHECK(glNamedFramebufferTexture(gl_->presentFramebuffer.get(), GL_COLOR_ATTACHMENT0,
-                                       backBufferTexture_->glTexture(), 0));
+                                       DeviceAccess::textureName(*backBufferTexture_), 0));
 
     std::string log;
     gl_->pretransformedProgram = detail::linkProgram(kPretransformedVS, kColorFS, &log);
-    if (!gl_->pretransformedProgram) {
-        std::fprintf(stderr, "built-in program: %s\n", log.c_str());
-        return false;
-    }
+    if (!gl_->pretransformedProgram) return "built-in program: " + log;
     gl_->fixedFunctionProgram = detail::linkProgram(kFixedFunctionVS, kColorFS, &log);
-    if (!gl_->fixedFunctionProgram) {
-        std::fprintf(stderr, "built-in program: %s\n", log.c_str());
-        return false;
-    }
+    if (!gl_->fixedFunctionProgram) return "built-in program: " + log;
     gl_->pretransformedVao = detail::createGlObject(GlKind::VertexArray);
     gl_->streamBuffer = detail::createGlObject(GlKind::Buffer);
     const GLuint vao = gl_->pretransformedVao.get();
@@ -215,7 +249,7 @@ bool Device::init(int width, int height, PresentTarget* present)
     }
     setRenderTarget(0, backBuffer());
     setDepthStencilSurface(defaultDepth_.get());
-    return true;
+    return {};
 }
 
 void Device::setRenderState(RenderState state, uint32_t v)
@@ -280,13 +314,12 @@ void Device::setTransform(TransformState state, const Core::Matrix& matrix)
     }
 }
 
-const Core::Matrix& Device::transform(TransformState state) const
+Core::Matrix Device::transform(TransformState state) const
 {
-    static const Core::Matrix identity;
     if (state == TransformView) return view_;
     if (state == TransformProjection) return projection_;
     if (state >= worldMatrix(0) && state - worldMatrix(0) < worlds_.size()) return worlds_[state - worldMatrix(0)];
-    return identity;
+    return Core::Matrix{};
 }
 
 void Device::setRenderTarget(uint32_t index, Surface* surface)
@@ -314,12 +347,14 @@ void Device::prepareDraw()
     const GLuint fbo = gl_->drawFramebuffer.get();
     if (framebufferDirty_) {
         framebufferDirty_ = false;
-        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, colorTarget_->glTexture(), colorTarget_->level()));
+        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, DeviceAccess::textureName(*colorTarget_),
+                                           colorTarget_->level()));
         GL_CHECK(glNamedFramebufferRenderbuffer(fbo, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0));
         if (depthTarget_) {
             const GLenum attachment =
                 depthTarget_->format() == Format::D24S8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-            GL_CHECK(glNamedFramebufferRenderbuffer(fbo, attachment, GL_RENDERBUFFER, depthTarget_->glRenderbuffer()));
+            GL_CHECK(glNamedFramebufferRenderbuffer(fbo, attachment, GL_RENDERBUFFER,
+                                                    DeviceAccess::renderbufferName(*depthTarget_)));
         }
     }
     GL_CHECK(glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo));
@@ -441,23 +476,21 @@ std::unique_ptr<Mesh> Device::createMesh(const std::vector<VertexElement>& decla
     mesh->indexCount_ = indexCount;
     mesh->wideIndices_ = vertexCount > 65536;
 
-    GLuint names[2] = {0, 0};
-    GL_CHECK(glCreateBuffers(2, names));
-    mesh->vertexBuffer_ = names[0];
-    mesh->indexBuffer_ = names[1];
-    GLuint vao = 0;
-    GL_CHECK(glCreateVertexArrays(1, &vao));
-    mesh->vertexArray_ = vao;
+    mesh->vertexBuffer_ = detail::createGlObject(GlKind::Buffer);
+    mesh->indexBuffer_ = detail::createGlObject(GlKind::Buffer);
+    mesh->vertexArray_ = detail::createGlObject(GlKind::VertexArray);
+    const GLuint vertexBuffer = mesh->vertexBuffer_.get(), indexBuffer = mesh->indexBuffer_.get();
+    const GLuint vao = mesh->vertexArray_.get();
 
-    GL_CHECK(glNamedBufferStorage(mesh->vertexBuffer_, GLsizeiptr(std::size_t(vertexCount) * stride), vertices, 0));
+    GL_CHECK(glNamedBufferStorage(vertexBuffer, GLsizeiptr(std::size_t(vertexCount) * stride), vertices, 0));
     if (mesh->wideIndices_) {
-        GL_CHECK(glNamedBufferStorage(mesh->indexBuffer_, GLsizeiptr(std::size_t(indexCount) * 4), indices, 0));
+        GL_CHECK(glNamedBufferStorage(indexBuffer, GLsizeiptr(std::size_t(indexCount) * 4), indices, 0));
     } else {
         std::vector<uint16_t> narrow(indices, indices + indexCount);
-        GL_CHECK(glNamedBufferStorage(mesh->indexBuffer_, GLsizeiptr(narrow.size() * 2), narrow.data(), 0));
+        GL_CHECK(glNamedBufferStorage(indexBuffer, GLsizeiptr(narrow.size() * 2), narrow.data(), 0));
     }
-    GL_CHECK(glVertexArrayVertexBuffer(vao, 0, mesh->vertexBuffer_, 0, GLsizei(stride)));
-    GL_CHECK(glVertexArrayElementBuffer(vao, mesh->indexBuffer_));
+    GL_CHECK(glVertexArrayVertexBuffer(vao, 0, vertexBuffer, 0, GLsizei(stride)));
+    GL_CHECK(glVertexArrayElementBuffer(vao, indexBuffer));
     for (const VertexElement& e : declaration) {
         const int location = vertexAttributeLocation(e.usage, e.usageIndex);
         if (location < 0) continue;
@@ -471,8 +504,8 @@ std::unique_ptr<Mesh> Device::createMesh(const std::vector<VertexElement>& decla
 void Device::drawMesh(const Mesh& mesh)
 {
     prepareDraw();
-    if (effectProgram_) {
-        GL_CHECK(glUseProgram(effectProgram_));
+    if (gl_->effectProgram) {
+        GL_CHECK(glUseProgram(gl_->effectProgram));
     } else {
         const Core::Matrix worldViewProjection = transform(worldMatrix(0)) * view_ * projection_;
         const float shade = renderState(RenderState::Lighting) ? 0.0f : 1.0f;
@@ -480,7 +513,7 @@ void Device::drawMesh(const Mesh& mesh)
         GL_CHECK(glUniformMatrix4fv(0, 1, GL_FALSE, &worldViewProjection.m[0][0]));
         GL_CHECK(glUniform4f(1, shade, shade, shade, 1.0f));
     }
-    GL_CHECK(glBindVertexArray(mesh.glVertexArray()));
+    GL_CHECK(glBindVertexArray(DeviceAccess::vertexArrayName(mesh)));
     GL_CHECK(glDrawElements(GL_TRIANGLES, GLsizei(mesh.indexCount()),
                             mesh.wideIndices() ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr));
 }
@@ -492,15 +525,14 @@ std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels
         return nullptr;
     // Block formats cannot be drawn into, on D3D9 as on GL.
     if ((usage & Usage::RenderTarget) && isCompressed(format)) return nullptr;
-    int fullChain = 1;
-    for (int size = std::max(width, height); size > 1; size /= 2) ++fullChain;
+    const int fullChain = int(fullMipCount(uint32_t(width), uint32_t(height)));
     // As in D3D9, 0 levels asks for the complete chain down to 1 x 1.
     if (levels <= 0 || levels > fullChain) levels = fullChain;
 
     std::unique_ptr<Texture> texture(new Texture);
     GLuint name = 0;
     GL_CHECK(glCreateTextures(GL_TEXTURE_2D, 1, &name));
-    texture->texture_ = name;
+    texture->texture_ = GlObject(GlKind::Texture, name);
     texture->width_ = width;
     texture->height_ = height;
     texture->format_ = format;
@@ -510,12 +542,11 @@ std::unique_ptr<Texture> Device::createTexture(int width, int height, int levels
     GL_CHECK(glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levels - 1));
     for (int level = 0; level < levels; ++level) {
         std::unique_ptr<Surface> surface(new Surface);
-        surface->width_ = std::max(1, width >> level);
-        surface->height_ = std::max(1, height >> level);
+        surface->width_ = int(mipExtent(uint32_t(width), uint32_t(level)));
+        surface->height_ = int(mipExtent(uint32_t(height), uint32_t(level)));
         surface->format_ = format;
         surface->container_ = texture.get();
         surface->level_ = level;
-        surface->texture_ = name;
         texture->levels_.push_back(std::move(surface));
     }
     return texture;
@@ -525,9 +556,8 @@ std::unique_ptr<Surface> Device::createDepthStencilSurface(int width, int height
 {
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !isDepthFormat(format)) return nullptr;
     std::unique_ptr<Surface> surface(new Surface);
-    GLuint name = 0;
-    GL_CHECK(glCreateRenderbuffers(1, &name));
-    surface->renderbuffer_ = name;
+    surface->renderbuffer_ = detail::createGlObject(GlKind::Renderbuffer);
+    const GLuint name = surface->renderbuffer_.get();
     surface->width_ = width;
     surface->height_ = height;
     surface->format_ = format;
@@ -545,11 +575,11 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
     // uploaded top row first.
     if (isCompressed(surface.format())) {
         // GL decompresses block formats when a level is read as plain texels.
-        GL_CHECK(glGetTextureImage(surface.glTexture(), surface.level(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+        GL_CHECK(glGetTextureImage(DeviceAccess::textureName(surface), surface.level(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                                    GLsizei(pixels.size() * 4), pixels.data()));
     } else {
         const GLuint fbo = gl_->readFramebuffer.get();
-        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, surface.glTexture(), surface.level()));
+        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, DeviceAccess::textureName(surface), surface.level()));
         GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
         GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
         GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
@@ -580,5 +610,47 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
     }
     return pixels;
 }
+
+bool Device::effectPassActive() const { return gl_->effectProgram != 0; }
+
+namespace detail {
+
+void DeviceAccess::setPassProgram(Device& device, uint32_t program) { device.gl_->effectProgram = program; }
+
+void DeviceAccess::bindTexture(Device& device, uint32_t unit, const Texture* texture)
+{
+    Device::GlObjects& gl = *device.gl_;
+    const GLuint name = texture ? textureName(*texture) : 0;
+    gl.revalidate();
+    if (unit < gl.textures.size()) {
+        if (gl.textures[unit] == name) return;
+        gl.textures[unit] = name;
+    }
+    GL_CHECK(glBindTextureUnit(unit, name));
+}
+
+void DeviceAccess::bindSampler(Device& device, uint32_t unit, uint32_t sampler)
+{
+    Device::GlObjects& gl = *device.gl_;
+    gl.revalidate();
+    if (unit < gl.samplers.size()) {
+        if (gl.samplers[unit] == sampler) return;
+        gl.samplers[unit] = sampler;
+    }
+    GL_CHECK(glBindSampler(unit, sampler));
+}
+
+void DeviceAccess::bindUniformBuffer(Device& device, uint32_t binding, uint32_t buffer)
+{
+    Device::GlObjects& gl = *device.gl_;
+    gl.revalidate();
+    if (binding < gl.uniformBuffers.size()) {
+        if (gl.uniformBuffers[binding] == buffer) return;
+        gl.uniformBuffers[binding] = buffer;
+    }
+    GL_CHECK(glBindBufferBase(GL_UNIFORM_BUFFER, binding, buffer));
+}
+
+} // namespace detail
 
 } // namespace ORV::Gfx

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "core/Math.h"
+#include "core/Result.h"
 #include "platform/gfx/Format.h"
 #include "platform/gfx/Mesh.h"
 #include "platform/gfx/RenderStates.h"
@@ -23,9 +24,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ORV::Gfx {
+
+namespace detail {
+class DeviceAccess;
+}
 
 // Where present sends the finished frame: the window's own framebuffer.
 class PresentTarget {
@@ -45,9 +51,10 @@ constexpr uint32_t XYZRHW = 0x004, Diffuse = 0x040;
 class Device {
 public:
     // Creates the device on the GL context current on this thread, with a back
-    // buffer of width x height. present may be null (nothing is shown).
-    // Returns null if the context lacks what the device needs.
-    static std::unique_ptr<Device> create(int width, int height, PresentTarget* present);
+    // buffer of width x height. present may be null (nothing is shown). Fails
+    // when the context lacks what the device needs, with messages that name
+    // the renderer and what it lacks.
+    static Core::Result<std::unique_ptr<Device>> create(int width, int height, PresentTarget* present);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -56,8 +63,10 @@ public:
     void setRenderState(RenderState state, uint32_t value);
     uint32_t renderState(RenderState state) const { return states_[size_t(state)]; }
 
+    // A world index never set reads as identity. By value: setting a higher
+    // world index may move the stored ones.
     void setTransform(TransformState state, const Core::Matrix& matrix);
-    const Core::Matrix& transform(TransformState state) const;
+    Core::Matrix transform(TransformState state) const;
 
     // Clears the whole bound colour target and/or the bound depth-stencil
     // surface, whatever the write masks say (as D3D9 does).
@@ -98,11 +107,8 @@ public:
     // projection, black while Lighting is on (no lights exist), else white.
     void drawMesh(const Mesh& mesh);
 
-    // Effects name the GL program of the pass in progress (0 when none), so
-    // that meshes draw with it instead of the stand-in. drawMesh binds it at
-    // every draw: other draws in between (drawPrimitiveUP) bind their own.
-    void setEffectPassProgram(uint32_t program) { effectProgram_ = program; }
-    bool effectPassActive() const { return effectProgram_ != 0; }
+    // Whether an effect pass is in progress, so that drawMesh draws with it.
+    bool effectPassActive() const;
 
     // Null when the size or format is not supported (block formats are no
     // render targets).
@@ -113,14 +119,18 @@ public:
     // decompressed. Empty for depth surfaces.
     std::vector<uint32_t> readPixels(const Surface& surface);
 
-    // Prepares the GL framebuffer for drawing into the bound surfaces. Called
-    // by every draw of the graphics layer (the device's and the effects').
-    void prepareDraw();
+    // The renderer of the GL context, as its driver names it.
+    std::string rendererName() const;
 
 private:
+    friend class detail::DeviceAccess;
     Device() = default;
-    bool init(int width, int height, PresentTarget* present);
+    // Empty on success, else why the device cannot work on this context.
+    std::string init(int width, int height, PresentTarget* present);
     void applyRenderState(RenderState state, uint32_t value);
+    // Attaches the bound surfaces to the draw framebuffer (when they changed)
+    // and binds it. Called by every draw.
+    void prepareDraw();
 
     std::array<uint32_t, size_t(RenderState::Count)> states_{};
     Core::Matrix view_, projection_;
@@ -132,7 +142,6 @@ private:
     Surface* depthTarget_ = nullptr;
     bool framebufferDirty_ = true;
     bool inScene_ = false;
-    uint32_t effectProgram_ = 0; // the pass in progress, not owned
     uint64_t presentCount_ = 0;
     uint32_t fvf_ = 0;
 

@@ -2,6 +2,7 @@
 
 #include "platform/gfx/Device.h"
 #include "platform/gfx/Texture.h"
+#include "platform/gfx/detail/DeviceAccess.h"
 #include "platform/gfx/detail/Gl.h"
 #include "platform/gfx/detail/GlObject.h"
 
@@ -10,6 +11,7 @@
 
 namespace ORV::Gfx {
 
+using detail::DeviceAccess;
 using detail::GlKind;
 using detail::GlObject;
 
@@ -121,7 +123,7 @@ Effect::Effect(Device& device, EffectDescription description) : device_(device),
 
 Effect::~Effect()
 {
-    if (activePass_ >= 0) device_.setEffectPassProgram(0);
+    if (activePass_ >= 0) DeviceAccess::setPassProgram(device_, 0);
 }
 
 void Effect::link()
@@ -252,15 +254,15 @@ bool Effect::beginPass(uint32_t index)
                                           runtime.block.data()));
             runtime.blockDirty = false;
         }
-        GL_CHECK(glBindBufferBase(GL_UNIFORM_BUFFER, uniformBlockBinding, runtime.uniformBuffer.get()));
+        DeviceAccess::bindUniformBuffer(device_, uniformBlockBinding, runtime.uniformBuffer.get());
     }
     for (size_t i = 0; i < pass.samplers.size(); ++i) {
         const SamplerBinding& binding = pass.samplers[i];
         const Texture* texture = binding.textureParameter >= 0 ? textures_[size_t(binding.textureParameter)] : nullptr;
-        GL_CHECK(glBindTextureUnit(binding.binding, texture ? texture->glTexture() : 0));
-        GL_CHECK(glBindSampler(binding.binding, runtime.samplers[i].get()));
+        DeviceAccess::bindTexture(device_, binding.binding, texture);
+        DeviceAccess::bindSampler(device_, binding.binding, runtime.samplers[i].get());
     }
-    device_.setEffectPassProgram(program);
+    DeviceAccess::setPassProgram(device_, program);
     activePass_ = int(index);
     return true;
 }
@@ -269,7 +271,7 @@ void Effect::endPass()
 {
     if (activePass_ < 0) return;
     activePass_ = -1;
-    device_.setEffectPassProgram(0);
+    DeviceAccess::setPassProgram(device_, 0);
 }
 
 void Effect::end()

@@ -1,7 +1,5 @@
 #include "platform/gfx/Mesh.h"
 
-#include "platform/gfx/detail/Gl.h"
-
 namespace ORV::Gfx {
 
 int vertexAttributeLocation(VertexUsage usage, unsigned usageIndex)
@@ -16,14 +14,6 @@ int vertexAttributeLocation(VertexUsage usage, unsigned usageIndex)
     case VertexUsage::TexCoord: return usageIndex < 8 ? 8 + int(usageIndex) : -1; // 8..15
     }
     return -1;
-}
-
-Mesh::~Mesh()
-{
-    const GLuint buffers[2] = {vertexBuffer_, indexBuffer_};
-    GL_CHECK(glDeleteBuffers(2, buffers));
-    const GLuint vao = vertexArray_;
-    GL_CHECK(glDeleteVertexArrays(1, &vao));
 }
 
 } // namespace ORV::Gfx

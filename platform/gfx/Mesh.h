@@ -4,6 +4,8 @@
 // memory; immutable afterwards; drawn whole (subset 0) by Device::drawMesh.
 #pragma once
 
+#include "platform/gfx/detail/GlObject.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -27,9 +29,13 @@ struct VertexElement {
 int vertexAttributeLocation(VertexUsage usage, unsigned usageIndex);
 constexpr int maxVertexAttributes = 16;
 
+namespace detail {
+class DeviceAccess;
+}
+
 class Mesh {
 public:
-    ~Mesh();
+    ~Mesh() = default;
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
 
@@ -39,11 +45,9 @@ public:
     bool wideIndices() const { return wideIndices_; }
     const std::vector<VertexElement>& declaration() const { return declaration_; }
 
-    // GL names, for the graphics layer's own use.
-    uint32_t glVertexArray() const { return vertexArray_; }
-
 private:
     friend class Device;
+    friend class detail::DeviceAccess;
     Mesh() = default;
 
     std::vector<VertexElement> declaration_;
@@ -51,7 +55,8 @@ private:
     uint32_t vertexCount_ = 0;
     uint32_t indexCount_ = 0;
     bool wideIndices_ = false;
-    uint32_t vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0; // owned
+    // The array refers to the buffers, so it is declared last and goes first.
+    detail::GlObject vertexBuffer_, indexBuffer_, vertexArray_;
 };
 
 } // namespace ORV::Gfx

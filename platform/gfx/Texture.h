@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/gfx/Format.h"
+#include "platform/gfx/detail/GlObject.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +19,13 @@ constexpr uint32_t RenderTarget = 1, DepthStencil = 2;
 }
 
 class Texture;
+namespace detail {
+class DeviceAccess;
+}
 
 class Surface {
 public:
-    ~Surface();
+    ~Surface() = default;
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
@@ -32,26 +36,24 @@ public:
     Texture* container() const { return container_; }
     int level() const { return level_; }
 
-    // GL names, for the graphics layer's own use.
-    uint32_t glTexture() const { return texture_; }
-    uint32_t glRenderbuffer() const { return renderbuffer_; }
-
 private:
     friend class Device;
     friend class Texture;
+    friend class detail::DeviceAccess;
     Surface() = default;
 
     int width_ = 0, height_ = 0;
     Format format_ = Format::Unknown;
     Texture* container_ = nullptr;
     int level_ = 0;
-    uint32_t texture_ = 0;      // not owned: the container's
-    uint32_t renderbuffer_ = 0; // owned
+    // A stand-alone depth-stencil surface's storage; a level's texels are its
+    // container's texture.
+    detail::GlObject renderbuffer_;
 };
 
 class Texture {
 public:
-    ~Texture();
+    ~Texture() = default;
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
@@ -70,21 +72,17 @@ public:
     bool writeLevel(int level, const void* bytes, std::size_t size);
     std::size_t levelByteSize(int level) const;
 
-    // GL name, for the graphics layer's own use.
-    uint32_t glTexture() const { return texture_; }
-
 private:
     friend class Device;
+    friend class detail::DeviceAccess;
     Texture() = default;
 
     int width_ = 0, height_ = 0;
     Format format_ = Format::Unknown;
     uint32_t usage_ = 0;
-    uint32_t texture_ = 0;
+    detail::GlObject texture_;
+    // Destroyed before texture_: members go in reverse order of declaration.
     std::vector<std::unique_ptr<Surface>> levels_;
 };
-
-// Bytes of one level of a w x h image in format f (0 for depth formats).
-std::size_t imageByteSize(Format f, int width, int height);
 
 } // namespace ORV::Gfx

@@ -3,7 +3,6 @@
 #include "platform/image/detail/ImageDecoders.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace ORV::Gfx {
@@ -64,49 +63,12 @@ void boxFilter(const ImageLevel& src, ImageLevel& dst, std::uint32_t channels)
 
 } // namespace
 
-std::uint32_t fullMipCount(std::uint32_t width, std::uint32_t height)
-{
-    const std::uint32_t side = std::max({width, height, 1u});
-    return std::uint32_t(std::bit_width(side));
-}
-
 std::uint32_t imageBytesPerPixel(Format format)
 {
-    switch (format) {
-    case Format::L8:
-        return 1;
-    case Format::A8L8:
-        return 2;
-    case Format::R8G8B8:
-        return 3;
-    case Format::A8R8G8B8:
-    case Format::X8R8G8B8:
-    case Format::A8B8G8R8:
-    case Format::X8B8G8R8:
-        return 4;
-    default:
+    // The float formats are the uncompressed ones whose channels are wider.
+    if (format == Format::R32F || format == Format::A16B16G16R16F)
         return 0;
-    }
-}
-
-std::uint32_t imageBlockBytes(Format format)
-{
-    switch (format) {
-    case Format::DXT1:
-        return 8;
-    case Format::DXT3:
-    case Format::DXT5:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
-std::uint64_t imageLevelBytes(Format format, std::uint32_t width, std::uint32_t height)
-{
-    if (const std::uint64_t block = imageBlockBytes(format))
-        return std::uint64_t(std::max(1u, (width + 3) / 4)) * std::max(1u, (height + 3) / 4) * block;
-    return std::uint64_t(width) * height * imageBytesPerPixel(format);
+    return bytesPerTexel(format);
 }
 
 bool generateMipChain(Image& image)
@@ -118,7 +80,7 @@ bool generateMipChain(Image& image)
     image.levels.reserve(count);
     while (image.levels.size() < count) {
         const ImageLevel& src = image.levels.back();
-        ImageLevel dst = detail::makeLevel(image.format, std::max(1u, src.width / 2), std::max(1u, src.height / 2));
+        ImageLevel dst = detail::makeLevel(image.format, mipExtent(src.width, 1), mipExtent(src.height, 1));
         boxFilter(src, dst, channels);
         image.levels.push_back(std::move(dst));
     }
@@ -158,11 +120,8 @@ ImageLevel makeLevel(Format format, std::uint32_t width, std::uint32_t height)
     ImageLevel level;
     level.width = width;
     level.height = height;
-    if (const std::uint32_t block = imageBlockBytes(format))
-        level.rowPitch = std::max(1u, (width + 3) / 4) * block;
-    else
-        level.rowPitch = width * imageBytesPerPixel(format);
-    level.bytes.resize(imageLevelBytes(format, width, height));
+    level.rowPitch = std::uint32_t(rowPitch(format, width)); // checkDimensions keeps it within 32 bits
+    level.bytes.resize(levelByteSize(format, width, height));
     return level;
 }
 

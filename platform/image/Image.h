@@ -80,18 +80,18 @@ struct DecodeResult {
 // reads outside bytes; memory use is bounded by options and the input size.
 DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOptions& options = {});
 
-// Number of levels of a complete chain: floor(log2(max(width, height))) + 1.
-std::uint32_t fullMipCount(std::uint32_t width, std::uint32_t height);
-
-// Bytes of one texel of the uncompressed formats this module produces (1 to
-// 4); 0 for DXTn and unknown formats.
+// Bytes of one texel of the uncompressed formats this module produces, whose
+// channels are all 8 bits (1 to 4); 0 for every other format. Sizes in memory
+// are platform/gfx/Format.h's (bytesPerTexel, blockBytes, levelByteSize,
+// fullMipCount); this module adds only what its 8-bit filters need.
 std::uint32_t imageBytesPerPixel(Format format);
 
-// Bytes of one 4 x 4 block of DXT1 (8), DXT3 and DXT5 (16); 0 otherwise.
-std::uint32_t imageBlockBytes(Format format);
-
-// Bytes of a tightly packed level of the given size; 0 for unknown formats.
-std::uint64_t imageLevelBytes(Format format, std::uint32_t width, std::uint32_t height);
+// The names this module's users know for the sizes of Format.h.
+inline std::uint32_t imageBlockBytes(Format format) { return blockBytes(format); }
+inline std::uint64_t imageLevelBytes(Format format, std::uint32_t width, std::uint32_t height)
+{
+    return levelByteSize(format, width, height);
+}
 
 // Appends box-filtered levels to an uncompressed image (8 bits per channel)
 // until its chain is complete. Returns false, changing nothing, for block

@@ -3,7 +3,6 @@
 #include "platform/Allocator.h"
 
 #include <SDL2/SDL.h>
-#include <epoxy/gl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -47,25 +46,24 @@ bool driverAnnounced(const char* name)
     return true;
 }
 
-bool initVideo(VideoMode mode, std::string* error)
+// Empty when a video driver started, else why none did.
+std::string initVideo(VideoMode mode)
 {
     if (mode == VideoMode::Offscreen) {
-        if (SDL_VideoInit("offscreen") == 0) return true;
-        *error = std::string("cannot start SDL's offscreen video driver: ") + SDL_GetError();
-        return false;
+        if (SDL_VideoInit("offscreen") == 0) return {};
+        return std::string("cannot start SDL's offscreen video driver: ") + SDL_GetError();
     }
     // A driver named in SDL_VIDEODRIVER is tried as SDL would; otherwise each
     // display driver in SDL's order of preference.
     if (const char* forced = std::getenv("SDL_VIDEODRIVER"); forced && *forced && !isHeadlessDriver(forced)) {
-        if (SDL_VideoInit(forced) == 0) return true;
+        if (SDL_VideoInit(forced) == 0) return {};
     } else {
         for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
             const char* name = SDL_GetVideoDriver(i);
-            if (!isHeadlessDriver(name) && driverAnnounced(name) && SDL_VideoInit(name) == 0) return true;
+            if (!isHeadlessDriver(name) && driverAnnounced(name) && SDL_VideoInit(name) == 0) return {};
         }
     }
-    *error = "no display available";
-    return false;
+    return "no display available";
 }
 
 #if defined(ORV_KEEP_GL_DRIVER_LOADED)
@@ -101,16 +99,14 @@ void requestCoreContext(bool accelerated)
 
 } // namespace
 
-std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
+Core::Result<std::unique_ptr<Window>> Window::open(const WindowDesc& desc)
 {
-    std::string ignored;
-    if (!error) error = &ignored;
-
+    using Opened = Core::Result<std::unique_ptr<Window>>;
     // The allocator must be tuned before the GL driver allocates anything.
     if (desc.tuneAllocator) tuneAllocator();
     if (desc.software) setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
 
-    if (!initVideo(desc.mode, error)) return nullptr;
+    if (std::string failure = initVideo(desc.mode); !failure.empty()) return Opened::failure(std::move(failure));
     std::unique_ptr<Window> self(new Window);
     self->impl_ = std::make_unique<Impl>();
     Impl& impl = *self->impl_;
@@ -123,6 +119,7 @@ std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
 
     // First an accelerated context, then any: on a machine without a GPU the
     // second attempt gets the software rasteriser.
+    std::string failure;
     for (bool accelerated : {true, false}) {
         if (desc.software && accelerated) continue;
         requestCoreContext(accelerated);
@@ -133,18 +130,17 @@ std::unique_ptr<Window> Window::open(const WindowDesc& desc, std::string* error)
             self->accelerated_ = accelerated;
             break;
         }
-        *error = std::string("no OpenGL 4.5 core context: ") + SDL_GetError();
+        failure = std::string("no OpenGL 4.5 core context: ") + SDL_GetError();
         if (impl.window) SDL_DestroyWindow(impl.window);
         impl.window = nullptr;
     }
-    if (!impl.context) return nullptr;
+    if (!impl.context) return Opened::failure(std::move(failure));
 
     SDL_GL_MakeCurrent(impl.window, impl.context);
 #if defined(ORV_KEEP_GL_DRIVER_LOADED)
     keepGlDriverLoaded();
 #endif
     SDL_GL_SetSwapInterval(0); // never wait for vertical retrace
-    error->clear();
     return self;
 }
 
@@ -202,11 +198,6 @@ void Window::swap() { SDL_GL_SwapWindow(impl_->window); }
 void Window::drawableSize(int* width, int* height) const
 {
     SDL_GL_GetDrawableSize(impl_->window, width, height);
-}
-
-const char* Window::rendererName() const
-{
-    return reinterpret_cast<const char*>(glGetString(GL_RENDERER));
 }
 
 void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }

@@ -1,7 +1,10 @@
 // The demo's one window and its OpenGL 4.5 core context, over SDL2. It opens
 // the window, pumps its events as window messages and swaps the frame; it does
-// not draw (the graphics device does, through the context made current here).
+// not draw and makes no GL call (the graphics device does, through the context
+// made current here).
 #pragma once
+
+#include "core/Result.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,9 +45,9 @@ class Window {
 public:
     // Opens the window with its GL context current on the calling thread. The
     // context is first requested accelerated, then (if that fails) from any
-    // renderer, the software rasteriser included. Returns null with a reason in
-    // *error when there is no display or no GL 4.5 core context.
-    static std::unique_ptr<Window> open(const WindowDesc& desc, std::string* error);
+    // renderer, the software rasteriser included. Fails with a one-line reason
+    // when there is no display or no GL 4.5 core context.
+    static Core::Result<std::unique_ptr<Window>> open(const WindowDesc& desc);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -60,7 +63,6 @@ public:
     // The size in pixels of the window's drawable area.
     void drawableSize(int* width, int* height) const;
     bool acceleratedContext() const { return accelerated_; }
-    const char* rendererName() const;
 
 private:
     Window() = default;

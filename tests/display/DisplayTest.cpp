@@ -179,3 +179,20 @@ TEST(DisplayWithoutScreen, DesktopWindowFailsWithOneLineInsteadOfRunningInvisibl
     EXPECT_EQ(reason, "no display available");
     EXPECT_FALSE(display.nextFrame());
 }
+
+TEST(DisplayDeviceFailure, TheDevicesOwnReasonReachesLastErrorOnOneLine)
+{
+    // The window opens (SDL makes a window at least 1 x 1) but the device can
+    // make no back buffer of no size: the reason is the device's, not a
+    // generic line.
+    Display display;
+    EXPECT_FALSE(display.createWindow(0, 0, false, false, Platform::VideoMode::Offscreen));
+    EXPECT_FALSE(Display::hasDevice());
+    const std::string reason = Display::lastError();
+    EXPECT_EQ(reason.rfind("cannot create the graphics device on ", 0), 0u) << reason;
+    EXPECT_NE(reason.find(": no back buffer of 0 x 0"), std::string::npos) << reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    // A later attempt that succeeds leaves no stale reason behind.
+    EXPECT_TRUE(display.createWindow(8, 8, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
+    EXPECT_STREQ(Display::lastError(), "");
+}

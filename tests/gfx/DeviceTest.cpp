@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -276,8 +277,101 @@ TEST(Device, TexturesTakeCompleteChainsAndRejectBadSizes)
     EXPECT_EQ(device.createTexture(16, 16, 1, Usage::RenderTarget, Format::DXT1), nullptr);
     EXPECT_NE(device.createTexture(16, 16, 1, 0, Format::DXT1), nullptr);
     EXPECT_EQ(device.createDepthStencilSurface(16, 16, Format::A8R8G8B8), nullptr);
-    EXPECT_EQ(imageByteSize(Format::DXT1, 5, 5), 4u * 8u);
-    EXPECT_EQ(imageByteSize(Format::DXT5, 4, 4), 16u);
+    EXPECT_EQ(levelByteSize(Format::DXT1, 5, 5), 4u * 8u);
+    EXPECT_EQ(levelByteSize(Format::DXT5, 4, 4), 16u);
+}
+
+TEST(Device, ATransformReadStaysValidWhenAHigherWorldIndexIsSet)
+{
+    OffscreenDevice gpu(4, 4);
+    Device& device = gpu.device();
+    Core::Matrix m;
+    m.m[3][1] = 2;
+    device.setTransform(worldMatrix(0), m);
+    const Core::Matrix& read = device.transform(worldMatrix(0));
+    device.setTransform(worldMatrix(255), Core::Matrix::identity()); // grows the world store
+    EXPECT_EQ(read, m);
+    EXPECT_EQ(device.transform(worldMatrix(255)), Core::Matrix::identity());
+}
+
+TEST(Device, CreationFailureSaysWhyAndOnWhichRenderer)
+{
+    OffscreenDevice gpu(4, 4);
+    const std::string renderer = gpu.device().rendererName();
+    EXPECT_FALSE(renderer.empty());
+    auto failed = Device::create(0, 0, nullptr);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.messages(), "cannot create the graphics device on " + renderer + ": no back buffer of 0 x 0");
+    auto made = Device::create(8, 8, nullptr);
+    ASSERT_TRUE(made) << made.messages();
+    EXPECT_EQ(made.value()->backBuffer()->width(), 8);
+}
+
+TEST(Formats, SizesInMemory)
+{
+    EXPECT_EQ(bytesPerTexel(Format::L8), 1u);
+    EXPECT_EQ(bytesPerTexel(Format::A8L8), 2u);
+    EXPECT_EQ(bytesPerTexel(Format::R8G8B8), 3u);
+    EXPECT_EQ(bytesPerTexel(Format::X8B8G8R8), 4u);
+    EXPECT_EQ(bytesPerTexel(Format::R32F), 4u);
+    EXPECT_EQ(bytesPerTexel(Format::A16B16G16R16F), 8u);
+    EXPECT_EQ(bytesPerTexel(Format::DXT1), 0u);
+    EXPECT_EQ(bytesPerTexel(Format::D24S8), 0u);
+    EXPECT_EQ(blockBytes(Format::DXT1), 8u);
+    EXPECT_EQ(blockBytes(Format::DXT3), 16u);
+    EXPECT_EQ(blockBytes(Format::A8R8G8B8), 0u);
+
+    // Partial blocks count whole; a level smaller than a block takes one.
+    EXPECT_EQ(levelByteSize(Format::DXT1, 1, 1), 8u);
+    EXPECT_EQ(levelByteSize(Format::DXT1, 5, 4), 2u * 8u);
+    EXPECT_EQ(levelByteSize(Format::DXT5, 8, 9), 2u * 3u * 16u);
+    EXPECT_EQ(rowPitch(Format::DXT3, 13), 4u * 16u);
+    EXPECT_EQ(levelByteSize(Format::R8G8B8, 5, 3), 45u); // rows packed, no padding
+    EXPECT_EQ(levelByteSize(Format::A16B16G16R16F, 2, 2), 32u);
+    EXPECT_EQ(levelByteSize(Format::A8R8G8B8, 0, 4), 0u);
+    EXPECT_EQ(levelByteSize(Format::DXT1, 4, 0), 0u);
+    EXPECT_EQ(levelByteSize(Format::D16, 4, 4), 0u);
+    // No overflow past 32 bits.
+    EXPECT_EQ(levelByteSize(Format::A16B16G16R16F, 65536, 65536), uint64_t(1) << 35);
+}
+
+TEST(Formats, MipChains)
+{
+    EXPECT_EQ(fullMipCount(1, 1), 1u);
+    EXPECT_EQ(fullMipCount(0, 0), 1u);
+    EXPECT_EQ(fullMipCount(64, 16), 7u);
+    EXPECT_EQ(fullMipCount(3, 65), 7u);
+    EXPECT_EQ(mipExtent(7, 1), 3u);
+    EXPECT_EQ(mipExtent(64, 6), 1u);
+    EXPECT_EQ(mipExtent(64, 9), 1u);
+    EXPECT_EQ(mipExtent(0xFFFFFFFFu, 31), 1u);
+    EXPECT_EQ(mipExtent(0xFFFFFFFFu, 40), 1u);
+    // The last level of every complete chain is 1 x 1, and only the last.
+    for (uint32_t w = 1; w < 300; w += 7)
+        for (uint32_t h = 1; h < 300; h += 11) {
+            const uint32_t last = fullMipCount(w, h) - 1;
+            EXPECT_EQ(mipExtent(w, last), 1u);
+            EXPECT_EQ(mipExtent(h, last), 1u);
+            if (last > 0) {
+                EXPECT_GT(std::max(mipExtent(w, last - 1), mipExtent(h, last - 1)), 1u) << w << "x" << h;
+            }
+        }
+}
+
+TEST(Device, TextureLevelsFollowTheFormatsSizes)
+{
+    OffscreenDevice gpu(4, 4);
+    auto texture = gpu.device().createTexture(13, 6, 0, 0, Format::DXT5);
+    ASSERT_TRUE(texture);
+    ASSERT_EQ(texture->levelCount(), int(fullMipCount(13, 6)));
+    for (int level = 0; level < texture->levelCount(); ++level) {
+        const Surface* s = texture->surfaceLevel(level);
+        EXPECT_EQ(s->width(), int(mipExtent(13, uint32_t(level))));
+        EXPECT_EQ(s->height(), int(mipExtent(6, uint32_t(level))));
+        EXPECT_EQ(texture->levelByteSize(level), levelByteSize(Format::DXT5, uint32_t(s->width()), uint32_t(s->height())));
+        std::vector<uint8_t> bytes(texture->levelByteSize(level), 0);
+        EXPECT_TRUE(texture->writeLevel(level, bytes.data(), bytes.size())) << "level " << level;
+    }
 }
 
 TEST(Device, TransformsKeepWorldIndicesApart)

@@ -3,10 +3,13 @@
 // textures are sampled with (0, 0) at the top-left texel, pass states apply at
 // beginPass and are restored at end.
 #include "platform/gfx/Effect.h"
+#include "platform/gfx/detail/DeviceAccess.h"
 #include "tests/support/OffscreenDevice.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 using namespace ORV;
@@ -273,4 +276,122 @@ TEST_F(EffectTest, ValuesSetBetweenPassesReachTheNextPass)
     effect->setVector("Tint", {1, 0, 0, 1});
     drawWith("tint");
     EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFFFF0000u);
+}
+
+namespace {
+
+// A 1 x 1 texture of one ARGB colour.
+std::unique_ptr<Texture> solidTexture(Device& device, uint32_t argb)
+{
+    auto texture = device.createTexture(1, 1, 1, 0, Format::A8R8G8B8);
+    if (texture && !texture->writeLevel(0, &argb, sizeof argb)) texture.reset();
+    return texture;
+}
+
+} // namespace
+
+TEST(EffectBindings, ATextureMadeAfterTheBoundOneWasDestroyedIsSampled)
+{
+    // GL unbinds a deleted texture and may hand its name to the next one made
+    // (Mesa does when asked to, as some drivers always do): a binding
+    // remembered by name alone would then skip binding the new texture and
+    // sample an empty unit. The option is read when the context is made.
+    setenv("force_gl_names_reuse", "true", 1);
+    OffscreenDevice gpu(8, 8);
+    unsetenv("force_gl_names_reuse");
+    Device& device = gpu.device();
+    NoEffectIncludes includes;
+    std::string messages;
+    auto effect = Effect::create(device, kEffect, "test.fx", {}, includes, &messages);
+    ASSERT_TRUE(effect) << messages;
+    effect->setTechnique(effect->findNextValidTechnique());
+    const PassHandle textured = effect->passByName(effect->technique(), "textured");
+    ASSERT_TRUE(textured);
+    const QuadVertex vertices[4] = {{-1, -1, 0, 0, 1}, {-1, 1, 0, 0, 0}, {1, 1, 0, 1, 0}, {1, -1, 0, 1, 1}};
+    const uint32_t indices[6] = {0, 1, 2, 0, 2, 3};
+    auto quad = device.createMesh({{0, 3, VertexUsage::Position, 0}, {12, 2, VertexUsage::TexCoord, 0}},
+                                  sizeof(QuadVertex), vertices, 4, indices, 6);
+    ASSERT_TRUE(quad);
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    const auto drawTextured = [&] {
+        effect->begin(0);
+        ASSERT_TRUE(effect->beginPass(uint32_t(textured.pass)));
+        device.drawMesh(*quad);
+        effect->endPass();
+        effect->end();
+    };
+
+    auto first = solidTexture(device, 0xFFFF0000);
+    ASSERT_TRUE(first);
+    effect->setTexture("DiffuseMap", first.get());
+    drawTextured();
+    EXPECT_EQ(gpu.backBufferPixels()[4 * 8 + 4], 0xFFFF0000u);
+
+    const uint32_t firstName = detail::DeviceAccess::textureName(*first);
+    first.reset();
+    auto second = solidTexture(device, 0xFF00FF00);
+    ASSERT_TRUE(second);
+    ASSERT_EQ(detail::DeviceAccess::textureName(*second), firstName) << "the case needs the texture name reused";
+    effect->setTexture("DiffuseMap", second.get());
+    drawTextured();
+    EXPECT_EQ(gpu.backBufferPixels()[4 * 8 + 4], 0xFF00FF00u);
+}
+
+TEST_F(EffectTest, EffectsSharingUnitsAndBlockBindingEachDrawWithTheirOwn)
+{
+    // Both effects bind unit 0 and uniform block binding 0; the binding left
+    // by the other must not pass for this effect's own.
+    NoEffectIncludes includes;
+    std::string messages;
+    auto other = Effect::create(gpu.device(), kEffect, "other.fx", {}, includes, &messages);
+    ASSERT_TRUE(other) << messages;
+    other->setTechnique(other->findNextValidTechnique());
+    auto redTexture = solidTexture(gpu.device(), 0xFFFF0000);
+    auto blueTexture = solidTexture(gpu.device(), 0xFF0000FF);
+    ASSERT_TRUE(redTexture && blueTexture);
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    other->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setTexture("DiffuseMap", redTexture.get());
+    other->setTexture("DiffuseMap", blueTexture.get());
+    effect->setVector("Tint", {0, 1, 0, 1});
+    other->setVector("Tint", {0, 0, 1, 1});
+
+    auto drawOther = [&](const char* passName) {
+        const uint32_t passes = other->begin(0);
+        for (uint32_t i = 0; i < passes; ++i) {
+            if (other->pass(other->technique(), i) != other->passByName(other->technique(), passName)) continue;
+            ASSERT_TRUE(other->beginPass(i));
+            gpu.device().drawMesh(*quad);
+            other->endPass();
+        }
+        other->end();
+    };
+    const auto centre = [&] { return gpu.backBufferPixels()[16 * 32 + 16]; };
+    drawWith("textured");
+    EXPECT_EQ(centre(), 0xFFFF0000u);
+    drawOther("textured");
+    EXPECT_EQ(centre(), 0xFF0000FFu);
+    drawWith("textured");
+    EXPECT_EQ(centre(), 0xFFFF0000u);
+
+    drawWith("tint");
+    EXPECT_EQ(centre(), 0xFF00FF00u);
+    drawOther("tint");
+    EXPECT_EQ(centre(), 0xFF0000FFu);
+    drawWith("tint");
+    EXPECT_EQ(centre(), 0xFF00FF00u);
+}
+
+TEST_F(EffectTest, AnEmptyTextureParameterLeavesNoEarlierTextureBound)
+{
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    auto white = solidTexture(gpu.device(), 0xFFFFFFFF);
+    ASSERT_TRUE(white);
+    effect->setTexture("DiffuseMap", white.get());
+    drawWith("textured");
+    EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFFFFFFFFu);
+    // An empty unit samples as (0, 0, 0, 1).
+    effect->setTexture("DiffuseMap", nullptr);
+    drawWith("textured");
+    EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFF000000u);
 }

@@ -8,9 +8,9 @@ namespace ORV::Test {
 
 OffscreenDevice::OffscreenDevice(int width, int height)
 {
-    std::string error;
-    window_ = Platform::DeviceWindow::openOffscreen(width, height, &error);
-    if (!window_) throw std::runtime_error("off-screen device: " + error);
+    auto opened = Platform::DeviceWindow::openOffscreen(width, height);
+    if (!opened) throw std::runtime_error("off-screen device: " + opened.messages());
+    window_ = std::move(opened).value();
 }
 
 std::vector<uint32_t> OffscreenDevice::backBufferPixels()

@@ -124,12 +124,12 @@ void printPass(const EffectDescription& effect, const EffectTechnique& technique
 // can be had, since compiling is all this tool can then check.
 bool linkPasses(const EffectDescription& description)
 {
-    std::string error;
-    auto window = ORV::Platform::DeviceWindow::openOffscreen(16, 16, &error);
-    if (!window) {
-        std::cout << "not linked: " << error << "\n";
+    auto opened = ORV::Platform::DeviceWindow::openOffscreen(16, 16);
+    if (!opened) {
+        std::cout << "not linked: " << opened.messages() << "\n";
         return true;
     }
+    auto window = std::move(opened).value();
     auto effect = Effect::create(window->device(), description);
     bool anyValid = false;
     for (size_t i = 0; i < description.techniques.size(); ++i) {

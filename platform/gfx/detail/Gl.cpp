@@ -39,10 +39,18 @@ bool checkGlErrors(const char* call, const char* file, int line)
 
 namespace ORV::Gfx::detail {
 
+namespace {
+// The device and its context belong to one thread; so does this count.
+thread_local uint64_t deletions = 0;
+} // namespace
+
+uint64_t bindableDeletions() { return deletions; }
+
 void GlObject::reset()
 {
     if (!name_) return;
     const GLuint name = name_;
+    if (kind_ == GlKind::Texture || kind_ == GlKind::Sampler || kind_ == GlKind::Buffer) ++deletions;
     switch (kind_) {
     case GlKind::Buffer: GL_CHECK(glDeleteBuffers(1, &name)); break;
     case GlKind::Texture: GL_CHECK(glDeleteTextures(1, &name)); break;

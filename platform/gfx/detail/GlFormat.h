@@ -1,4 +1,5 @@
-// How each D3D9 format is stored and uploaded on GL.
+// How each D3D9 format is stored and uploaded on GL. Sizes in memory are
+// Format.h's, not GL's.
 #pragma once
 
 #include "platform/gfx/Format.h"
@@ -11,7 +12,6 @@ struct GlFormat {
     GLenum internalFormat = 0; // 0: not supported
     GLenum uploadFormat = 0;
     GLenum uploadType = 0;
-    unsigned bytesPerPixel = 0; // uncompressed colour formats only
     // Swizzle applied when sampling, so that formats without alpha read 1 and
     // luminance reads as grey, as D3D9 samples them.
     GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
@@ -21,15 +21,15 @@ struct GlFormat {
 // swizzle, say) stays valid; format 0 entries mean "not supported".
 inline const GlFormat& glFormat(Format f)
 {
-    static const GlFormat a8r8g8b8{GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4};
-    static const GlFormat x8r8g8b8{GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
-    static const GlFormat a8b8g8r8{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4};
-    static const GlFormat x8b8g8r8{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
-    static const GlFormat r8g8b8{GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, 3, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
-    static const GlFormat l8{GL_R8, GL_RED, GL_UNSIGNED_BYTE, 1, {GL_RED, GL_RED, GL_RED, GL_ONE}};
-    static const GlFormat a8l8{GL_RG8, GL_RG, GL_UNSIGNED_BYTE, 2, {GL_RED, GL_RED, GL_RED, GL_GREEN}};
-    static const GlFormat r32f{GL_R32F, GL_RED, GL_FLOAT, 4, {GL_RED, GL_ONE, GL_ONE, GL_ONE}};
-    static const GlFormat a16b16g16r16f{GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, 8};
+    static const GlFormat a8r8g8b8{GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE};
+    static const GlFormat x8r8g8b8{GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
+    static const GlFormat a8b8g8r8{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE};
+    static const GlFormat x8b8g8r8{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
+    static const GlFormat r8g8b8{GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
+    static const GlFormat l8{GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_ONE}};
+    static const GlFormat a8l8{GL_RG8, GL_RG, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_GREEN}};
+    static const GlFormat r32f{GL_R32F, GL_RED, GL_FLOAT, {GL_RED, GL_ONE, GL_ONE, GL_ONE}};
+    static const GlFormat a16b16g16r16f{GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT};
     static const GlFormat dxt1{GL_COMPRESSED_RGBA_S3TC_DXT1_EXT};
     static const GlFormat dxt3{GL_COMPRESSED_RGBA_S3TC_DXT3_EXT};
     static const GlFormat dxt5{GL_COMPRESSED_RGBA_S3TC_DXT5_EXT};

@@ -41,6 +41,12 @@ private:
 
 GlObject createGlObject(GlKind kind);
 
+// Counts deletions of textures, samplers and buffers on this thread. GL
+// unbinds a deleted object from every unit it was bound to and may hand its
+// name to the next object made, so a cache of bindings by name is stale once
+// this has moved.
+uint64_t bindableDeletions();
+
 // Compiles and links a vertex + fragment program. On failure returns an empty
 // object and the compiler or linker log in *log.
 GlObject linkProgram(const std::string& vertexSource, const std::string& fragmentSource, std::string* log);

@@ -219,7 +219,7 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
 
     std::uint64_t needed = 0;
     for (std::uint32_t i = 0; i < fileCount; ++i)
-        needed += imageLevelBytes(layout.format, std::max(1u, h.width >> i), std::max(1u, h.height >> i));
+        needed += levelByteSize(layout.format, mipExtent(h.width, i), mipExtent(h.height, i));
     const std::uint64_t available = bytes.size() - kHeaderBytes;
     if (available < needed)
         return {{}, "DDS pixel data truncated: " + std::to_string(fileCount) + " level(s) of " +
@@ -231,13 +231,13 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
     image.width = h.width;
     image.height = h.height;
     const std::uint8_t* src = bytes.data() + kHeaderBytes;
-    const bool compressed = imageBlockBytes(layout.format) != 0;
+    const bool compressed = blockBytes(layout.format) != 0;
 
     if (compressed && fileCount == fullCount) {
         // The device uploads these blocks as they are.
         image.format = layout.format;
         for (std::uint32_t i = 0; i < fileCount; ++i) {
-            ImageLevel level = makeLevel(layout.format, std::max(1u, h.width >> i), std::max(1u, h.height >> i));
+            ImageLevel level = makeLevel(layout.format, mipExtent(h.width, i), mipExtent(h.height, i));
             std::memcpy(level.bytes.data(), src, level.bytes.size());
             src += level.bytes.size();
             image.levels.push_back(std::move(level));
@@ -247,13 +247,13 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
 
     image.format = compressed ? Format::A8R8G8B8 : layout.format;
     for (std::uint32_t i = 0; i < fileCount; ++i) {
-        const std::uint32_t w = std::max(1u, h.width >> i), ht = std::max(1u, h.height >> i);
+        const std::uint32_t w = mipExtent(h.width, i), ht = mipExtent(h.height, i);
         ImageLevel level = makeLevel(image.format, w, ht);
         if (compressed)
             decompressDxt(layout.format, src, w, ht, level.bytes.data());
         else
             convertLevel(src, level, layout.conversion);
-        src += imageLevelBytes(layout.format, w, ht);
+        src += levelByteSize(layout.format, w, ht);
         image.levels.push_back(std::move(level));
     }
     if (options.generateMips)

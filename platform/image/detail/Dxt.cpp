@@ -83,10 +83,10 @@ void decodeInterpolatedAlpha(const std::uint8_t* block, Bgra out[16])
 void decompressDxt(Format format, const std::uint8_t* blocks, std::uint32_t width, std::uint32_t height,
                    std::uint8_t* bgra)
 {
-    const std::uint32_t blockSize = imageBlockBytes(format);
+    const std::uint32_t blockSize = blockBytes(format);
     assert(blockSize != 0);
-    const std::uint32_t blocksWide = std::max(1u, (width + 3) / 4);
-    const std::uint32_t blocksHigh = std::max(1u, (height + 3) / 4);
+    const std::uint32_t blocksWide = blocksAcross(width);
+    const std::uint32_t blocksHigh = blocksAcross(height);
     Bgra texels[16];
     for (std::uint32_t by = 0; by < blocksHigh; ++by) {
         for (std::uint32_t bx = 0; bx < blocksWide; ++bx) {

@@ -18,7 +18,7 @@ std::string checkDimensions(std::uint32_t width, std::uint32_t height, const Dec
 ImageLevel makeLevel(Format format, std::uint32_t width, std::uint32_t height);
 
 // Decodes one DXT1, DXT3 or DXT5 level of width x height texels into B, G, R, A
-// bytes (A8R8G8B8), width * 4 bytes a row. blocks holds imageLevelBytes bytes.
+// bytes (A8R8G8B8), width * 4 bytes a row. blocks holds levelByteSize bytes.
 void decompressDxt(Format format, const std::uint8_t* blocks, std::uint32_t width, std::uint32_t height,
                    std::uint8_t* bgra);
 
