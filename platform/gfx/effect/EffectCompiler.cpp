@@ -2,6 +2,7 @@
 
 #include "platform/gfx/effect/detail/EffectLexer.h"
 #include "platform/gfx/effect/detail/EffectParser.h"
+#include "platform/gfx/effect/detail/HlslWriter.h"
 #include "platform/gfx/effect/detail/ShaderTranslator.h"
 
 #include <algorithm>
