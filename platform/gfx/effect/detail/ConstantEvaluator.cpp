@@ -7,8 +7,8 @@
 namespace ORV::Gfx::Detail {
 namespace {
 
-// Numeric HLSL type names: float, float3, float4x4, half2, int, bool4, uint,
-// dword, double; and vector<float, N> / matrix<float, R, C> / vector / matrix.
+// The scalar type a numeric type name is built on: float, half, double,
+// min16float, int, uint, dword or bool.
 bool scalarBase(std::string_view name, ParameterType& type)
 {
     static const std::pair<const char*, ParameterType> bases[] = {

@@ -7,9 +7,8 @@
 namespace ORV::Gfx::Detail {
 namespace {
 
-// Appends one token, with the newlines or the #line directive that put it on
-// its own source line, so that glslang's messages point where the token was
-// written.
+// Appends one token, preceded by the newlines or the #line directive that keep
+// it on the line it was written on, so that glslang's messages point there.
 void emitToken(std::string& out, const Token& t, const std::vector<std::string>& files, int& file, int& line)
 {
     if (t.kind == TokenKind::Directive) {
