@@ -93,10 +93,12 @@ int main(int argc, char** argv)
         size_t passes = 0;
         for (int r = 0; r < repetitions; ++r) {
             auto start = std::chrono::steady_clock::now();
-            EffectCompileResult result = compileEffect(source, path.filename().string(), defines, includes);
+            EffectCompileTimings timings;
+            ORV::Core::Result<EffectDescription> result =
+                compileEffect(source, path.filename().string(), defines, includes, &timings);
             double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            if (!result.effect) {
-                std::printf("%s: does not compile\n%s", path.string().c_str(), result.messages.c_str());
+            if (!result) {
+                std::printf("%s: does not compile\n%s\n", path.string().c_str(), result.messages().c_str());
                 return 1;
             }
             if (first) {
@@ -106,10 +108,10 @@ int main(int argc, char** argv)
                 continue;
             }
             passes = 0;
-            for (const EffectTechnique& t : result.effect->techniques)
+            for (const EffectTechnique& t : result->techniques)
                 passes += t.passes.size();
             const auto linkStart = std::chrono::steady_clock::now();
-            auto effect = Effect::create(window->device(), std::move(*result.effect));
+            auto effect = Effect::create(window->device(), std::move(result).value());
             const double linked =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - linkStart).count();
             if (!effect->findNextValidTechnique()) {
@@ -118,9 +120,9 @@ int main(int argc, char** argv)
             }
             link.push_back(linked);
             wall += linked;
-            preprocess.push_back(result.timings.preprocess);
-            frontEnd.push_back(result.timings.frontEnd);
-            cross.push_back(result.timings.crossCompile);
+            preprocess.push_back(timings.preprocess);
+            frontEnd.push_back(timings.frontEnd);
+            cross.push_back(timings.crossCompile);
             total.push_back(wall);
         }
         std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %7.2f ms %5.2f ms\n",

@@ -42,14 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         input.resize(split);
     }
     const EffectDefine defines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
-    EffectCompileResult result = compileEffect(input, "fuzz.fx", defines, includes);
-    if (!result.effect) {
-        check(!result.messages.empty());
-        check(result.messages.find(": error: ") != std::string::npos);
+    ORV::Core::Result<EffectDescription> result = compileEffect(input, "fuzz.fx", defines, includes);
+    if (!result) {
+        check(result.messages().find(": error: ") != std::string::npos);
         return 0;
     }
-    check(result.messages.empty());
-    const EffectDescription& effect = *result.effect;
+    const EffectDescription& effect = result.value();
     for (const EffectParameter& p : effect.parameters)
         check(p.textureParameter < int(effect.parameters.size()));
     for (const EffectTechnique& technique : effect.techniques)

@@ -95,13 +95,13 @@ std::unique_ptr<Effect> Effect::create(Device& device, std::string_view source, 
                                        std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
                                        std::string* messages)
 {
-    EffectCompileResult compiled = compileEffect(source, sourceName, defines, includes);
-    if (!compiled.effect) {
-        if (messages) *messages = compiled.messages;
+    Core::Result<EffectDescription> compiled = compileEffect(source, sourceName, defines, includes);
+    if (!compiled) {
+        if (messages) *messages = compiled.messages() + '\n';
         return nullptr;
     }
     if (messages) messages->clear();
-    return create(device, std::move(*compiled.effect));
+    return create(device, std::move(compiled).value());
 }
 
 std::unique_ptr<Effect> Effect::create(Device& device, EffectDescription description)

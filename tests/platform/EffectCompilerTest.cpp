@@ -1,6 +1,10 @@
 // The effect compiler: structure, reflection and GLSL of D3D9-style effects,
 // and the messages for broken ones.
 #include "platform/gfx/effect/EffectCompiler.h"
+#include "platform/gfx/effect/detail/ConstantEvaluator.h"
+#include "platform/gfx/effect/detail/EffectLexer.h"
+#include "platform/gfx/effect/detail/EffectParser.h"
+#include "platform/gfx/effect/detail/HlslWriter.h"
 
 #ifndef ENABLE_HLSL
 #define ENABLE_HLSL 1
@@ -20,6 +24,8 @@
 using namespace ORV::Gfx;
 
 namespace {
+
+using Compiled = ORV::Core::Result<EffectDescription>;
 
 const EffectDefine demoDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
 
@@ -53,22 +59,22 @@ public:
     }
 };
 
-EffectCompileResult compileSample(const std::string& name, TestIncludes* seen = nullptr)
+Compiled compileSample(const std::string& name, TestIncludes* seen = nullptr)
 {
     TestIncludes includes;
     includes.fromSamples = true;
-    EffectCompileResult result = compileEffect(readSample(name), name, demoDefines, includes);
+    Compiled result = compileEffect(readSample(name), name, demoDefines, includes);
     if (seen)
         *seen = includes;
     return result;
 }
 
-EffectCompileResult compileText(const std::string& text, TestIncludes& includes)
+Compiled compileText(const std::string& text, TestIncludes& includes)
 {
     return compileEffect(text, "test.fx", demoDefines, includes);
 }
 
-EffectCompileResult compileText(const std::string& text)
+Compiled compileText(const std::string& text)
 {
     TestIncludes includes;
     return compileText(text, includes);
@@ -91,13 +97,13 @@ const EffectPass* findPass(const EffectTechnique& technique, const std::string& 
 }
 
 // The first line of the messages must point at file:line.
-void expectErrorAt(const EffectCompileResult& result, const std::string& file, int line, const std::string& words)
+void expectErrorAt(const Compiled& result, const std::string& file, int line, const std::string& words)
 {
-    ASSERT_FALSE(result.effect);
-    ASSERT_FALSE(result.messages.empty());
+    ASSERT_FALSE(result);
+    ASSERT_FALSE(result.messages().empty());
     std::string prefix = file + ":" + std::to_string(line) + ": error: ";
-    EXPECT_EQ(result.messages.rfind(prefix, 0), 0u) << result.messages;
-    EXPECT_NE(result.messages.find(words), std::string::npos) << result.messages;
+    EXPECT_EQ(result.messages().rfind(prefix, 0), 0u) << result.messages();
+    EXPECT_NE(result.messages().find(words), std::string::npos) << result.messages();
 }
 
 // Every message line reads "file:line: error: text".
@@ -178,10 +184,10 @@ bool glslLinks(const EffectPass& pass, std::string& log)
 
 TEST(EffectStructure, TechniquesAndPassesInSourceOrder)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    EXPECT_TRUE(result.messages.empty());
-    const EffectDescription& effect = *result.effect;
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    EXPECT_TRUE(result.messages().empty());
+    const EffectDescription& effect = result.value();
     ASSERT_EQ(effect.techniques.size(), 2u);
     EXPECT_EQ(effect.techniques[0].name, "cartoon");
     EXPECT_EQ(effect.techniques[1].name, "cartoonSM2");
@@ -199,9 +205,9 @@ TEST(EffectStructure, TechniquesAndPassesInSourceOrder)
 
 TEST(EffectStructure, PassStatesKeepOrderValuesAndLines)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectPass* shade = findPass(result.effect->techniques[0], "shade");
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectPass* shade = findPass(result->techniques[0], "shade");
     ASSERT_TRUE(shade);
     std::vector<std::pair<RenderState, uint32_t>> states;
     for (const PassStateAssignment& s : shade->states)
@@ -215,27 +221,27 @@ TEST(EffectStructure, PassStatesKeepOrderValuesAndLines)
     EXPECT_EQ(shade->states[0].location.line, 128);
     EXPECT_EQ(shade->vertexShader.location.line, 126);
 
-    const EffectPass* emissive = findPass(result.effect->techniques[0], "emissive");
+    const EffectPass* emissive = findPass(result->techniques[0], "emissive");
     ASSERT_TRUE(emissive);
     EXPECT_EQ(emissive->states.back().state, RenderState::DestBlend);
     EXPECT_EQ(emissive->states.back().value, value(Blend::InvSrcAlpha));
-    const EffectPass* ambient = findPass(result.effect->techniques[0], "ambient");
+    const EffectPass* ambient = findPass(result->techniques[0], "ambient");
     EXPECT_EQ(ambient->states[3].state, RenderState::CullMode);
     EXPECT_EQ(ambient->states[3].value, value(Cull::CCW));
 }
 
 TEST(EffectStructure, PrefixedNamesNumbersAndMasks)
 {
-    EffectCompileResult result = compileSample("cutout.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    ASSERT_EQ(result.effect->techniques.size(), 1u) << "TELM_VER is 100, so the old technique is left out";
-    const EffectPass& ambient = result.effect->techniques[0].passes[0];
+    Compiled result = compileSample("cutout.fx");
+    ASSERT_TRUE(result) << result.messages();
+    ASSERT_EQ(result->techniques.size(), 1u) << "TELM_VER is 100, so the old technique is left out";
+    const EffectPass& ambient = result->techniques[0].passes[0];
     ASSERT_EQ(ambient.states.size(), 4u);
     EXPECT_EQ(ambient.states[0].value, 1u);                 // TRUE
     EXPECT_EQ(ambient.states[1].value, value(Cmp::Greater)); // D3DCMP_GREATER
     EXPECT_EQ(ambient.states[2].value, 128u);               // 0x80
     EXPECT_EQ(ambient.states[3].value, value(Cull::None));  // D3DCULL_NONE
-    const EffectPass& emissive = result.effect->techniques[0].passes[1];
+    const EffectPass& emissive = result->techniques[0].passes[1];
     std::map<RenderState, uint32_t> states;
     for (const PassStateAssignment& s : emissive.states)
         states[s.state] = s.value;
@@ -249,9 +255,9 @@ TEST(EffectStructure, PrefixedNamesNumbersAndMasks)
 
 TEST(EffectStructure, ParametersWithSemanticsTypesAndDefaults)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectDescription& effect = *result.effect;
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectDescription& effect = result.value();
 
     const EffectParameter& wvp = parameter(effect, "WorldViewProj");
     EXPECT_EQ(wvp.semantic, "WorldViewProjection");
@@ -300,32 +306,32 @@ TEST(EffectStructure, ParametersWithSemanticsTypesAndDefaults)
 
 TEST(EffectStructure, DefaultsFromExpressionsListsAndArrays)
 {
-    EffectCompileResult result = compileSample("ink.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    EXPECT_EQ(parameter(*result.effect, "texelSize").defaultValue, (std::vector<float>{1.0f / 640.0f, 1.0f / 480.0f}));
-    EXPECT_EQ(parameter(*result.effect, "blurTexel").defaultValue, (std::vector<float>{1.0f / 256, 1.0f / 256}));
+    Compiled result = compileSample("ink.fx");
+    ASSERT_TRUE(result) << result.messages();
+    EXPECT_EQ(parameter(result.value(), "texelSize").defaultValue, (std::vector<float>{1.0f / 640.0f, 1.0f / 480.0f}));
+    EXPECT_EQ(parameter(result.value(), "blurTexel").defaultValue, (std::vector<float>{1.0f / 256, 1.0f / 256}));
 
-    EffectCompileResult cutout = compileSample("cutout.fx");
-    ASSERT_TRUE(cutout.effect) << cutout.messages;
-    const EffectParameter& palette = parameter(*cutout.effect, "palette");
+    Compiled cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout) << cutout.messages();
+    const EffectParameter& palette = parameter(cutout.value(), "palette");
     EXPECT_EQ(palette.elements, 3u);
     ASSERT_EQ(palette.defaultValue.size(), 12u);
     EXPECT_EQ(palette.defaultValue[11], 0.5f);
-    const EffectParameter& uv = parameter(*cutout.effect, "uvTransform");
+    const EffectParameter& uv = parameter(cutout.value(), "uvTransform");
     EXPECT_EQ(uv.parameterClass, ParameterClass::MatrixRows) << "#pragma pack_matrix(row_major)";
     ASSERT_EQ(uv.defaultValue.size(), 9u);
     EXPECT_EQ(uv.defaultValue[6], 0.5f);
     EXPECT_EQ(uv.defaultValue[7], 0.25f);
-    EXPECT_EQ(parameter(*cutout.effect, "legacyMatrix").parameterClass, ParameterClass::MatrixColumns);
-    const EffectParameter& cutoff = parameter(*cutout.effect, "cutoff");
+    EXPECT_EQ(parameter(cutout.value(), "legacyMatrix").parameterClass, ParameterClass::MatrixColumns);
+    const EffectParameter& cutoff = parameter(cutout.value(), "cutoff");
     EXPECT_EQ(cutoff.defaultValue, std::vector<float>{0.5f}) << "a global const is a parameter";
 }
 
 TEST(EffectStructure, SamplerStatesAndTheirTextures)
 {
-    EffectCompileResult result = compileSample("ink.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectDescription& effect = *result.effect;
+    Compiled result = compileSample("ink.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectDescription& effect = result.value();
     const EffectParameter& depth = parameter(effect, "depthSampler");
     EXPECT_EQ(depth.type, ParameterType::Sampler2D);
     EXPECT_EQ(depth.textureParameter, effect.findParameter("depthDistTex")) << "Texture = (name) in capitals";
@@ -347,31 +353,31 @@ TEST(EffectStructure, SamplerStatesAndTheirTextures)
 TEST(EffectStructure, IncludesAreServedByTheHandlerByTheirWrittenNames)
 {
     TestIncludes seen;
-    EffectCompileResult result = compileSample("cartoon.fx", &seen);
-    ASSERT_TRUE(result.effect) << result.messages;
+    Compiled result = compileSample("cartoon.fx", &seen);
+    ASSERT_TRUE(result) << result.messages();
     EXPECT_EQ(seen.requested, (std::vector<std::string>{"common.fxh", "mathutil.fxh"}));
 }
 
 TEST(EffectStructure, UnnamedPassesAndTechniquesAreKept)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique { pass { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    ASSERT_EQ(result.effect->techniques.size(), 1u);
-    EXPECT_EQ(result.effect->techniques[0].name, "");
-    EXPECT_EQ(result.effect->techniques[0].passes.at(0).name, "");
-    EXPECT_EQ(result.effect->techniques[0].passes[0].uniforms.size, 0u);
+    ASSERT_TRUE(result) << result.messages();
+    ASSERT_EQ(result->techniques.size(), 1u);
+    EXPECT_EQ(result->techniques[0].name, "");
+    EXPECT_EQ(result->techniques[0].passes.at(0).name, "");
+    EXPECT_EQ(result->techniques[0].passes[0].uniforms.size, 0u);
 }
 
 // --- Per-pass interface: inputs, uniforms, samplers, GLSL --------------------
 
 TEST(EffectPasses, VertexInputsBySemanticAtFixedLocations)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectTechnique& technique = result.effect->techniques[0];
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectTechnique& technique = result->techniques[0];
     auto inputs = [](const EffectPass& pass) {
         std::vector<std::tuple<std::string, uint32_t, uint32_t>> list;
         for (const VertexInput& i : pass.vertexInputs)
@@ -381,11 +387,11 @@ TEST(EffectPasses, VertexInputsBySemanticAtFixedLocations)
     using List = std::vector<std::tuple<std::string, uint32_t, uint32_t>>;
     EXPECT_EQ(inputs(*findPass(technique, "ambient")), (List{{"POSITION", 0, 0}, {"NORMAL", 0, 1}, {"TEXCOORD", 0, 8}}));
     EXPECT_EQ(inputs(*findPass(technique, "depthdist")), (List{{"POSITION", 0, 0}}));
-    EffectCompileResult cutout = compileSample("cutout.fx");
-    ASSERT_TRUE(cutout.effect) << cutout.messages;
-    EXPECT_EQ(inputs(cutout.effect->techniques[0].passes[0]),
+    Compiled cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout) << cutout.messages();
+    EXPECT_EQ(inputs(cutout->techniques[0].passes[0]),
               (List{{"POSITION", 0, 0}, {"TANGENT", 0, 2}, {"COLOR", 0, 4}, {"TEXCOORD", 0, 8}}));
-    EXPECT_NE(cutout.effect->techniques[0].passes[0].vertexShader.glsl.find("layout(location = 2) in vec3"),
+    EXPECT_NE(cutout->techniques[0].passes[0].vertexShader.glsl.find("layout(location = 2) in vec3"),
               std::string::npos);
 }
 
@@ -404,9 +410,9 @@ TEST(EffectPasses, VertexInputLocationTable)
 
 TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectDescription& effect = *result.effect;
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectDescription& effect = result.value();
     const EffectPass& shade = *findPass(effect.techniques[0], "shade");
     const UniformMember* wvp = shade.uniforms.find(effect.findParameter("WorldViewProj"));
     ASSERT_TRUE(wvp);
@@ -435,14 +441,14 @@ TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
     for (const EffectPass& pass : effect.techniques[0].passes)
         EXPECT_EQ(pass.uniforms.size, shade.uniforms.size);
 
-    EffectCompileResult cutout = compileSample("cutout.fx");
-    ASSERT_TRUE(cutout.effect) << cutout.messages;
-    const EffectPass& leaf = cutout.effect->techniques[0].passes[0];
-    const UniformMember* rowMajor = leaf.uniforms.find(cutout.effect->findParameter("WorldViewProj"));
-    const UniformMember* legacy = leaf.uniforms.find(cutout.effect->findParameter("legacyMatrix"));
-    const UniformMember* bone = leaf.uniforms.find(cutout.effect->findParameter("skinBone"));
-    const UniformMember* uv = leaf.uniforms.find(cutout.effect->findParameter("uvTransform"));
-    const UniformMember* palette = leaf.uniforms.find(cutout.effect->findParameter("palette"));
+    Compiled cutout = compileSample("cutout.fx");
+    ASSERT_TRUE(cutout) << cutout.messages();
+    const EffectPass& leaf = cutout->techniques[0].passes[0];
+    const UniformMember* rowMajor = leaf.uniforms.find(cutout->findParameter("WorldViewProj"));
+    const UniformMember* legacy = leaf.uniforms.find(cutout->findParameter("legacyMatrix"));
+    const UniformMember* bone = leaf.uniforms.find(cutout->findParameter("skinBone"));
+    const UniformMember* uv = leaf.uniforms.find(cutout->findParameter("uvTransform"));
+    const UniformMember* palette = leaf.uniforms.find(cutout->findParameter("palette"));
     ASSERT_TRUE(rowMajor && legacy && bone && uv && palette);
     EXPECT_FALSE(rowMajor->writeTransposed) << "row_major HLSL keeps the engine's rows";
     EXPECT_TRUE(legacy->writeTransposed);
@@ -461,13 +467,13 @@ TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
 // result i is the dot product of memory vector i with v.
 TEST(EffectPasses, MulRowVectorGivesEngineProduct)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4x4 M;\n"
         "float4 vs(float4 p : POSITION) : POSITION { return mul(p, M); }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    ASSERT_TRUE(result) << result.messages();
+    const EffectPass& pass = result->techniques[0].passes[0];
     const std::string& glsl = pass.vertexShader.glsl;
     ASSERT_NE(glsl.find("layout(row_major) mat4 M;"), std::string::npos) << glsl;
     ASSERT_TRUE(std::regex_search(glsl, std::regex(R"(gl_Position = [^;]*M\) \* p;)"))) << glsl;
@@ -492,9 +498,9 @@ TEST(EffectPasses, MulRowVectorGivesEngineProduct)
 
 TEST(EffectPasses, SamplerBindingsReachTheirTextures)
 {
-    EffectCompileResult result = compileSample("ink.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectDescription& effect = *result.effect;
+    Compiled result = compileSample("ink.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectDescription& effect = result.value();
     const EffectTechnique& ink = effect.techniques.at(0);
     std::vector<std::string> names;
     for (const EffectPass& p : ink.passes)
@@ -518,9 +524,9 @@ TEST(EffectPasses, SamplerBindingsReachTheirTextures)
 
 TEST(EffectPasses, GlslHasWhatTheRuntimeRelliesOn)
 {
-    EffectCompileResult result = compileSample("cartoon.fx");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectPass& shade = *findPass(result.effect->techniques[0], "shade");
+    Compiled result = compileSample("cartoon.fx");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectPass& shade = *findPass(result->techniques[0], "shade");
     const std::string& vs = shade.vertexShader.glsl;
     const std::string& ps = shade.pixelShader.glsl;
     EXPECT_EQ(vs.rfind("#version 450", 0), 0u);
@@ -541,13 +547,13 @@ TEST(EffectPasses, GlslHasWhatTheRuntimeRelliesOn)
 
 TEST(EffectPasses, VaryingsMatchWhateverOrderEachSideDeclares)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "struct V { float4 p : POSITION; float4 c : COLOR0; float2 a : TEXCOORD3; float3 b : TEXCOORD1; };\n"
         "V vs(float4 p : POSITION) { V o; o.p = p; o.c = p; o.a = p.xy; o.b = p.xyz; return o; }\n"
         "float4 ps(float3 b : TEXCOORD1, float4 c : COLOR0, float2 a : TEXCOORD3) : COLOR { return c + b.x + a.y; }\n"
         "technique t { pass p { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps(); } }\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    ASSERT_TRUE(result) << result.messages();
+    const EffectPass& pass = result->techniques[0].passes[0];
     // Sorted semantics: COLOR0 0, TEXCOORD1 1, TEXCOORD3 2.
     EXPECT_NE(pass.vertexShader.glsl.find("layout(location = 0) out vec4 _entryPointOutput_c;"), std::string::npos)
         << pass.vertexShader.glsl;
@@ -561,9 +567,9 @@ TEST(EffectPasses, VaryingsMatchWhateverOrderEachSideDeclares)
 TEST(EffectPasses, EveryPassOfEverySampleIsValidLinkableGlsl)
 {
     for (const char* name : {"cartoon.fx", "ink.fx", "cutout.fx"}) {
-        EffectCompileResult result = compileSample(name);
-        ASSERT_TRUE(result.effect) << name << "\n" << result.messages;
-        for (const EffectTechnique& technique : result.effect->techniques)
+        Compiled result = compileSample(name);
+        ASSERT_TRUE(result) << name << "\n" << result.messages();
+        for (const EffectTechnique& technique : result->techniques)
             for (const EffectPass& pass : technique.passes) {
                 std::string log;
                 EXPECT_TRUE(glslLinks(pass, log)) << name << " " << technique.name << "/" << pass.name << "\n"
@@ -577,25 +583,25 @@ TEST(EffectPasses, PixelOnlyIntrinsicsInPixelOnlyHelpers)
 {
     // ddx in a helper that only the pixel shader calls must not fail the
     // vertex shader, which is compiled from its own call tree.
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float edge(float x) { return abs(ddx(x)) + abs(ddy(x)); }\n"
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps(float2 uv : TEXCOORD0) : COLOR { return edge(uv.x); }\n"
         "float4 vs2(float4 p : POSITION, out float2 uv : TEXCOORD0) : POSITION { uv = p.xy; return p; }\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs2(); PixelShader = compile ps_2_a ps(); } }\n");
-    ASSERT_TRUE(result.effect) << result.messages;
+    ASSERT_TRUE(result) << result.messages();
 }
 
 TEST(EffectPasses, SemanticsIgnoreLetterCase)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "static const float factor = 0.5;\n"
         "struct V { float4 p : position; float2 uv : texcoord1; };\n"
         "V vs(float4 p : Position, float2 uv : TexCoord1) { V o; o.p = p * factor; o.uv = uv; return o; }\n"
         "float4 ps(float2 uv : TEXCOORD1) : color0 { return uv.xyxy; }\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectPass& pass = result.effect->techniques[0].passes[0];
+    ASSERT_TRUE(result) << result.messages();
+    const EffectPass& pass = result->techniques[0].passes[0];
     ASSERT_EQ(pass.vertexInputs.size(), 2u);
     EXPECT_EQ(pass.vertexInputs[0].semantic, "POSITION");
     EXPECT_EQ(pass.vertexInputs[1].semantic, "TEXCOORD");
@@ -608,7 +614,7 @@ TEST(EffectPasses, SemanticsIgnoreLetterCase)
 
 TEST(EffectPasses, ColourTargetsDepthAndPixelPosition)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "void ps(float2 pixel : VPOS, out float4 c0 : COLOR0, out float4 c1 : COLOR1, out float d : DEPTH)\n"
         "{ c0 = pixel.xyxy; c1 = 1; d = 0.5; }\n"
@@ -617,15 +623,15 @@ TEST(EffectPasses, ColourTargetsDepthAndPixelPosition)
         "  pass mrt { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps(); }\n"
         "  pass rgb { VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps3(); }\n"
         "}\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const std::string& mrt = result.effect->techniques[0].passes[0].pixelShader.glsl;
+    ASSERT_TRUE(result) << result.messages();
+    const std::string& mrt = result->techniques[0].passes[0].pixelShader.glsl;
     EXPECT_NE(mrt.find("layout(location = 0) out vec4 orv_Color0;"), std::string::npos) << mrt;
     EXPECT_NE(mrt.find("layout(location = 1) out vec4"), std::string::npos) << mrt;
     EXPECT_NE(mrt.find("gl_FragDepth = 0.5"), std::string::npos) << mrt;
     EXPECT_NE(mrt.find("gl_FragCoord"), std::string::npos) << mrt;
-    const std::string& rgb = result.effect->techniques[0].passes[1].pixelShader.glsl;
+    const std::string& rgb = result->techniques[0].passes[1].pixelShader.glsl;
     EXPECT_NE(rgb.find("clamp(1.0, 0.0, 1.0)"), std::string::npos) << "no alpha written: alpha 1 is tested" << rgb;
-    for (const EffectPass& pass : result.effect->techniques[0].passes) {
+    for (const EffectPass& pass : result->techniques[0].passes) {
         std::string log;
         EXPECT_TRUE(glslLinks(pass, log)) << log;
     }
@@ -633,7 +639,7 @@ TEST(EffectPasses, ColourTargetsDepthAndPixelPosition)
 
 TEST(EffectPasses, CompileArgumentsBindUniformParameters)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4 tint;\n"
         "void vs(float4 p : POSITION, uniform float scale, out float4 o : POSITION, out float2 uv : TEXCOORD0)\n"
         "{ o = p * scale; uv = p.xy; }\n"
@@ -643,8 +649,8 @@ TEST(EffectPasses, CompileArgumentsBindUniformParameters)
         "  pass lit { VertexShader = compile vs_2_0 vs(2.0); PixelShader = compile ps_2_0 ps(true, 0.5); }\n"
         "  pass unlit { VertexShader = compile vs_2_0 vs(2.0); PixelShader = compile ps_2_0 ps(false, 1); }\n"
         "}\n");
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectTechnique& technique = result.effect->techniques[0];
+    ASSERT_TRUE(result) << result.messages();
+    const EffectTechnique& technique = result->techniques[0];
     const EffectPass& lit = technique.passes[0];
     const EffectPass& unlit = technique.passes[1];
     EXPECT_EQ(lit.pixelShader.entryPoint, "ps");
@@ -670,21 +676,21 @@ TEST(EffectPreprocessing, DefinesSelectCode)
         "#else\n"
         "technique other { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n"
         "#endif\n";
-    EffectCompileResult result = compileText(source);
-    ASSERT_TRUE(result.effect) << result.messages;
-    EXPECT_EQ(result.effect->techniques.at(0).name, "telm");
+    Compiled result = compileText(source);
+    ASSERT_TRUE(result) << result.messages();
+    EXPECT_EQ(result->techniques.at(0).name, "telm");
     NoEffectIncludes none;
     const EffectDefine onlyVersion[] = {{"TELM_VER", "100"}};
-    EffectCompileResult without = compileEffect(source, "test.fx", onlyVersion, none);
-    ASSERT_TRUE(without.effect) << without.messages;
-    EXPECT_EQ(without.effect->techniques.at(0).name, "other");
+    Compiled without = compileEffect(source, "test.fx", onlyVersion, none);
+    ASSERT_TRUE(without) << without.messages();
+    EXPECT_EQ(without->techniques.at(0).name, "other");
 }
 
 TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
 {
     TestIncludes includes;
     includes.files["a.fxh"] = "// a\n\nfloat4 fromA;\n";
-    EffectCompileResult result = compileText("/* one\n"
+    Compiled result = compileText("/* one\n"
                                              "   two\n"
                                              "   three */\n"
                                              "#define PLUS(a, b) \\\n"
@@ -696,8 +702,8 @@ TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
                                              "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
                                              "  PixelShader = compile ps_2_0 ps(); } }\n",
                                              includes);
-    ASSERT_TRUE(result.effect) << result.messages;
-    const EffectDescription& effect = *result.effect;
+    ASSERT_TRUE(result) << result.messages();
+    const EffectDescription& effect = result.value();
     EXPECT_EQ(parameter(effect, "fromA").location.file, "a.fxh");
     EXPECT_EQ(parameter(effect, "fromA").location.line, 3);
     EXPECT_EQ(parameter(effect, "afterInclude").location.file, "test.fx");
@@ -712,11 +718,11 @@ TEST(EffectPreprocessing, ByteOrderMarksAndWindowsLineEndings)
     std::string source = "\xEF\xBB\xBF" "#include \"a.fxh\"\r\n" + readSample("ink.fx");
     for (size_t at = 0; (at = source.find('\n', at)) != std::string::npos; at += 2)
         source.replace(at, 1, "\r\n");
-    EffectCompileResult result = compileText(source, includes);
-    ASSERT_TRUE(result.effect) << result.messages;
-    EXPECT_EQ(parameter(*result.effect, "fromA").location.line, 1);
-    EXPECT_EQ(parameter(*result.effect, "texelSize").location.line, 34) << "line 33 of ink.fx, one line down";
-    EffectCompileResult stray = compileText("float4 a;\n\x01 float4 b;\n");
+    Compiled result = compileText(source, includes);
+    ASSERT_TRUE(result) << result.messages();
+    EXPECT_EQ(parameter(result.value(), "fromA").location.line, 1);
+    EXPECT_EQ(parameter(result.value(), "texelSize").location.line, 34) << "line 33 of ink.fx, one line down";
+    Compiled stray = compileText("float4 a;\n\x01 float4 b;\n");
     expectErrorAt(stray, "test.fx", 2, "unexpected");
 }
 
@@ -724,20 +730,20 @@ TEST(EffectPreprocessing, EmptyIncludeFileIsFine)
 {
     TestIncludes includes;
     includes.files["empty.fxh"] = "";
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "#include \"empty.fxh\"\n"
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n",
         includes);
-    ASSERT_TRUE(result.effect) << result.messages;
+    ASSERT_TRUE(result) << result.messages();
 }
 
 // --- Broken effects: messages at the right line -----------------------------
 
 TEST(EffectErrors, HlslErrorPointsIntoTheSource)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "\n"
         "float4 ps() : COLOR\n"
@@ -746,28 +752,28 @@ TEST(EffectErrors, HlslErrorPointsIntoTheSource)
         "}\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
     expectErrorAt(result, "test.fx", 5, "undefinedThing");
-    expectWellFormedMessages(result.messages);
-    EXPECT_NE(result.messages.find("test.fx:7: error: pixel shader 'ps' failed to compile"), std::string::npos)
-        << result.messages;
+    expectWellFormedMessages(result.messages());
+    EXPECT_NE(result.messages().find("test.fx:7: error: pixel shader 'ps' failed to compile"), std::string::npos)
+        << result.messages();
 }
 
 TEST(EffectErrors, HlslErrorInsideAnIncludePointsIntoTheInclude)
 {
     TestIncludes includes;
     includes.files["helpers.fxh"] = "// helpers\nfloat helper(float x)\n{\n    return x +* 2;\n}\n";
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "#include \"helpers.fxh\"\n"
         "float4 vs(float4 p : POSITION) : POSITION { return p * helper(1); }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n",
         includes);
     expectErrorAt(result, "helpers.fxh", 4, "");
-    expectWellFormedMessages(result.messages);
+    expectWellFormedMessages(result.messages());
 }
 
 TEST(EffectErrors, UnknownStateNamesItsLine)
 {
-    EffectCompileResult result = compileText(
+    Compiled result = compileText(
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique t\n"
@@ -809,22 +815,22 @@ TEST(EffectErrors, BadStateValuesNameTheirLine)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.assignment);
-        EffectCompileResult result = compileText(head + c.assignment + "\n} }\n");
+        Compiled result = compileText(head + c.assignment + "\n} }\n");
         expectErrorAt(result, "test.fx", 5, c.words);
     }
 }
 
 TEST(EffectErrors, SamplerStateFaults)
 {
-    EffectCompileResult unknown = compileText("texture t;\n"
+    Compiled unknown = compileText("texture t;\n"
                                               "sampler2D s = sampler_state {\n"
                                               "    Texture = <t>;\n"
                                               "    SRGBTexture = true;\n"
                                               "};\n");
     expectErrorAt(unknown, "test.fx", 4, "unknown sampler state 'SRGBTexture'");
-    EffectCompileResult notTexture = compileText("float4 t;\nsampler2D s = sampler_state { Texture = <t>; };\n");
+    Compiled notTexture = compileText("float4 t;\nsampler2D s = sampler_state { Texture = <t>; };\n");
     expectErrorAt(notTexture, "test.fx", 2, "not a texture parameter");
-    EffectCompileResult badFilter =
+    Compiled badFilter =
         compileText("texture t;\nsampler2D s = sampler_state {\n Texture = <t>;\n MinFilter = Wrap; };\n");
     expectErrorAt(badFilter, "test.fx", 4, "not a value of MinFilter");
 }
@@ -859,48 +865,48 @@ TEST(EffectErrors, StructuralFaults)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
-        EffectCompileResult result = compileText(c.source);
+        Compiled result = compileText(c.source);
         expectErrorAt(result, "test.fx", c.line, c.words);
-        expectWellFormedMessages(result.messages);
+        expectWellFormedMessages(result.messages());
     }
 }
 
 TEST(EffectErrors, InterfaceFaults)
 {
-    EffectCompileResult unwritten = compileText(
+    Compiled unwritten = compileText(
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps(float2 uv : TEXCOORD5) : COLOR { return uv.x; }\n"
         "technique t { pass p {\n VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 ps(); } }\n");
     expectErrorAt(unwritten, "test.fx", 5, "TEXCOORD5 is not written by the vertex shader");
-    EffectCompileResult badInput = compileText(
+    Compiled badInput = compileText(
         "float4 vs(float4 p : POSITION, float s : PSIZE) : POSITION { return p * s; }\n"
         "float4 ps() : COLOR { return 1; }\n"
         "technique t { pass p {\n VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 ps(); } }\n");
     expectErrorAt(badInput, "test.fx", 4, "vertex input semantic PSIZE0 is not supported");
-    EffectCompileResult dx10 = compileText(
+    Compiled dx10 = compileText(
         "Texture2D t; SamplerState s;\n"
         "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
         "float4 ps(float2 uv : TEXCOORD0) : COLOR { return t.Sample(s, uv); }\n"
         "float4 vs2(float4 p : POSITION, out float2 uv : TEXCOORD0) : POSITION { uv = p.xy; return p; }\n"
         "technique t { pass p {\n VertexShader = compile vs_2_0 vs2();\n PixelShader = compile ps_2_0 ps(); } }\n");
-    ASSERT_FALSE(dx10.effect);
-    expectWellFormedMessages(dx10.messages);
+    ASSERT_FALSE(dx10);
+    expectWellFormedMessages(dx10.messages());
 }
 
 TEST(EffectErrors, MissingIncludeNamesTheDirective)
 {
-    EffectCompileResult result = compileText("float4 a;\n#include \"missing.fxh\"\n");
+    Compiled result = compileText("float4 a;\n#include \"missing.fxh\"\n");
     expectErrorAt(result, "test.fx", 2, "missing.fxh");
-    expectWellFormedMessages(result.messages);
+    expectWellFormedMessages(result.messages());
 }
 
 TEST(EffectErrors, RecursiveIncludeStopsWithAMessage)
 {
     TestIncludes includes;
     includes.files["self.fxh"] = "float4 x;\n#include \"self.fxh\"\n";
-    EffectCompileResult result = compileText("#include \"self.fxh\"\n", includes);
-    ASSERT_FALSE(result.effect);
-    EXPECT_NE(result.messages.find("deeper than 32"), std::string::npos) << result.messages.substr(0, 400);
+    Compiled result = compileText("#include \"self.fxh\"\n", includes);
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.messages().find("deeper than 32"), std::string::npos) << result.messages().substr(0, 400);
     EXPECT_LE(includes.requested.size(), size_t(maxEffectIncludeDepth) + 1);
 }
 
@@ -916,10 +922,10 @@ TEST(EffectErrors, IncludeNestingLimitIsExact)
             includes.files["level" + std::to_string(i) + ".fxh"] =
                 "#include \"level" + std::to_string(i + 1) + ".fxh\"\n";
         includes.files["level" + std::to_string(depth) + ".fxh"] = "float4 deepest;\n";
-        EffectCompileResult result = compileText("#include \"level1.fxh\"\n" + shaders, includes);
+        Compiled result = compileText("#include \"level1.fxh\"\n" + shaders, includes);
         if (depth <= maxEffectIncludeDepth) {
-            ASSERT_TRUE(result.effect) << result.messages;
-            EXPECT_EQ(parameter(*result.effect, "deepest").location.file, "level" + std::to_string(depth) + ".fxh");
+            ASSERT_TRUE(result) << result.messages();
+            EXPECT_EQ(parameter(result.value(), "deepest").location.file, "level" + std::to_string(depth) + ".fxh");
         } else {
             expectErrorAt(result, "level" + std::to_string(maxEffectIncludeDepth) + ".fxh", 1, "deeper than 32");
         }
@@ -940,10 +946,261 @@ TEST(EffectErrors, TruncatedAndDamagedSourcesFailCleanly)
             for (int k = 0; k < 3; ++k)
                 damaged[random() % damaged.size()] = "{}<>;:=\"#(\n"[random() % 11];
         }
-        EffectCompileResult result = compileText(damaged);
-        if (!result.effect)
-            expectWellFormedMessages(result.messages);
+        Compiled result = compileText(damaged);
+        if (!result)
+            expectWellFormedMessages(result.messages());
     }
+}
+
+TEST(EffectErrors, MessagesEndWithoutANewlineAndTimingsAreReported)
+{
+    TestIncludes includes;
+    EffectCompileTimings timings;
+    timings.preprocess = timings.frontEnd = timings.crossCompile = -1.0;
+    Compiled failed = compileEffect("float4 a;\nfloat4 a;\n", "test.fx", demoDefines, includes, &timings);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.messages().rfind("test.fx:2: error: ", 0), 0u) << failed.messages();
+    EXPECT_NE(failed.messages().back(), '\n');
+    expectWellFormedMessages(failed.messages());
+    // Failed in the parser: the steps it reached are timed, the rest are zero.
+    EXPECT_GE(timings.preprocess, 0.0);
+    EXPECT_GE(timings.frontEnd, 0.0);
+    EXPECT_EQ(timings.crossCompile, 0.0);
+
+    Compiled result = compileEffect(readSample("cutout.fx"), "cutout.fx", demoDefines, includes, &timings);
+    ASSERT_TRUE(result) << result.messages();
+    EXPECT_TRUE(result.messages().empty());
+    EXPECT_GT(timings.frontEnd, 0.0);
+    EXPECT_GT(timings.crossCompile, 0.0);
+}
+
+TEST(EffectStructure, KeywordsStatesAndSemanticsIgnoreLetterCase)
+{
+    Compiled result = compileText(
+        "TEXTURE tex;\n"
+        "sampler s = SAMPLER_STATE { texture = <tex>; MINFILTER = linear; addressu = D3DTADDRESS_clamp; };\n"
+        "float4 vs(float4 p : position) : Position { return p; }\n"
+        "float4 ps() : color { return tex2D(s, float2(0, 0)); }\n"
+        "TECHNIQUE t { PASS p { zenable = TRUE; cullmode = d3dcull_none;\n"
+        "  vertexshader = compile VS_2_0 vs(); PIXELSHADER = compile Ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(result) << result.messages();
+    const EffectParameter& sampler = parameter(result.value(), "s");
+    EXPECT_EQ(sampler.textureParameter, result->findParameter("tex"));
+    ASSERT_EQ(sampler.samplerStates.size(), 2u);
+    EXPECT_EQ(sampler.samplerStates[0].state, SamplerState::MinFilter);
+    EXPECT_EQ(sampler.samplerStates[0].value, uint32_t(TextureFilter::Linear));
+    EXPECT_EQ(sampler.samplerStates[1].state, SamplerState::AddressU);
+    EXPECT_EQ(sampler.samplerStates[1].value, uint32_t(TextureAddress::Clamp));
+    const EffectPass& pass = result->techniques.at(0).passes.at(0);
+    ASSERT_EQ(pass.states.size(), 2u);
+    EXPECT_EQ(pass.states[0].state, RenderState::ZEnable);
+    EXPECT_EQ(pass.states[0].value, 1u);
+    EXPECT_EQ(pass.states[1].state, RenderState::CullMode);
+    EXPECT_EQ(pass.states[1].value, uint32_t(Cull::None));
+    ASSERT_EQ(pass.vertexInputs.size(), 1u);
+    EXPECT_EQ(pass.vertexInputs[0].semantic, "POSITION");
+}
+
+// --- Constant expressions ------------------------------------------------------
+
+namespace {
+
+// The value of text as one whole constant expression, or nothing.
+std::optional<std::vector<float>> constant(std::string_view text)
+{
+    Detail::LexedEffect lexed = Detail::lexEffect(text, "test.fx");
+    lexed.tokens.pop_back(); // End
+    size_t at = 0;
+    Detail::ConstantValue value;
+    if (!Detail::evaluateConstant(lexed.tokens, at, value) || at != lexed.tokens.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<Detail::NumericType> typeNamed(std::string_view text)
+{
+    Detail::LexedEffect lexed = Detail::lexEffect(text, "test.fx");
+    lexed.tokens.pop_back();
+    return Detail::numericType(lexed.tokens);
+}
+
+using Floats = std::vector<float>;
+
+} // namespace
+
+TEST(ConstantEvaluator, NumbersInTheirWrittenForms)
+{
+    EXPECT_EQ(constant("2"), Floats{2.0f});
+    EXPECT_EQ(constant("1.5f"), Floats{1.5f});
+    EXPECT_EQ(constant(".25"), Floats{0.25f});
+    EXPECT_EQ(constant("3u"), Floats{3.0f});
+    EXPECT_EQ(constant("0x10"), Floats{16.0f});
+    EXPECT_EQ(constant("1e2"), Floats{100.0f});
+    EXPECT_EQ(constant("true"), Floats{1.0f});
+    EXPECT_EQ(constant("false"), Floats{0.0f});
+}
+
+TEST(ConstantEvaluator, PrecedenceSignsAndParentheses)
+{
+    EXPECT_EQ(constant("1 + 2 * 3"), Floats{7.0f});
+    EXPECT_EQ(constant("(1 + 2) * 3"), Floats{9.0f});
+    EXPECT_EQ(constant("8 / 2 / 2"), Floats{2.0f}) << "left to right";
+    EXPECT_EQ(constant("1 - 2 - 3"), Floats{-4.0f}) << "left to right";
+    EXPECT_EQ(constant("-(2 - 3)"), Floats{1.0f});
+    EXPECT_EQ(constant("- -2"), Floats{2.0f});
+    EXPECT_EQ(constant("1.0 / 640"), Floats{1.0f / 640.0f});
+}
+
+TEST(ConstantEvaluator, VectorsListsAndConstructors)
+{
+    EXPECT_EQ(constant("float3(1, 2, 3) * 2"), (Floats{2, 4, 6}));
+    EXPECT_EQ(constant("{1, 2} + {10, 20}"), (Floats{11, 22}));
+    EXPECT_EQ(constant("1 - float2(1, 2)"), (Floats{0, -1}));
+    EXPECT_EQ(constant("{ float2(1, 2), 3, }"), (Floats{1, 2, 3})) << "flattened, trailing comma";
+    EXPECT_EQ(constant("float4x4(1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1)").value_or(Floats{}).size(), 16u);
+    EXPECT_EQ(constant("{}"), Floats{});
+    EXPECT_FALSE(constant("float2(1, 2) + float3(1, 2, 3)")) << "sizes differ";
+    EXPECT_FALSE(constant("texture(1)")) << "not a numeric type";
+}
+
+TEST(ConstantEvaluator, RejectsWhatIsNotConstant)
+{
+    EXPECT_FALSE(constant("a + 1"));
+    EXPECT_FALSE(constant("1 +"));
+    EXPECT_FALSE(constant("(1"));
+    EXPECT_FALSE(constant("{1, 2"));
+    EXPECT_FALSE(constant("1.5.2"));
+    EXPECT_FALSE(constant("\"text\""));
+    EXPECT_FALSE(constant("1 2")) << "stops after the first expression";
+}
+
+TEST(ConstantEvaluator, NestingIsBounded)
+{
+    auto nested = [](int depth) { return std::string(size_t(depth), '(') + "1" + std::string(size_t(depth), ')'); };
+    EXPECT_EQ(constant(nested(20)), Floats{1.0f});
+    EXPECT_FALSE(constant(nested(5000))) << "refused, not a stack overflow";
+    EXPECT_FALSE(constant(std::string(5000, '-') + "1"));
+}
+
+TEST(ConstantEvaluator, NumericTypeNames)
+{
+    auto matches = [](std::string_view text, ParameterType type, uint32_t rows, uint32_t columns, bool isMatrix) {
+        std::optional<Detail::NumericType> t = typeNamed(text);
+        return t && t->type == type && t->rows == rows && t->columns == columns && t->isMatrix == isMatrix;
+    };
+    EXPECT_TRUE(matches("float", ParameterType::Float, 1, 1, false));
+    EXPECT_TRUE(matches("half2", ParameterType::Float, 1, 2, false));
+    EXPECT_TRUE(matches("int4", ParameterType::Int, 1, 4, false));
+    EXPECT_TRUE(matches("dword", ParameterType::Int, 1, 1, false));
+    EXPECT_TRUE(matches("bool3", ParameterType::Bool, 1, 3, false));
+    EXPECT_TRUE(matches("float4x3", ParameterType::Float, 4, 3, true));
+    EXPECT_TRUE(matches("vector", ParameterType::Float, 1, 4, false));
+    EXPECT_TRUE(matches("matrix", ParameterType::Float, 4, 4, true));
+    EXPECT_TRUE(matches("vector<int, 3>", ParameterType::Int, 1, 3, false));
+    EXPECT_TRUE(matches("matrix<float, 2, 3>", ParameterType::Float, 2, 3, true));
+    EXPECT_FALSE(typeNamed("float5"));
+    EXPECT_FALSE(typeNamed("float0"));
+    EXPECT_FALSE(typeNamed("float4x5"));
+    EXPECT_FALSE(typeNamed("vector<float, 5>"));
+    EXPECT_FALSE(typeNamed("Float"));
+    EXPECT_FALSE(typeNamed("sampler2D"));
+}
+
+// --- HLSL per entry point ------------------------------------------------------
+
+namespace {
+
+struct Parsed {
+    Detail::ParsedEffect effect;
+    std::string messages;
+    bool ok = false;
+};
+
+Parsed parse(std::string_view text)
+{
+    Parsed parsed;
+    parsed.ok = Detail::parseEffect(Detail::lexEffect(text, "test.fx"), parsed.effect, parsed.messages);
+    return parsed;
+}
+
+bool mentions(const std::string& hlsl, const std::string& word)
+{
+    return std::regex_search(hlsl, std::regex("\\b" + word + "\\b"));
+}
+
+} // namespace
+
+TEST(HlslWriter, EachEntryPointGetsOnlyTheFunctionsItReaches)
+{
+    Parsed parsed = parse("float4 tint;\n"
+                          "float helper(float x) { return x; }\n"
+                          "float helper(float2 x) { return x.x; }\n"
+                          "float shade(float x) { return helper(x); }\n"
+                          "float pixelOnly(float2 uv) { return ddx(uv.x); }\n"
+                          "float fromStatic() { return 2; }\n"
+                          "static float scale = fromStatic();\n"
+                          "float4 vs(float4 p : POSITION) : POSITION { return p * shade(scale); }\n"
+                          "float4 ps(float2 uv : TEXCOORD0) : COLOR { return tint * pixelOnly(uv); }\n"
+                          "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
+                          "                       PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(parsed.ok) << parsed.messages;
+    std::string vertex = Detail::writeHlsl(parsed.effect, "vs");
+    EXPECT_TRUE(mentions(vertex, "shade"));
+    EXPECT_NE(vertex.find("float helper(float x)"), std::string::npos) << "every overload of a reached name";
+    EXPECT_NE(vertex.find("float helper(float2 x)"), std::string::npos) << vertex;
+    EXPECT_TRUE(mentions(vertex, "fromStatic")) << "called by a static initialiser";
+    EXPECT_TRUE(mentions(vertex, "tint")) << "declarations are always kept";
+    EXPECT_FALSE(mentions(vertex, "pixelOnly")) << vertex;
+    EXPECT_FALSE(mentions(vertex, "ps")) << vertex;
+
+    std::string pixel = Detail::writeHlsl(parsed.effect, "ps");
+    EXPECT_TRUE(mentions(pixel, "pixelOnly"));
+    EXPECT_FALSE(mentions(pixel, "shade")) << pixel;
+    EXPECT_FALSE(mentions(pixel, "vs")) << pixel;
+}
+
+TEST(HlslWriter, LineDirectivesPointIntoTheSource)
+{
+    Parsed parsed = parse("float4 a;\n"
+                          "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n"
+                          "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                          "float4 ps() : COLOR { return a; }\n"
+                          "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
+                          "                       PixelShader = compile ps_2_0 ps(); } }\n");
+    ASSERT_TRUE(parsed.ok) << parsed.messages;
+    std::string hlsl = Detail::writeHlsl(parsed.effect, "vs");
+    // Line 1 is where the text starts; the 40-line gap is a directive, not 40
+    // empty lines.
+    EXPECT_NE(hlsl.find("#line 1 \"test.fx\""), std::string::npos) << hlsl;
+    EXPECT_NE(hlsl.find("#line 42 \"test.fx\"\n float4 vs"), std::string::npos) << hlsl;
+}
+
+TEST(HlslWriter, EntryWrapperBindsCompileArgumentsToUniformParameters)
+{
+    Parsed parsed = parse("float4 ps(uniform bool lit, float2 uv : TEXCOORD0, uniform float k) : COLOR\n"
+                          "{ return lit ? k : uv.x; }\n"
+                          "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                          "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
+                          "                       PixelShader = compile ps_2_0 ps(true, 2.0 * 3); } }\n");
+    ASSERT_TRUE(parsed.ok) << parsed.messages;
+    const Detail::ParsedShader& shader = parsed.effect.techniques.at(0).passes.at(0).pixelShader;
+    Detail::HlslChunk wrapper;
+    std::string error;
+    ASSERT_TRUE(Detail::makeEntryWrapper(parsed.effect, shader, "entry", wrapper, error)) << error;
+    EXPECT_EQ(wrapper.functionName, "entry");
+    std::string text;
+    for (const Detail::Token& t : wrapper.tokens)
+        text += t.text + " ";
+    EXPECT_EQ(text, "float4 entry ( float2 uv : TEXCOORD0 ) : COLOR { return ps ( (true) , uv , (2.0 * 3) ) ; } ");
+    std::string hlsl = Detail::writeHlsl(parsed.effect, "entry", &wrapper);
+    EXPECT_TRUE(mentions(hlsl, "entry"));
+    EXPECT_TRUE(mentions(hlsl, "ps")) << "reached through the wrapper";
+
+    Detail::ParsedShader tooMany = shader;
+    tooMany.arguments.push_back(tooMany.arguments.back());
+    Detail::HlslChunk unused;
+    EXPECT_FALSE(Detail::makeEntryWrapper(parsed.effect, tooMany, "entry", unused, error));
+    EXPECT_NE(error.find("no definition of 'ps' has 3 uniform parameters"), std::string::npos) << error;
 }
 
 // --- Uniform packing ---------------------------------------------------------

@@ -176,13 +176,13 @@ int main(int argc, char** argv)
 
     std::filesystem::path filePath(path);
     ORV::Demo::EffectIncludes includes; // the mounts of the current folder, as the demo has them
-    EffectCompileResult result =
+    ORV::Core::Result<EffectDescription> result =
         compileEffect(bytes.str(), filePath.filename().string(), ORV::Demo::effectDefines(), includes);
-    if (!result.effect) {
-        std::cerr << result.messages;
+    if (!result) {
+        std::cerr << result.messages() << '\n';
         return 1;
     }
-    const EffectDescription& effect = *result.effect;
+    const EffectDescription& effect = result.value();
     std::cout << filePath.filename().string() << ": " << effect.parameters.size() << " parameters, "
               << effect.techniques.size() << " techniques\n";
     std::cout << "parameters:\n";

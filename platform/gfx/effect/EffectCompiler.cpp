@@ -2,6 +2,7 @@
 
 #include "platform/gfx/effect/detail/EffectLexer.h"
 #include "platform/gfx/effect/detail/EffectParser.h"
+#include "platform/gfx/effect/detail/HlslWriter.h"
 #include "platform/gfx/effect/detail/ShaderTranslator.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ public:
     PassCompiler(const PassCompiler&) = delete;
     PassCompiler& operator=(const PassCompiler&) = delete;
 
-    PassCompiler(const Detail::ParsedEffect& parsed, EffectCompileResult& result) : parsed_(parsed), result_(result)
+    PassCompiler(const Detail::ParsedEffect& parsed, std::string& messages) : parsed_(parsed), messages_(messages)
     {
         int samplers = 0;
         for (const EffectParameter& p : parsed.parameters)
@@ -76,7 +77,7 @@ public:
                             parsedPass.pixelShader.location};
         pass.vertexInputs = vertex->vertexInputs;
         if (vertex->hasUniforms && pixel->hasUniforms && !sameLayout(vertex->uniforms, pixel->uniforms)) {
-            result_.messages += Detail::formatMessage(parsedPass.location,
+            messages_ += Detail::formatMessage(parsedPass.location,
                                                       "the vertex and pixel shaders lay out the parameters "
                                                       "differently"
                                                           + where);
@@ -106,7 +107,7 @@ public:
 
 private:
     const Detail::ParsedEffect& parsed_;
-    EffectCompileResult& result_;
+    std::string& messages_;
     std::map<std::string, int> samplerBindings_;
     Detail::CrossContext context_;
     std::map<std::string, std::vector<uint32_t>> spirv_;
@@ -143,13 +144,13 @@ private:
                 entry = "orv_entry" + std::to_string(spirv_.size());
                 std::string error;
                 if (!Detail::makeEntryWrapper(parsed_, shader, entry, wrapper, error)) {
-                    result_.messages += Detail::formatMessage(shader.location, error + where);
+                    messages_ += Detail::formatMessage(shader.location, error + where);
                     return nullptr;
                 }
             }
             std::string hlsl = Detail::writeHlsl(parsed_, entry, shader.arguments.empty() ? nullptr : &wrapper);
             std::vector<uint32_t> spirv;
-            bool ok = Detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, result_.messages);
+            bool ok = Detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, messages_);
             frontEndMilliseconds += millisecondsSince(start);
             if (!ok)
                 return nullptr;
@@ -163,7 +164,7 @@ private:
         bool ok = Detail::crossCompile(compiled->second, kind, context, out, error);
         crossMilliseconds += millisecondsSince(start);
         if (!ok) {
-            result_.messages += Detail::formatMessage(
+            messages_ += Detail::formatMessage(
                 shader.location,
                 std::string(kind == ShaderStage::Vertex ? "vertex" : "pixel") + " shader '" + shader.entryPoint
                     + "': " + error + where);
@@ -175,30 +176,41 @@ private:
 
 } // namespace
 
-EffectCompileResult compileEffect(std::string_view source, std::string_view sourceName,
-                                  std::span<const EffectDefine> defines, EffectIncludeHandler& includes)
+Core::Result<EffectDescription> compileEffect(std::string_view source, std::string_view sourceName,
+                                              std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
+                                              EffectCompileTimings* timings)
 {
-    EffectCompileResult result;
+    std::string messages;
+    EffectCompileTimings spent;
+    auto failed = [&] {
+        // Messages are built a line at a time, each line ending in a newline;
+        // a Result's last line has none.
+        if (!messages.empty() && messages.back() == '\n')
+            messages.pop_back();
+        if (timings)
+            *timings = spent;
+        return Core::Result<EffectDescription>::failure(std::move(messages));
+    };
     std::string name = sourceName.empty() ? std::string("effect") : std::string(sourceName);
 
     auto start = Clock::now();
     std::string preprocessed;
-    bool ok = Detail::preprocessEffect(source, name, defines, includes, preprocessed, result.messages);
-    result.timings.preprocess = millisecondsSince(start);
+    bool ok = Detail::preprocessEffect(source, name, defines, includes, preprocessed, messages);
+    spent.preprocess = millisecondsSince(start);
     if (!ok)
-        return result;
+        return failed();
 
     start = Clock::now();
     Detail::LexedEffect lexed = Detail::lexEffect(preprocessed, name);
     Detail::ParsedEffect parsed;
-    ok = Detail::parseEffect(lexed, parsed, result.messages);
-    result.timings.frontEnd = millisecondsSince(start);
+    ok = Detail::parseEffect(lexed, parsed, messages);
+    spent.frontEnd = millisecondsSince(start);
     if (!ok)
-        return result;
+        return failed();
 
     EffectDescription effect;
     effect.parameters = parsed.parameters;
-    PassCompiler passes(parsed, result);
+    PassCompiler passes(parsed, messages);
     for (const Detail::ParsedTechnique& parsedTechnique : parsed.techniques) {
         EffectTechnique technique;
         technique.name = parsedTechnique.name;
@@ -215,15 +227,16 @@ EffectCompileResult compileEffect(std::string_view source, std::string_view sour
             break;
         effect.techniques.push_back(std::move(technique));
     }
-    result.timings.frontEnd += passes.frontEndMilliseconds;
-    result.timings.crossCompile = passes.crossMilliseconds;
+    spent.frontEnd += passes.frontEndMilliseconds;
+    spent.crossCompile = passes.crossMilliseconds;
     if (!ok) {
-        if (result.messages.empty())
-            result.messages = Detail::formatMessage({name, 1}, "the effect failed to compile");
-        return result;
+        if (messages.empty())
+            messages = Detail::formatMessage({name, 1}, "the effect failed to compile");
+        return failed();
     }
-    result.effect = std::move(effect);
-    return result;
+    if (timings)
+        *timings = spent;
+    return effect;
 }
 
 } // namespace ORV::Gfx

@@ -12,6 +12,7 @@
 // per handler.
 #pragma once
 
+#include "core/Result.h"
 #include "platform/gfx/effect/EffectDescription.h"
 
 #include <optional>
@@ -49,21 +50,16 @@ struct EffectCompileTimings {
     double crossCompile = 0.0; // SPIRV-Cross to GLSL and reflection
 };
 
-struct EffectCompileResult {
-    // Set when compilation succeeded; then messages is empty.
-    std::optional<EffectDescription> effect;
-    // On failure, the compiler messages, one per line, each starting with
-    // "file:line: error: " where file and line point into the effect source or
-    // the include file the fault is in. Never empty on failure.
-    std::string messages;
-    EffectCompileTimings timings;
-};
-
 // Compiles an effect. sourceName is the name messages use for the main file.
+// On failure, the compiler messages, one per line, each starting with
+// "file:line: error: " where file and line point into the effect source or the
+// include file the fault is in. When timings is given, it receives the time
+// spent in each step, whether or not compilation succeeded.
 // Limits on bad input: include nesting is at most maxEffectIncludeDepth deep;
 // every fault gives messages, never an exception or an abort.
-EffectCompileResult compileEffect(std::string_view source, std::string_view sourceName,
-                                  std::span<const EffectDefine> defines, EffectIncludeHandler& includes);
+Core::Result<EffectDescription> compileEffect(std::string_view source, std::string_view sourceName,
+                                              std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
+                                              EffectCompileTimings* timings = nullptr);
 
 constexpr int maxEffectIncludeDepth = 32;
 

@@ -1,6 +1,6 @@
 #include "platform/gfx/effect/EffectStates.h"
 
-#include "platform/gfx/effect/detail/EffectLexer.h"
+#include "core/Ascii.h"
 
 #include <array>
 #include <cctype>
@@ -11,7 +11,7 @@
 namespace ORV::Gfx {
 namespace {
 
-using Detail::equalNoCase;
+using Core::equalsIgnoringCase;
 
 struct NamedValue {
     const char* name;
@@ -137,15 +137,15 @@ std::optional<uint32_t> parseOne(const ValueSpace& space, std::string_view text)
     if (space.isBool || space.isMask || !space.names.empty()) {
         std::string_view bare = text;
         std::string_view prefix = space.prefix;
-        if (!prefix.empty() && bare.size() > prefix.size() && equalNoCase(bare.substr(0, prefix.size()), prefix))
+        if (!prefix.empty() && bare.size() > prefix.size() && equalsIgnoringCase(bare.substr(0, prefix.size()), prefix))
             bare.remove_prefix(prefix.size());
         for (const NamedValue& named : space.names)
-            if (equalNoCase(bare, named.name))
+            if (equalsIgnoringCase(bare, named.name))
                 return named.value;
         if (space.isBool || space.names.data() == zBufferNames) {
-            if (equalNoCase(text, "true"))
+            if (equalsIgnoringCase(text, "true"))
                 return 1;
-            if (equalNoCase(text, "false"))
+            if (equalsIgnoringCase(text, "false"))
                 return 0;
         }
     }
@@ -216,7 +216,7 @@ uint32_t defaultSamplerState(SamplerState state)
 std::optional<RenderState> findRenderStateName(std::string_view name)
 {
     for (const RenderStateInfo& info : renderStates)
-        if (equalNoCase(name, info.name))
+        if (equalsIgnoringCase(name, info.name))
             return info.state;
     return std::nullopt;
 }
@@ -224,7 +224,7 @@ std::optional<RenderState> findRenderStateName(std::string_view name)
 std::optional<SamplerState> findSamplerStateName(std::string_view name)
 {
     for (size_t i = 0; i < samplerStates.size(); ++i)
-        if (equalNoCase(name, samplerStates[i].name))
+        if (equalsIgnoringCase(name, samplerStates[i].name))
             return SamplerState(i);
     return std::nullopt;
 }

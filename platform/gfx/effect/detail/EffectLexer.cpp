@@ -27,16 +27,6 @@ int fileIndex(LexedEffect& lexed, std::string_view name)
 
 } // namespace
 
-bool equalNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
 {
     LexedEffect lexed;

@@ -2,6 +2,7 @@
 // from (glslang's preprocessor marks include boundaries with #line directives).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,26 @@ struct LexedEffect {
 // other directives (#pragma) become Directive tokens holding the whole line.
 LexedEffect lexEffect(std::string_view text, std::string_view mainFile);
 
-bool equalNoCase(std::string_view a, std::string_view b);
+inline bool isPunct(const Token& t, char c)
+{
+    return t.kind == TokenKind::Punct && t.text.size() == 1 && t.text[0] == c;
+}
+
+// Case-sensitive, as HLSL keywords are.
+inline bool isWord(const Token& t, std::string_view word)
+{
+    return t.kind == TokenKind::Identifier && t.text == word;
+}
+
+// A token the compiler writes itself (a rewritten declaration, an entry
+// wrapper), placed where at is so that messages about it point there.
+inline Token synthesized(const Token& at, std::string text, TokenKind kind = TokenKind::Identifier)
+{
+    Token t = at;
+    t.kind = kind;
+    t.text = std::move(text);
+    t.spaceBefore = true;
+    return t;
+}
 
 } // namespace ORV::Gfx::Detail

@@ -1,116 +1,19 @@
 #include "platform/gfx/effect/detail/EffectParser.h"
 
+#include "core/Ascii.h"
+#include "platform/gfx/effect/detail/ConstantEvaluator.h"
+
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cstring>
-#include <map>
 #include <set>
 
 namespace ORV::Gfx::Detail {
 namespace {
 
-bool isPunct(const Token& t, char c)
-{
-    return t.kind == TokenKind::Punct && t.text.size() == 1 && t.text[0] == c;
-}
-
-bool isWord(const Token& t, std::string_view word)
-{
-    return t.kind == TokenKind::Identifier && t.text == word;
-}
+using Core::equalsIgnoringCase;
 
 bool isWordNoCase(const Token& t, std::string_view word)
 {
-    return t.kind == TokenKind::Identifier && equalNoCase(t.text, word);
-}
-
-// The value of a constant expression: scalars and vectors alike as a flat list
-// of components.
-using Value = std::vector<float>;
-
-struct TypeInfo {
-    ParameterType type = ParameterType::Void;
-    uint32_t rows = 0;
-    uint32_t columns = 0;
-    bool isMatrix = false;
-};
-
-// Numeric HLSL type names: float, float3, float4x4, half2, int, bool4, uint,
-// dword, double; and vector<float, N> / matrix<float, R, C> / vector / matrix.
-bool scalarBase(std::string_view name, ParameterType& type)
-{
-    static const std::pair<const char*, ParameterType> bases[] = {
-        {"float", ParameterType::Float}, {"half", ParameterType::Float}, {"double", ParameterType::Float},
-        {"min16float", ParameterType::Float}, {"int", ParameterType::Int}, {"uint", ParameterType::Int},
-        {"dword", ParameterType::Int}, {"bool", ParameterType::Bool}};
-    for (const auto& [base, t] : bases)
-        if (name == base) {
-            type = t;
-            return true;
-        }
-    return false;
-}
-
-std::optional<TypeInfo> numericType(const std::vector<Token>& typeTokens)
-{
-    if (typeTokens.empty())
-        return std::nullopt;
-    const std::string& name = typeTokens[0].text;
-    TypeInfo info;
-    if (typeTokens.size() == 1) {
-        if (name == "vector") {
-            info = {ParameterType::Float, 1, 4, false};
-            return info;
-        }
-        if (name == "matrix") {
-            info = {ParameterType::Float, 4, 4, true};
-            return info;
-        }
-        // Split "float4x3" into base and dimensions.
-        size_t digits = name.find_first_of("0123456789");
-        std::string_view base = std::string_view(name).substr(0, digits);
-        if (!scalarBase(base, info.type))
-            return std::nullopt;
-        if (digits == std::string::npos) {
-            info.rows = info.columns = 1;
-            return info;
-        }
-        std::string_view dims = std::string_view(name).substr(digits);
-        if (dims.size() == 1 && dims[0] >= '1' && dims[0] <= '4') {
-            info.rows = 1;
-            info.columns = uint32_t(dims[0] - '0');
-            return info;
-        }
-        if (dims.size() == 3 && dims[1] == 'x' && dims[0] >= '1' && dims[0] <= '4' && dims[2] >= '1'
-            && dims[2] <= '4') {
-            info.rows = uint32_t(dims[0] - '0');
-            info.columns = uint32_t(dims[2] - '0');
-            info.isMatrix = true;
-            return info;
-        }
-        return std::nullopt;
-    }
-    // vector < base , N >  or  matrix < base , R , C >
-    std::vector<std::string> args;
-    for (size_t i = 2; i + 1 < typeTokens.size(); ++i)
-        if (!isPunct(typeTokens[i], ','))
-            args.push_back(typeTokens[i].text);
-    auto dim = [](const std::string& s) -> uint32_t {
-        return s.size() == 1 && s[0] >= '1' && s[0] <= '4' ? uint32_t(s[0] - '0') : 0;
-    };
-    if (name == "vector" && args.size() == 2 && scalarBase(args[0], info.type) && dim(args[1])) {
-        info.rows = 1;
-        info.columns = dim(args[1]);
-        return info;
-    }
-    if (name == "matrix" && args.size() == 3 && scalarBase(args[0], info.type) && dim(args[1]) && dim(args[2])) {
-        info.rows = dim(args[1]);
-        info.columns = dim(args[2]);
-        info.isMatrix = true;
-        return info;
-    }
-    return std::nullopt;
+    return t.kind == TokenKind::Identifier && equalsIgnoringCase(t.text, word);
 }
 
 std::optional<ParameterType> objectType(std::string_view name)
@@ -123,7 +26,7 @@ std::optional<ParameterType> objectType(std::string_view name)
         {"sampler3D", ParameterType::Sampler3D}, {"samplerCUBE", ParameterType::SamplerCube},
         {"string", ParameterType::String}};
     for (const auto& [objectName, type] : objects)
-        if (equalNoCase(name, objectName))
+        if (equalsIgnoringCase(name, objectName))
             return type;
     return std::nullopt;
 }
@@ -148,15 +51,6 @@ bool isModifier(const Token& t)
         if (t.text == m)
             return true;
     return false;
-}
-
-Token synthesized(const Token& at, std::string text, TokenKind kind = TokenKind::Identifier)
-{
-    Token t = at;
-    t.kind = kind;
-    t.text = std::move(text);
-    t.spaceBefore = true;
-    return t;
 }
 
 class Parser {
@@ -306,8 +200,8 @@ private:
     {
         for (size_t i = begin + 1; i < end; ++i)
             if (isPunct(tokens[i - 1], ':') && tokens[i].kind == TokenKind::Identifier
-                && (equalNoCase(tokens[i].text, "POSITION") || equalNoCase(tokens[i].text, "POSITION0")
-                    || equalNoCase(tokens[i].text, "VPOS")))
+                && (equalsIgnoringCase(tokens[i].text, "POSITION") || equalsIgnoringCase(tokens[i].text, "POSITION0")
+                    || equalsIgnoringCase(tokens[i].text, "VPOS")))
                 tokens[i].text = "SV_POSITION";
     }
 
@@ -477,11 +371,11 @@ private:
                 return false;
             if (parameter.elements != 0)
                 return fail(open, "multi-dimensional array parameters are not supported");
-            Value count;
+            ConstantValue count;
             std::vector<Token> expression(dims.begin() + 1, dims.end() - 1);
             size_t at = 0;
-            if (!evaluate(expression, at, count) || at != expression.size() || count.size() != 1 || count[0] < 1
-                || count[0] > 65536 || count[0] != float(int(count[0])))
+            if (!evaluateConstant(expression, at, count) || at != expression.size() || count.size() != 1
+                || count[0] < 1 || count[0] > 65536 || count[0] != float(int(count[0])))
                 return fail(open, "the array size of '" + parameter.name + "' must be a constant from 1 to 65536");
             parameter.elements = uint32_t(count[0]);
         }
@@ -529,7 +423,7 @@ private:
             effect_.parameters.push_back(std::move(parameter));
             return true;
         }
-        std::optional<TypeInfo> info = numericType(typeTokens);
+        std::optional<NumericType> info = numericType(typeTokens);
         if (!info) {
             if (structNames_.count(typeToken.text))
                 return fail(typeToken, "parameter '" + parameter.name + "' has the struct type '" + typeToken.text
@@ -591,9 +485,9 @@ private:
         if (!skipInitialiser())
             return false;
         expression.assign(tokens_.begin() + long(begin), tokens_.begin() + long(pos_));
-        Value value;
+        ConstantValue value;
         size_t at = 0;
-        if (expression.empty() || !evaluate(expression, at, value) || at != expression.size())
+        if (expression.empty() || !evaluateConstant(expression, at, value) || at != expression.size())
             return fail(equals, "the initialiser of '" + parameter.name + "' is not a constant expression");
         size_t expected = size_t(parameter.rows) * parameter.columns * std::max<uint32_t>(parameter.elements, 1);
         if (value.size() == 1 && parameter.elements == 0)
@@ -687,7 +581,7 @@ private:
         std::string text;
         if (!stateValue(stateToken, value, text))
             return false;
-        if (equalNoCase(state, "Texture")) {
+        if (equalsIgnoringCase(state, "Texture")) {
             // Texture = <name>; Texture = (name); Texture = name;
             std::vector<Token> inner = value;
             if (inner.size() == 3
@@ -744,7 +638,8 @@ private:
                     expression.push_back(next());
                 }
                 size_t at = 0;
-                if (expression.empty() || !evaluate(expression, at, annotation.numbers) || at != expression.size())
+                if (expression.empty() || !evaluateConstant(expression, at, annotation.numbers)
+                    || at != expression.size())
                     return fail(start, "the value of annotation '" + annotation.name
                                            + "' is not a string or a constant");
             }
@@ -824,8 +719,8 @@ private:
             return fail(peek(), "indexed state '" + state + "[...]' is not supported in pass '" + pass.name + "'");
         if (!expectPunct('=', "after a state name"))
             return false;
-        bool vertex = equalNoCase(state, "VertexShader");
-        if (vertex || equalNoCase(state, "PixelShader"))
+        bool vertex = equalsIgnoringCase(state, "VertexShader");
+        if (vertex || equalsIgnoringCase(state, "PixelShader"))
             return shaderAssignment(vertex ? pass.vertexShader : pass.pixelShader, vertex, stateToken, pass);
         std::vector<Token> value;
         std::string text;
@@ -860,10 +755,10 @@ private:
         bool known = false;
         if (vertex)
             known = std::any_of(std::begin(vertexProfiles), std::end(vertexProfiles),
-                                [&](const char* p) { return equalNoCase(profile, p); });
+                                [&](const char* p) { return equalsIgnoringCase(profile, p); });
         else
             known = std::any_of(std::begin(pixelProfiles), std::end(pixelProfiles),
-                                [&](const char* p) { return equalNoCase(profile, p); });
+                                [&](const char* p) { return equalsIgnoringCase(profile, p); });
         if (!known)
             return fail(compile, "'" + profile + "' is not a Direct3D 9 " + (vertex ? "vertex" : "pixel")
                                      + " shader profile");
@@ -910,168 +805,7 @@ private:
                     }
         return true;
     }
-
-    // Constant expressions of initialisers and annotations: numbers, true and
-    // false, { lists }, constructors such as float4(...), unary and binary
-    // + - * /, parentheses. Vectors combine component-wise, scalars broadcast.
-    bool evaluate(const std::vector<Token>& e, size_t& at, Value& out) { return sum(e, at, out, 0); }
-
-    static bool combine(Value& left, const Value& right, char op)
-    {
-        if (left.size() != right.size() && left.size() != 1 && right.size() != 1)
-            return false;
-        size_t n = std::max(left.size(), right.size());
-        Value result(n);
-        for (size_t i = 0; i < n; ++i) {
-            float a = left[left.size() == 1 ? 0 : i];
-            float b = right[right.size() == 1 ? 0 : i];
-            result[i] = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : a / b;
-        }
-        left = std::move(result);
-        return true;
-    }
-
-    bool sum(const std::vector<Token>& e, size_t& at, Value& out, int depth)
-    {
-        if (!product(e, at, out, depth))
-            return false;
-        while (at < e.size() && (isPunct(e[at], '+') || isPunct(e[at], '-'))) {
-            char op = e[at++].text[0];
-            Value right;
-            if (!product(e, at, right, depth) || !combine(out, right, op))
-                return false;
-        }
-        return true;
-    }
-
-    bool product(const std::vector<Token>& e, size_t& at, Value& out, int depth)
-    {
-        if (!unary(e, at, out, depth))
-            return false;
-        while (at < e.size() && (isPunct(e[at], '*') || isPunct(e[at], '/'))) {
-            char op = e[at++].text[0];
-            Value right;
-            if (!unary(e, at, right, depth) || !combine(out, right, op))
-                return false;
-        }
-        return true;
-    }
-
-    bool unary(const std::vector<Token>& e, size_t& at, Value& out, int depth)
-    {
-        if (depth > 64 || at >= e.size())
-            return false;
-        if (isPunct(e[at], '-') || isPunct(e[at], '+')) {
-            bool negate = e[at++].text[0] == '-';
-            if (!unary(e, at, out, depth + 1))
-                return false;
-            if (negate)
-                for (float& v : out)
-                    v = -v;
-            return true;
-        }
-        return primary(e, at, out, depth + 1);
-    }
-
-    // Items separated by ',' up to the close bracket, flattened into out.
-    bool list(const std::vector<Token>& e, size_t& at, Value& out, int depth, char close)
-    {
-        while (true) {
-            if (at < e.size() && isPunct(e[at], close)) { // trailing comma or empty list
-                ++at;
-                return true;
-            }
-            Value item;
-            if (!sum(e, at, item, depth))
-                return false;
-            out.insert(out.end(), item.begin(), item.end());
-            if (at < e.size() && isPunct(e[at], ',')) {
-                ++at;
-                continue;
-            }
-            if (at < e.size() && isPunct(e[at], close)) {
-                ++at;
-                return true;
-            }
-            return false;
-        }
-    }
-
-    bool primary(const std::vector<Token>& e, size_t& at, Value& out, int depth)
-    {
-        if (depth > 64 || at >= e.size())
-            return false;
-        const Token& t = e[at];
-        if (t.kind == TokenKind::Number) {
-            ++at;
-            std::string text = t.text;
-            while (!text.empty() && std::strchr("fFhHlLuU", text.back()))
-                text.pop_back();
-            double value = 0.0;
-            const char* first = text.data();
-            const char* last = text.data() + text.size();
-            std::from_chars_result parsed;
-            if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-                unsigned long long integer = 0;
-                parsed = std::from_chars(first + 2, last, integer, 16);
-                value = double(integer);
-            } else {
-                parsed = std::from_chars(first, last, value);
-            }
-            if (parsed.ec != std::errc() || parsed.ptr != last)
-                return false;
-            out = {float(value)};
-            return true;
-        }
-        if (isWord(t, "true") || isWord(t, "false")) {
-            ++at;
-            out = {isWord(t, "true") ? 1.0f : 0.0f};
-            return true;
-        }
-        if (isPunct(t, '{')) {
-            ++at;
-            out.clear();
-            return list(e, at, out, depth + 1, '}');
-        }
-        if (isPunct(t, '(')) {
-            ++at;
-            if (!sum(e, at, out, depth + 1) || at >= e.size() || !isPunct(e[at], ')'))
-                return false;
-            ++at;
-            return true;
-        }
-        if (t.kind == TokenKind::Identifier && at + 1 < e.size() && isPunct(e[at + 1], '(')
-            && numericType({t})) {
-            at += 2;
-            out.clear();
-            return list(e, at, out, depth + 1, ')');
-        }
-        return false;
-    }
 };
-
-void emitToken(std::string& out, const Token& t, const std::vector<std::string>& files, int& file, int& line)
-{
-    if (t.kind == TokenKind::Directive) {
-        out += "\n#line " + std::to_string(t.line) + " \"" + files[size_t(t.file)] + "\"\n" + t.text + "\n";
-        file = t.file;
-        line = t.line + 1;
-        return;
-    }
-    if (t.file != file || t.line < line || t.line > line + 16) {
-        out += "\n#line " + std::to_string(t.line) + " \"" + files[size_t(t.file)] + "\"\n";
-        file = t.file;
-        line = t.line;
-    } else {
-        while (line < t.line) {
-            out += '\n';
-            ++line;
-        }
-    }
-    if (t.spaceBefore)
-        out += ' ';
-    out += t.text;
-}
 
 } // namespace
 
@@ -1084,145 +818,6 @@ bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& me
 {
     Parser parser(lexed, effect, messages);
     return parser.run();
-}
-
-bool hasFunction(const ParsedEffect& effect, const std::string& name)
-{
-    return std::any_of(effect.chunks.begin(), effect.chunks.end(),
-                       [&](const HlslChunk& c) { return c.functionName == name; });
-}
-
-bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, const std::string& wrapperName,
-                      HlslChunk& wrapper, std::string& error)
-{
-    auto isUniform = [](const std::vector<Token>& parameter) {
-        return std::any_of(parameter.begin(), parameter.end(), [](const Token& t) { return isWord(t, "uniform"); });
-    };
-    const HlslChunk* function = nullptr;
-    for (const HlslChunk& chunk : effect.chunks) {
-        if (chunk.functionName != shader.entryPoint || chunk.tokens.empty() || !isPunct(chunk.tokens.back(), '}'))
-            continue;
-        size_t uniforms = size_t(std::count_if(chunk.parameters.begin(), chunk.parameters.end(), isUniform));
-        if (uniforms == shader.arguments.size()) {
-            function = &chunk;
-            break;
-        }
-    }
-    if (!function) {
-        error = "no definition of '" + shader.entryPoint + "' has " + std::to_string(shader.arguments.size())
-            + " uniform parameters for the compile arguments";
-        return false;
-    }
-    // Where the compile statement is, for the tokens made here.
-    Token at;
-    at.kind = TokenKind::Identifier;
-    at.file = 0;
-    for (size_t i = 0; i < effect.files.size(); ++i)
-        if (effect.files[i] == shader.location.file)
-            at.file = int(i);
-    at.line = shader.location.line;
-    auto add = [&](std::string text, TokenKind kind = TokenKind::Identifier) {
-        wrapper.tokens.push_back(synthesized(at, std::move(text), kind));
-    };
-    bool returns = !(function->returnType.size() == 1 && function->returnType[0].text == "void");
-    for (const Token& t : function->returnType)
-        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
-    add(wrapperName);
-    add("(", TokenKind::Punct);
-    std::vector<std::string> callArguments;
-    size_t nextArgument = 0;
-    bool first = true;
-    for (const std::vector<Token>& parameter : function->parameters) {
-        if (isUniform(parameter)) {
-            std::string text;
-            for (const Token& t : shader.arguments[nextArgument])
-                text += (text.empty() ? "" : " ") + t.text;
-            callArguments.push_back("(" + text + ")");
-            ++nextArgument;
-            continue;
-        }
-        // The parameter's name: the last identifier before its semantic,
-        // array size or default value.
-        std::string name;
-        for (const Token& t : parameter) {
-            if (isPunct(t, ':') || isPunct(t, '[') || isPunct(t, '='))
-                break;
-            if (t.kind == TokenKind::Identifier)
-                name = t.text;
-        }
-        if (!first)
-            add(",", TokenKind::Punct);
-        first = false;
-        for (const Token& t : parameter)
-            wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
-        callArguments.push_back(name);
-    }
-    add(")", TokenKind::Punct);
-    for (const Token& t : function->returnSemantic)
-        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
-    add("{", TokenKind::Punct);
-    if (returns)
-        add("return");
-    add(shader.entryPoint);
-    add("(", TokenKind::Punct);
-    for (size_t i = 0; i < callArguments.size(); ++i) {
-        if (i > 0)
-            add(",", TokenKind::Punct);
-        add(callArguments[i]);
-    }
-    add(")", TokenKind::Punct);
-    add(";", TokenKind::Punct);
-    add("}", TokenKind::Punct);
-    wrapper.functionName = wrapperName;
-    wrapper.identifiers = {shader.entryPoint};
-    return true;
-}
-
-std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint, const HlslChunk* extra)
-{
-    // Functions reachable from the entry point, by name (all overloads). Only
-    // those are handed to glslang, as the effect compiler compiles each shader
-    // from its own call tree: a pixel-only intrinsic in a function that only
-    // pixel shaders call must not fail the vertex shader.
-    std::set<std::string> reachable;
-    std::vector<std::string> work{entryPoint};
-    std::multimap<std::string, const HlslChunk*> functions;
-    for (const HlslChunk& chunk : effect.chunks)
-        if (!chunk.functionName.empty())
-            functions.emplace(chunk.functionName, &chunk);
-    if (extra)
-        functions.emplace(extra->functionName, extra);
-    // Initialisers of static globals may call functions too.
-    for (const HlslChunk& chunk : effect.chunks)
-        if (chunk.functionName.empty())
-            for (const Token& t : chunk.tokens)
-                if (t.kind == TokenKind::Identifier && functions.count(t.text))
-                    work.push_back(t.text);
-    while (!work.empty()) {
-        std::string name = std::move(work.back());
-        work.pop_back();
-        if (!reachable.insert(name).second)
-            continue;
-        auto [begin, end] = functions.equal_range(name);
-        for (auto it = begin; it != end; ++it)
-            for (const std::string& id : it->second->identifiers)
-                if (functions.count(id) && !reachable.count(id))
-                    work.push_back(id);
-    }
-    std::string out;
-    int file = -1;
-    int line = 0;
-    for (const HlslChunk& chunk : effect.chunks) {
-        if (!chunk.functionName.empty() && !reachable.count(chunk.functionName))
-            continue;
-        for (const Token& t : chunk.tokens)
-            emitToken(out, t, effect.files, file, line);
-    }
-    if (extra)
-        for (const Token& t : extra->tokens)
-            emitToken(out, t, effect.files, file, line);
-    out += '\n';
-    return out;
 }
 
 } // namespace ORV::Gfx::Detail

@@ -1,5 +1,7 @@
-// The effect structure read from a preprocessed source, and the plain HLSL
-// that remains for glslang once the effect-only constructs are taken out.
+// The effect structure (parameters, samplers, techniques, passes, states) read
+// from the tokens of a preprocessed source, with the HLSL that remains kept as
+// chunks of tokens. Constant expressions are ConstantEvaluator's; turning the
+// chunks into HLSL per entry point is HlslWriter's.
 #pragma once
 
 #include "platform/gfx/effect/EffectDescription.h"
@@ -61,20 +63,7 @@ struct ParsedEffect {
 // messages and returns false.
 bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& messages);
 
-// The HLSL for one entry point: every declaration, and the functions the entry
-// point reaches. #line directives keep glslang's messages pointing into the
-// effect source and its include files.
-std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint, const HlslChunk* extra = nullptr);
-
-// For compile statements with arguments: a function named wrapperName that
-// takes the non-uniform parameters of the shader's function and calls it with
-// the compile arguments bound to its uniform parameters, as D3DX binds them.
-// False with error when no overload has as many uniform parameters.
-bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, const std::string& wrapperName,
-                      HlslChunk& wrapper, std::string& error);
-
-bool hasFunction(const ParsedEffect& effect, const std::string& name);
-
+// "file:line: error: text" and a newline: the form of every compiler message.
 std::string formatMessage(const SourceLocation& where, const std::string& text);
 
 } // namespace ORV::Gfx::Detail

@@ -1,5 +1,6 @@
 #include "platform/gfx/effect/detail/ShaderTranslator.h"
 
+#include "core/Ascii.h"
 #include "platform/gfx/effect/detail/EffectParser.h"
 
 // The HLSL front end is built into Debian's glslang, but its CMake package
@@ -160,14 +161,6 @@ public:
 private:
     EffectIncludeHandler& handler_;
 };
-
-std::string upper(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string semanticKey(const std::string& semantic)
 {
@@ -382,7 +375,7 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
 
 std::pair<std::string, uint32_t> splitSemantic(std::string_view semantic)
 {
-    std::string name = upper(semantic);
+    std::string name = Core::toUpperAscii(semantic);
     size_t digits = name.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
         --digits;
