@@ -1035,6 +1035,8 @@ TEST(ConstantEvaluator, NumbersInTheirWrittenForms)
     EXPECT_EQ(constant(".25"), Floats{0.25f});
     EXPECT_EQ(constant("3u"), Floats{3.0f});
     EXPECT_EQ(constant("0x10"), Floats{16.0f});
+    EXPECT_EQ(constant("0x1F"), Floats{31.0f}); // F is a hexadecimal digit, not a float suffix
+    EXPECT_EQ(constant("0xffu"), Floats{255.0f});
     EXPECT_EQ(constant("1e2"), Floats{100.0f});
     EXPECT_EQ(constant("true"), Floats{1.0f});
     EXPECT_EQ(constant("false"), Floats{0.0f});

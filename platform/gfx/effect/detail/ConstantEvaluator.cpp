@@ -74,13 +74,15 @@ bool primary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int de
     if (t.kind == TokenKind::Number) {
         ++at;
         std::string text = t.text;
-        while (!text.empty() && std::strchr("fFhHlLuU", text.back()))
+        // A hexadecimal integer takes only the integer suffixes: its F is a digit.
+        const bool hexadecimal = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+        while (!text.empty() && std::strchr(hexadecimal ? "lLuU" : "fFhHlLuU", text.back()))
             text.pop_back();
         double value = 0.0;
         const char* first = text.data();
         const char* last = text.data() + text.size();
         std::from_chars_result parsed;
-        if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        if (hexadecimal) {
             unsigned long long integer = 0;
             parsed = std::from_chars(first + 2, last, integer, 16);
             value = double(integer);
