@@ -5,8 +5,6 @@
 #include "resources/FileSystem.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <string_view>
@@ -43,12 +41,6 @@ SemanticTable& semanticTable()
 // Counts the changes of the table, starting at 1, so that a shader knows when
 // the setters it found for its parameters may be stale.
 std::uint64_t semanticTableVersion = 1;
-
-[[noreturn]] void endProgramOnEffectFailure(const std::string& sourceName)
-{
-    std::fprintf(stderr, "demo: the effect %s does not compile; its messages are in the log\n", sourceName.c_str());
-    std::exit(EXIT_FAILURE);
-}
 
 EffectFailureHandler effectFailureHandler = nullptr;
 
@@ -162,11 +154,12 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
         messages = sourceName + ":0: error: no graphics device to create the effect on";
     if (!messages.empty()) Core::consoleStream << messages << "\n" << std::flush;
     if (!effect_) {
-        if (effectFailureHandler) {
+        if (effectFailureHandler)
             effectFailureHandler(sourceName);
-            return;
-        }
-        endProgramOnEffectFailure(sourceName);
+        else
+            Core::consoleStream << "Effect " << sourceName << " does not compile; the shader has no effect\n"
+                                << std::flush;
+        return;
     }
     technique_ = effect_->findNextValidTechnique();
 }

@@ -37,8 +37,9 @@ public:
     // Reads the whole stream and compiles it with the defines TELM and
     // TELM_VER=100 and includes from the asset file system, logging
     // "Compiling effect" and any compiler messages to the console log. An
-    // effect that does not compile stops the program (see
-    // setEffectFailureHandler); sourceName names the file in messages.
+    // effect that does not compile leaves the shader without an effect and is
+    // reported to the failure handler (see setEffectFailureHandler);
+    // sourceName names the file in messages.
     void compile(std::istream& in, const std::string& sourceName = "effect");
 
     // Sets the technique, runs the setter of every top-level parameter whose
@@ -87,8 +88,9 @@ public:
 };
 
 // What happens when an effect does not compile, after its messages are in the
-// log: by default the program ends with a non-zero status and one line on
-// standard error naming the file. Tests and tools may install their own.
+// log. With no handler installed (null, the default) one more line in the log
+// names the file and the program goes on with a shader that has no effect;
+// the demo installs a handler that ends the program (app/EffectFailure.h).
 using EffectFailureHandler = void (*)(const std::string& sourceName);
 void setEffectFailureHandler(EffectFailureHandler handler);
 
