@@ -1,31 +1,22 @@
 // Shaders: compiled effects from ".fx" assets with the technique chosen for
-// them, the include handler that serves their #include files from the asset
-// file system, and the automatic parameters: a process-wide table from
-// semantic (compared without regard to letter case) to a setter that writes
-// the current value (the display's matrices and camera vectors, or the demo's
-// scene-global values) into every parameter with that semantic whenever a
-// shader's technique begins.
+// them. Their #include files are served by EffectIncludes
+// (resources/EffectIncludes.h); their automatic parameters are set from the
+// semantic table (resources/Semantics.h) whenever a technique begins.
 #pragma once
 
-#include "core/Math.h"
 #include "platform/gfx/Effect.h"
+#include "resources/EffectIncludes.h"
 #include "resources/Resource.h"
+#include "resources/Semantics.h"
 
 #include <cstdint>
 #include <istream>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ORV::Demo {
-
-class Shader;
-
-// Writes one parameter of the shader's effect. Runs at every begin.
-using SemanticSetter = void (*)(Shader& shader, Gfx::ParameterHandle parameter);
 
 class Shader : public Resource {
 public:
@@ -70,22 +61,6 @@ std::span<const Gfx::EffectDefine> effectDefines();
 
 // The registry loader for ".fx" assets.
 std::unique_ptr<Resource> loadShader(std::string path, std::string name);
-
-// Enters or replaces the setter for a semantic (letter case ignored).
-void registerSemantic(const std::string& semantic, SemanticSetter setter);
-// The setter for a semantic, or null.
-SemanticSetter findSemantic(std::string_view semantic);
-
-// Inverts m in place through its adjugate; false, and m unchanged, when the
-// determinant's magnitude is below 0.0005.
-bool invertMatrix(Core::Matrix& m);
-
-// Serves every #include name from the asset file system, looked up from the
-// archive root after path normalisation, whatever file includes it.
-class EffectIncludes final : public Gfx::EffectIncludeHandler {
-public:
-    std::optional<std::string> open(const std::string& name) override;
-};
 
 // What happens when an effect does not compile, after its messages are in the
 // log. With no handler installed (null, the default) one more line in the log
