@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "console/ProcessorInfo.h"
 #include "display/Display.h"
+#include "platform/cpu/Clock.h"
 #include "resources/Shader.h"
 #include "platform/window/Window.h"
 

@@ -211,7 +211,5 @@ const char* Window::rendererName() const
 
 void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
-void sleepMilliseconds(uint32_t milliseconds) { SDL_Delay(milliseconds); }
-
 
 } // namespace ORV::Platform
