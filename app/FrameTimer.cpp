@@ -4,14 +4,14 @@ namespace ORV::Demo {
 
 std::uint64_t FrameTimer::read() const
 {
-    if (clock_.read) return clock_.read(clock_.context);
+    if (clock_.readCounter) return clock_.readCounter(clock_.context);
     return Core::ProcessorInfo().readCounter();
 }
 
 void FrameTimer::start()
 {
-    if (clock_.read && clock_.ticksPerSecond) {
-        ticksPerSecond_ = clock_.ticksPerSecond;
+    if (clock_.readCounter && clockTicksPerSecond_) {
+        ticksPerSecond_ = clockTicksPerSecond_;
     } else {
         const Core::ProcessorInfo processor; // measures the rate the first time only
         ticksPerSecond_ = processor.ticksPerSecond();

@@ -8,18 +8,17 @@
 
 namespace ORV::Demo {
 
-// Where the timer reads its counter. The demo uses the processor clock; tests
-// give a counter of their own so that frames need not take real time.
-struct FrameClock {
-    std::uint64_t (*read)(void* context) = nullptr;
-    void* context = nullptr;
-    std::uint64_t ticksPerSecond = 0; // 0: taken from the processor clock
-};
-
 class FrameTimer {
 public:
+    // Reads the processor clock (the demo).
     FrameTimer() = default;
-    explicit FrameTimer(FrameClock clock) : clock_(clock) {}
+    // Reads the clock's counter at the given rate (tests, so that frames need
+    // not take real time); a rate of 0 is taken from the processor clock. Only
+    // readCounter of the clock is used.
+    FrameTimer(Core::ClockSource clock, std::uint64_t ticksPerSecond)
+        : clock_(clock), clockTicksPerSecond_(ticksPerSecond)
+    {
+    }
 
     // Makes sure the clock rate is known (measuring it takes a second the
     // first time in the process), takes one reading and sets the delta to 0.
@@ -33,7 +32,8 @@ public:
 private:
     std::uint64_t read() const;
 
-    FrameClock clock_;
+    Core::ClockSource clock_;
+    std::uint64_t clockTicksPerSecond_ = 0;
     std::uint64_t current_ = 0;
     std::uint64_t previous_ = 0;
     std::uint64_t ticksPerSecond_ = 0;

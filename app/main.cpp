@@ -1,10 +1,13 @@
 // The demo's entry: start-up in its fixed order, the frame loop, shutdown.
 #include "app/Demo.h"
+#include "app/EffectFailure.h"
 #include "app/FrameLoop.h"
 #include "app/FrameTimer.h"
 #include "app/Settings.h"
 #include "console/ProcessorInfo.h"
 #include "display/Display.h"
+#include "platform/cpu/Clock.h"
+#include "resources/Shader.h"
 #include "platform/window/Window.h"
 
 #include <cstdio>
@@ -14,6 +17,7 @@ using namespace ORV::Demo;
 
 int main()
 {
+    setEffectFailureHandler(stopOnEffectFailure); // the demo cannot play without its effects
     const Core::ProcessorInfo processor; // measures the clock: one second
     screenWidth = 640;
     screenHeight = 480;

@@ -2,7 +2,6 @@
 
 #include "console/detail/ProcessorClock.h"
 #include "platform/cpu/Clock.h"
-#include "platform/window/Window.h"
 
 #include <cassert>
 
@@ -20,15 +19,19 @@ ClockMeasurement measurement;
 
 ClockSource realClockSource()
 {
-    return {&Platform::readTimeStampCounter, &Platform::monotonicNanoseconds, &Platform::sleepMilliseconds};
+    ClockSource source;
+    source.readCounter = [](void*) { return Platform::readTimeStampCounter(); };
+    source.readNanoseconds = [](void*) { return Platform::monotonicNanoseconds(); };
+    source.sleepMilliseconds = [](void*, std::uint32_t milliseconds) { Platform::sleepMilliseconds(milliseconds); };
+    return source;
 }
 
 ClockMeasurement measureClock(const ClockSource& source, std::uint32_t intervalMilliseconds)
 {
     assert(intervalMilliseconds > 0);
-    const std::uint64_t t0 = source.readCounter();
-    source.sleepMilliseconds(intervalMilliseconds);
-    const std::uint64_t t1 = source.readCounter();
+    const std::uint64_t t0 = source.readCounter(source.context);
+    source.sleepMilliseconds(source.context, intervalMilliseconds);
+    const std::uint64_t t1 = source.readCounter(source.context);
     const std::uint64_t ticks = t1 - t0;
 
     if (ticks == 0) return {nanosecondsPerSecond, true};

@@ -7,6 +7,19 @@
 
 namespace ORV::Core {
 
+// Where time comes from: the counter, the nanosecond counter that stands in
+// for a counter that does not run, and the sleep. The engine reads the
+// platform's clock; tests give their own so that no real time needs to pass.
+// The one way to hand a clock to the processor clock measurement
+// (console/detail/ProcessorClock.h) and to the frame timer, which only reads
+// the counter. Every call gets `context`.
+struct ClockSource {
+    std::uint64_t (*readCounter)(void* context) = nullptr;
+    std::uint64_t (*readNanoseconds)(void* context) = nullptr; // 1e9 ticks per second
+    void (*sleepMilliseconds)(void* context, std::uint32_t milliseconds) = nullptr;
+    void* context = nullptr;
+};
+
 // The first ProcessorInfo constructed in the process measures the clock: it
 // reads the time-stamp counter, sleeps 1000 ms and reads it again, and keeps
 // the difference as ticksPerSecond (sleep overshoot included, not corrected).

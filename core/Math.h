@@ -61,4 +61,8 @@ Matrix transpose(const Matrix& a);
 // p * M for the point (x, y, z, 1); returns the homogeneous result.
 Vector4 transformPoint(Vector3 p, const Matrix& m);
 
+// Inverts m in place through its adjugate; false, and m unchanged, when the
+// determinant's magnitude is below 0.0005.
+bool invertMatrix(Matrix& m);
+
 } // namespace ORV::Core

@@ -2,7 +2,6 @@
 
 #include "display/Camera.h"
 #include "platform/DeviceWindow.h"
-#include "resources/Texture.h"
 
 #include <cassert>
 #include <memory>
@@ -24,7 +23,7 @@ struct DisplayState {
     Core::Matrix world, view, projection;
     Core::Vector3 cameraPosition, cameraRight, cameraUp, cameraFront;
 
-    std::vector<RenderTarget*> targets;       // not owned
+    std::vector<RenderTargetSurfaces*> targets; // not owned
     std::vector<Gfx::Surface*> colorSurfaces; // not owned
     std::vector<Gfx::Surface*> depthSurfaces; // not owned
     std::vector<PassId> passes;
@@ -168,7 +167,7 @@ Core::Vector3 Display::cameraRight() const { return state().cameraRight; }
 Core::Vector3 Display::cameraUp() const { return state().cameraUp; }
 Core::Vector3 Display::cameraFront() const { return state().cameraFront; }
 
-void Display::pushRenderTarget(RenderTarget* target)
+void Display::pushRenderTarget(RenderTargetSurfaces* target)
 {
     assert(target);
     DisplayState& s = state();
@@ -181,11 +180,11 @@ void Display::pushRenderTarget(RenderTarget* target)
     s.depthSurfaces.push_back(depth);
 }
 
-RenderTarget* Display::popRenderTarget()
+RenderTargetSurfaces* Display::popRenderTarget()
 {
     DisplayState& s = state();
     assert(!s.targets.empty() && "popRenderTarget without a push");
-    RenderTarget* target = s.targets.back();
+    RenderTargetSurfaces* target = s.targets.back();
     s.targets.pop_back();
     s.colorSurfaces.pop_back();
     s.depthSurfaces.pop_back();

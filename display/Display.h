@@ -10,6 +10,7 @@
 
 #include "core/Math.h"
 #include "display/PassId.h"
+#include "display/RenderTargetSurfaces.h"
 #include "platform/gfx/Device.h"
 #include "platform/window/Window.h"
 
@@ -18,7 +19,6 @@
 namespace ORV::Demo {
 
 class Camera;
-class RenderTarget;
 
 // Colour that nextFrame clears every frame to: opaque dark blue.
 constexpr std::uint32_t frameClearColor = 0xFF00007F;
@@ -72,9 +72,9 @@ public:
 
     // Binds the target's colour and depth surfaces; a part it lacks keeps the
     // surface bound before it. The display does not own the target; pushes and
-    // pops must balance.
-    void pushRenderTarget(RenderTarget* target);
-    RenderTarget* popRenderTarget();
+    // pops must balance. Pop returns the target its push was given.
+    void pushRenderTarget(RenderTargetSurfaces* target);
+    RenderTargetSurfaces* popRenderTarget();
     Gfx::Surface* currentColorSurface() const;
     Gfx::Surface* currentDepthSurface() const;
 

@@ -17,7 +17,6 @@ namespace ORV::Demo {
 
 class Shader;
 class Texture;
-struct MaterialRecord;
 
 class Material {
 public:
@@ -83,14 +82,5 @@ private:
     std::vector<Gfx::ParameterHandle> parameterHandles_;
     bool parameterHandlesFound_ = false;
 };
-
-// A material for a plain material record of a scene file: the effect found in
-// the registry by the record's effect name, the four render passes named
-// "ambient", "shade", "emissive" and "depthdist", and the record's parameters
-// typed by the effect: textures (loaded on demand), scalar floats, and
-// vectors read as three 0-255 colour components. Text that does not parse as
-// the numbers a parameter needs leaves that parameter out, so the effect's
-// own default stays in force. The caller owns the result.
-Material* buildMaterial(const MaterialRecord& record);
 
 } // namespace ORV::Demo

@@ -2,7 +2,6 @@
 
 #include "display/Display.h"
 #include "resources/Material.h"
-#include "scene/SceneFile.h"
 
 #include <meshoptimizer.h>
 
@@ -29,16 +28,16 @@ struct QuadVertex {
 
 } // namespace
 
-void Model::buildFromMesh(const MeshPart& part)
+void Model::buildMesh(std::span<const ModelVertex> sourceVertices, std::span<const std::uint32_t> sourceIndices)
 {
     mesh_.reset();
-    const auto vertexCount = static_cast<uint32_t>(part.vertices.size());
-    // Whole triangles only, and only those whose three vertices exist: a scene
-    // file's indices are not trusted.
+    const auto vertexCount = static_cast<uint32_t>(sourceVertices.size());
+    // Whole triangles only, and only those whose three vertices exist: the
+    // indices come from files and are not trusted.
     std::vector<uint32_t> indices;
-    indices.reserve(part.indices.size() - part.indices.size() % 3);
-    for (size_t i = 0; i + 2 < part.indices.size(); i += 3) {
-        const uint32_t a = part.indices[i], b = part.indices[i + 1], c = part.indices[i + 2];
+    indices.reserve(sourceIndices.size() - sourceIndices.size() % 3);
+    for (size_t i = 0; i + 2 < sourceIndices.size(); i += 3) {
+        const uint32_t a = sourceIndices[i], b = sourceIndices[i + 1], c = sourceIndices[i + 2];
         if (a < vertexCount && b < vertexCount && c < vertexCount) indices.insert(indices.end(), {a, b, c});
     }
     if (indices.empty()) return;
@@ -46,10 +45,10 @@ void Model::buildFromMesh(const MeshPart& part)
     // Faces reordered for the vertex cache, then vertices for fetch order,
     // which also drops vertices no triangle uses.
     meshopt_optimizeVertexCache(indices.data(), indices.data(), indices.size(), vertexCount);
-    std::vector<MeshVertex> vertices(vertexCount);
+    std::vector<ModelVertex> vertices(vertexCount);
     const size_t used = meshopt_optimizeVertexFetch(vertices.data(), indices.data(), indices.size(),
-                                                    part.vertices.data(), vertexCount, sizeof(MeshVertex));
-    mesh_ = Display::device().createMesh(meshVertexDeclaration(), sizeof(MeshVertex), vertices.data(),
+                                                    sourceVertices.data(), vertexCount, sizeof(ModelVertex));
+    mesh_ = Display::device().createMesh(meshVertexDeclaration(), sizeof(ModelVertex), vertices.data(),
                                          uint32_t(used), indices.data(), uint32_t(indices.size()));
 }
 

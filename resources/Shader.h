@@ -1,31 +1,22 @@
 // Shaders: compiled effects from ".fx" assets with the technique chosen for
-// them, the include handler that serves their #include files from the asset
-// file system, and the automatic parameters: a process-wide table from
-// semantic (compared without regard to letter case) to a setter that writes
-// the current value (the display's matrices and camera vectors, or the demo's
-// scene-global values) into every parameter with that semantic whenever a
-// shader's technique begins.
+// them. Their #include files are served by EffectIncludes
+// (resources/EffectIncludes.h); their automatic parameters are set from the
+// semantic table (resources/Semantics.h) whenever a technique begins.
 #pragma once
 
-#include "core/Math.h"
 #include "platform/gfx/Effect.h"
+#include "resources/EffectIncludes.h"
 #include "resources/Resource.h"
+#include "resources/Semantics.h"
 
 #include <cstdint>
 #include <istream>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ORV::Demo {
-
-class Shader;
-
-// Writes one parameter of the shader's effect. Runs at every begin.
-using SemanticSetter = void (*)(Shader& shader, Gfx::ParameterHandle parameter);
 
 class Shader : public Resource {
 public:
@@ -37,8 +28,9 @@ public:
     // Reads the whole stream and compiles it with the defines TELM and
     // TELM_VER=100 and includes from the asset file system, logging
     // "Compiling effect" and any compiler messages to the console log. An
-    // effect that does not compile stops the program (see
-    // setEffectFailureHandler); sourceName names the file in messages.
+    // effect that does not compile leaves the shader without an effect and is
+    // reported to the failure handler (see setEffectFailureHandler);
+    // sourceName names the file in messages.
     void compile(std::istream& in, const std::string& sourceName = "effect");
 
     // Sets the technique, runs the setter of every top-level parameter whose
@@ -70,25 +62,10 @@ std::span<const Gfx::EffectDefine> effectDefines();
 // The registry loader for ".fx" assets.
 std::unique_ptr<Resource> loadShader(std::string path, std::string name);
 
-// Enters or replaces the setter for a semantic (letter case ignored).
-void registerSemantic(const std::string& semantic, SemanticSetter setter);
-// The setter for a semantic, or null.
-SemanticSetter findSemantic(std::string_view semantic);
-
-// Inverts m in place through its adjugate; false, and m unchanged, when the
-// determinant's magnitude is below 0.0005.
-bool invertMatrix(Core::Matrix& m);
-
-// Serves every #include name from the asset file system, looked up from the
-// archive root after path normalisation, whatever file includes it.
-class EffectIncludes final : public Gfx::EffectIncludeHandler {
-public:
-    std::optional<std::string> open(const std::string& name) override;
-};
-
 // What happens when an effect does not compile, after its messages are in the
-// log: by default the program ends with a non-zero status and one line on
-// standard error naming the file. Tests and tools may install their own.
+// log. With no handler installed (null, the default) one more line in the log
+// names the file and the program goes on with a shader that has no effect;
+// the demo installs a handler that ends the program (app/EffectFailure.h).
 using EffectFailureHandler = void (*)(const std::string& sourceName);
 void setEffectFailureHandler(EffectFailureHandler handler);
 

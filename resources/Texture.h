@@ -4,6 +4,7 @@
 // decoding is the platform image layer's; binding to effects is the materials'.
 #pragma once
 
+#include "display/RenderTargetSurfaces.h"
 #include "platform/gfx/Texture.h"
 #include "resources/Resource.h"
 
@@ -32,7 +33,7 @@ protected:
 // when the file is missing or broken.
 std::unique_ptr<Resource> loadTexture(std::string path, std::string name);
 
-class RenderTarget : public Texture {
+class RenderTarget : public Texture, public RenderTargetSurfaces {
 public:
     // Creates a one-level colour texture (usable by materials like any other)
     // with its level-0 surface, and a depth-stencil surface of its own. A
@@ -41,8 +42,8 @@ public:
     bool createTargets(int width, int height, Gfx::Format colorFormat, Gfx::Format depthFormat);
 
     // Either may be null: binding the target then keeps what was bound.
-    Gfx::Surface* colorSurface() const { return texture_ ? texture_->surfaceLevel(0) : nullptr; }
-    Gfx::Surface* depthSurface() const { return depthSurface_.get(); }
+    Gfx::Surface* colorSurface() const override { return texture_ ? texture_->surfaceLevel(0) : nullptr; }
+    Gfx::Surface* depthSurface() const override { return depthSurface_.get(); }
 
 private:
     std::unique_ptr<Gfx::Surface> depthSurface_;

@@ -1,5 +1,8 @@
 #include "scene/SceneFile.h"
 
+#include "core/ByteOrder.h"
+#include "scene/SceneFormat.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -14,43 +17,9 @@ using Core::AnimationTrack;
 using Core::SampledAnimationTrack;
 using Core::TrackValueKind;
 
-constexpr char sceneMagic[4] = {'O', 'R', '3', 'D'};
-constexpr std::int32_t sceneVersion = 170;
-
-// Sample i of an animation belongs to the time reached by adding this step i
-// times in single precision (the float 0x3DCCCCCD).
-constexpr float sampleStep = 0.1f;
-
 // Lists and strings grow by at most this many bytes ahead of the data that has
 // actually arrived, so a count in a damaged file cannot size an allocation.
 constexpr std::size_t readChunkBytes = std::size_t{64} << 10;
-
-std::uint32_t fromLittleEndian(std::uint32_t v)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return v;
-    else
-        return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-// Every stored element type is a whole number of little-endian 32-bit words.
-template <typename T>
-void wordsFromLittleEndian(T* data, std::size_t count)
-{
-    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) % 4 == 0);
-    if constexpr (std::endian::native != std::endian::little) {
-        auto* bytes = reinterpret_cast<unsigned char*>(data);
-        for (std::size_t i = 0; i < count * sizeof(T); i += 4) {
-            std::uint32_t w;
-            std::memcpy(&w, bytes + i, 4);
-            w = fromLittleEndian(w);
-            std::memcpy(bytes + i, &w, 4);
-        }
-    } else {
-        (void)data;
-        (void)count;
-    }
-}
 
 // Thrown inside the reader only, to unwind from the faulty field to readScene
 // with the record being read dropped; it never leaves this file.
@@ -84,7 +53,7 @@ public:
     {
         std::uint32_t raw;
         readBytes(&raw, 4, field);
-        return static_cast<std::int32_t>(fromLittleEndian(raw));
+        return static_cast<std::int32_t>(Core::fromLittleEndian(raw));
     }
 
     float readFloat(const char* field)
@@ -121,7 +90,7 @@ public:
     void readArray(std::vector<T>& out, std::size_t count, const char* field)
     {
         readGrowing(out, count, field);
-        wordsFromLittleEndian(out.data(), out.size());
+        Core::swapLittleEndianWords(out.data(), out.size());
     }
 
     [[noreturn]] void fail(SceneReadStatus status, std::uint64_t offset, const std::string& what)
@@ -317,7 +286,7 @@ void readAnimation(SceneReader& in, SceneDescription& description)
             for (std::size_t c = 0; c < sampleFloats; ++c)
                 sample[c] = std::bit_cast<float>(words[i * sampleFloats + c]);
             track->setKey(t, sample);
-            t = t + sampleStep;  // accumulated in single precision, not i * 0.1
+            t = t + sceneSampleStep;  // accumulated in single precision, not i * 0.1
         }
         done += n;
     }
@@ -394,12 +363,13 @@ SceneReadResult readScene(std::istream& stream, SceneDescription& description)
         }
         std::uint32_t version;
         std::memcpy(&version, header + 4, 4);
-        version = fromLittleEndian(version);
+        version = Core::fromLittleEndian(version);
         if (std::memcmp(header, sceneMagic, 4) != 0)
             in.fail(SceneReadStatus::BadHeader, 0, "magic is not \"OR3D\"");
         if (static_cast<std::int32_t>(version) != sceneVersion)
             in.fail(SceneReadStatus::BadHeader, 4,
-                    "version " + std::to_string(static_cast<std::int32_t>(version)) + " is not 170");
+                    "version " + std::to_string(static_cast<std::int32_t>(version)) + " is not " +
+                        std::to_string(sceneVersion));
 
         readSection(in, SceneSection::MeshGroups, [&] { description.meshGroups.push_back(readMeshGroup(in)); });
         readSection(in, SceneSection::Materials, [&] { description.materials.push_back(readMaterial(in)); });

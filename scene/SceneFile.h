@@ -19,7 +19,8 @@
 
 namespace ORV::Demo {
 
-// One vertex as stored in the file and as meshes are created with it (48 bytes).
+// One vertex as stored in the file (48 bytes); scene assembly hands it to the
+// model as a ModelVertex of the same fields.
 struct MeshVertex {
     Core::Vector3 position;
     Core::Vector3 normal;

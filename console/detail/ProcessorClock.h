@@ -4,15 +4,11 @@
 // and a 1000 ms interval.
 #pragma once
 
+#include "console/ProcessorInfo.h"
+
 #include <cstdint>
 
 namespace ORV::Core::detail {
-
-struct ClockSource {
-    std::uint64_t (*readCounter)();          // the counter being measured
-    std::uint64_t (*readNanoseconds)();      // the fallback counter, 1e9 ticks per second
-    void (*sleepMilliseconds)(std::uint32_t);
-};
 
 // The time-stamp counter, the monotonic nanosecond counter and the system sleep.
 ClockSource realClockSource();

@@ -1,5 +1,8 @@
 #include "content/scenewriter/SceneWriter.h"
 
+#include "core/ByteOrder.h"
+#include "scene/SceneFormat.h"
+
 #include <bit>
 #include <cstring>
 #include <ostream>
@@ -40,7 +43,7 @@ std::string where(const char* section, std::size_t index)
 float sceneSampleTime(std::size_t index)
 {
     float t = 0.0f;
-    for (std::size_t i = 0; i < index; ++i) t = t + 0.1f;
+    for (std::size_t i = 0; i < index; ++i) t = t + Demo::sceneSampleStep;
     return t;
 }
 
@@ -52,7 +55,7 @@ std::int32_t appendSampledAnimation(Demo::SceneDescription& description, TrackVa
     float t = 0.0f;
     for (std::size_t i = 0; floats != 0 && i + floats <= samples.size(); i += floats) {
         track->setKey(t, samples.subspan(i, floats));
-        t = t + 0.1f;
+        t = t + Demo::sceneSampleStep;
     }
     track->setMarker("start", 0.0f);
     track->setMarker("end", t);
@@ -103,7 +106,7 @@ std::string checkScene(const Demo::SceneDescription& d)
                             " is not at the sample time " + std::to_string(expected) + "\n";
                 break;
             }
-            expected = expected + 0.1f;
+            expected = expected + Demo::sceneSampleStep;
         }
     }
     return problems;
@@ -144,10 +147,8 @@ void SceneWriter::writeBytes(const void* data, std::size_t size)
 
 void SceneWriter::writeInt32(std::int32_t value)
 {
-    const auto v = static_cast<std::uint32_t>(value);
-    const unsigned char bytes[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    writeBytes(bytes, 4);
+    const std::uint32_t stored = Core::fromLittleEndian(static_cast<std::uint32_t>(value));
+    writeBytes(&stored, 4);
 }
 
 void SceneWriter::writeFloat(float value) { writeInt32(std::bit_cast<std::int32_t>(value)); }
@@ -160,8 +161,8 @@ void SceneWriter::writeString(std::string_view text)
 
 void SceneWriter::writeHeader()
 {
-    writeBytes("OR3D", 4);
-    writeInt32(170);
+    writeBytes(Demo::sceneMagic, 4);
+    writeInt32(Demo::sceneVersion);
 }
 
 namespace {

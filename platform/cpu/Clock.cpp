@@ -1,6 +1,7 @@
 #include "platform/cpu/Clock.h"
 
 #include <chrono>
+#include <thread>
 
 #if defined(_MSC_VER) && defined(_M_X64)
 #include <intrin.h>
@@ -36,6 +37,11 @@ std::uint64_t monotonicNanoseconds()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace ORV::Platform

@@ -1,7 +1,7 @@
-// The raw processor clock. It only reads counters; measuring their rate and
-// converting counts to seconds is left to its callers (the processor clock
-// measurement in console/ProcessorInfo.h and the frame timer). The sleep the
-// measurement waits with is sleepMilliseconds in platform/window/Window.h.
+// The raw processor clock and the sleep. It only reads counters and waits;
+// measuring their rate and converting counts to seconds is left to its callers
+// (the processor clock measurement in console/ProcessorInfo.h and the frame
+// timer).
 #pragma once
 
 #include <cstdint>
@@ -18,5 +18,9 @@ std::uint64_t readTimeStampCounter();
 // A monotonic counter in nanoseconds (1 000 000 000 ticks per second),
 // unaffected by changes of the wall clock.
 std::uint64_t monotonicNanoseconds();
+
+// Blocks the calling thread for at least the given time; the system may
+// overshoot and nothing corrects for it.
+void sleepMilliseconds(std::uint32_t milliseconds);
 
 } // namespace ORV::Platform

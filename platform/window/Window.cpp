@@ -202,7 +202,5 @@ void Window::drawableSize(int* width, int* height) const
 
 void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
 
-void sleepMilliseconds(uint32_t milliseconds) { SDL_Delay(milliseconds); }
-
 
 } // namespace ORV::Platform

@@ -74,8 +74,4 @@ private:
 // Shows or hides the mouse cursor over the demo's window.
 void showCursor(bool show);
 
-// Blocks the calling thread for at least the given time; the system may
-// overshoot and nothing corrects for it.
-void sleepMilliseconds(uint32_t milliseconds);
-
 } // namespace ORV::Platform

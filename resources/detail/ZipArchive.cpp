@@ -1,5 +1,7 @@
 #include "resources/detail/ZipArchive.h"
 
+#include "core/ByteOrder.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -59,13 +61,6 @@ static_assert(offsetof(LocalHeader, crc) == 16 && offsetof(LocalHeader, extraLen
 static_assert(offsetof(CentralHeader, crc) == 16 && offsetof(CentralHeader, externalAttributes) == 40 &&
               offsetof(CentralHeader, localHeaderOffset) == 44);
 
-std::uint16_t little16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t little32(const unsigned char* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // Reads one record from the current file position into record, one field per
 // letter of layout: "l" a 4-byte field, "s" a 2-byte field, any other letter
 // is skipped. Fields lie back to back in the file; in memory a 4-byte field
@@ -87,12 +82,12 @@ bool readRecord(std::istream& in, std::string_view layout, void* record, std::si
         if (letter == 'l') {
             if (to % 4 == 2) to += 2;
             assert(to + 4 <= recordSize);
-            const std::uint32_t value = little32(raw.data() + from);
+            const std::uint32_t value = Core::readLittle32(raw.data() + from);
             std::memcpy(out + to, &value, 4);
             from += 4, to += 4;
         } else if (letter == 's') {
             assert(to + 2 <= recordSize);
-            const std::uint16_t value = little16(raw.data() + from);
+            const std::uint16_t value = Core::readLittle16(raw.data() + from);
             std::memcpy(out + to, &value, 2);
             from += 2, to += 2;
         }
@@ -179,9 +174,9 @@ std::int64_t zip64EndRecordsBefore(std::ifstream& file, std::int64_t endPosition
     if (!seekTo(file, static_cast<std::uint64_t>(endPosition - locatorSize))) return 0;
     file.read(reinterpret_cast<char*>(locator.data()), locator.size());
     if (static_cast<std::size_t>(file.gcount()) != locator.size()) return 0;
-    const bool present = little32(locator.data()) == zip64LocatorSignature &&
-                         little32(record.data()) == zip64EndRecordSignature &&
-                         little32(record.data() + 4) == recordSize - 12 && little32(record.data() + 8) == 0;
+    const bool present = Core::readLittle32(locator.data()) == zip64LocatorSignature &&
+                         Core::readLittle32(record.data()) == zip64EndRecordSignature &&
+                         Core::readLittle32(record.data() + 4) == recordSize - 12 && Core::readLittle32(record.data() + 8) == 0;
     return present ? locatorSize + recordSize : 0;
 }
 
@@ -257,14 +252,14 @@ bool ZipArchive::open(const std::string& path)
     if (!seekTo(file, static_cast<std::uint64_t>(endPosition))) return false;
     file.read(reinterpret_cast<char*>(end.data()), endRecordSize);
     if (static_cast<std::size_t>(file.gcount()) != endRecordSize) return false;
-    const std::uint16_t thisDisk = little16(&end[4]);
-    const std::uint16_t directoryDisk = little16(&end[6]);
+    const std::uint16_t thisDisk = Core::readLittle16(&end[4]);
+    const std::uint16_t directoryDisk = Core::readLittle16(&end[6]);
     // The record counts are taken as unsigned: an archive of more than 32767
     // members is read in full.
-    const std::uint16_t recordsOnDisk = little16(&end[8]);
-    const std::uint16_t recordsTotal = little16(&end[10]);
-    const std::uint32_t directorySize = little32(&end[12]);
-    const std::uint32_t directoryOffset = little32(&end[16]);
+    const std::uint16_t recordsOnDisk = Core::readLittle16(&end[8]);
+    const std::uint16_t recordsTotal = Core::readLittle16(&end[10]);
+    const std::uint32_t directorySize = Core::readLittle32(&end[12]);
+    const std::uint32_t directoryOffset = Core::readLittle32(&end[16]);
 
     // Bytes in front of the archive (it was appended to another file) show as
     // the distance between where the directory ends and where the end record

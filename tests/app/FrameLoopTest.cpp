@@ -25,7 +25,13 @@ struct SteppingCounter {
         c->now += c->step;
         return value;
     }
-    FrameClock clock() { return {&SteppingCounter::read, this, 1000}; }
+    Core::ClockSource clock()
+    {
+        Core::ClockSource source;
+        source.readCounter = &SteppingCounter::read;
+        source.context = this;
+        return source;
+    }
 };
 
 struct Frame {
@@ -60,7 +66,7 @@ protected:
 
 TEST_F(FrameLoopTest, FirstFrameHasZeroTimeAndDelta)
 {
-    FrameTimer timer(counter.clock());
+    FrameTimer timer(counter.clock(), 1000);
     timer.start();
     runFrameLoop(display, timer, recordFrame);
     ASSERT_GE(frames.size(), 2u);
@@ -73,7 +79,7 @@ TEST_F(FrameLoopTest, FirstFrameHasZeroTimeAndDelta)
 
 TEST_F(FrameLoopTest, DemoThatEndsEarlyRunsEmptyFramesUntilTheEndTime)
 {
-    FrameTimer timer(counter.clock());
+    FrameTimer timer(counter.clock(), 1000);
     timer.start();
     const float end = runFrameLoop(display, timer, recordFrame);
     EXPECT_EQ(end, demoEndTime);
@@ -86,7 +92,7 @@ TEST_F(FrameLoopTest, DemoLongerThanTheEndTimeRunsUntilItStops)
 {
     counter.step = 4000; // four seconds a frame
     playUntil = 200.0f;
-    FrameTimer timer(counter.clock());
+    FrameTimer timer(counter.clock(), 1000);
     timer.start();
     const float end = runFrameLoop(display, timer, recordFrame);
     EXPECT_EQ(end, 200.0f);
@@ -96,7 +102,7 @@ TEST_F(FrameLoopTest, DemoLongerThanTheEndTimeRunsUntilItStops)
 TEST_F(FrameLoopTest, EscapeEndsTheLoopAfterTheFrameInProgress)
 {
     escapeAtFrame = 10; // posted while frame 10 draws
-    FrameTimer timer(counter.clock());
+    FrameTimer timer(counter.clock(), 1000);
     timer.start();
     runFrameLoop(display, timer, recordFrame);
     // Frame 11 was begun by the nextFrame that saw Escape, drawn, and then
@@ -111,7 +117,7 @@ TEST_F(FrameLoopTest, WindowClosedBeforeTheLoopRunsNoFrame)
     Display::window().postMessage({Platform::WindowMessage::Close});
     ASSERT_TRUE(display.nextFrame());
     ASSERT_FALSE(display.nextFrame());
-    FrameTimer timer(counter.clock());
+    FrameTimer timer(counter.clock(), 1000);
     timer.start();
     runFrameLoop(display, timer, recordFrame);
     EXPECT_TRUE(frames.empty());
@@ -121,7 +127,7 @@ TEST(FrameTimer, DeltaIsConvertedOncePerTickAndRoundedToSingle)
 {
     SteppingCounter counter;
     counter.step = 1;
-    FrameTimer timer({&SteppingCounter::read, &counter, 3});
+    FrameTimer timer(counter.clock(), 3);
     timer.start();
     EXPECT_EQ(timer.deltaSeconds(), 0.0f);
     timer.tick(); // one tick at 3 per second

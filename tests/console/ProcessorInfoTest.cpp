@@ -7,7 +7,6 @@
 #include <vector>
 
 using namespace ORV::Core;
-using detail::ClockSource;
 
 namespace {
 
@@ -28,15 +27,15 @@ struct FakeClock {
         overshootTicks = 0;
         sleeps.clear();
     }
-    static std::uint64_t read() { return counter; }
-    static std::uint64_t readNanoseconds() { return nanoseconds; }
-    static void sleep(std::uint32_t milliseconds)
+    static std::uint64_t read(void*) { return counter; }
+    static std::uint64_t readNanoseconds(void*) { return nanoseconds; }
+    static void sleep(void*, std::uint32_t milliseconds)
     {
         sleeps.push_back(milliseconds);
         counter += rate / 1000 * milliseconds + overshootTicks;
         nanoseconds += std::uint64_t {milliseconds} * 1'000'000;
     }
-    static ClockSource source() { return {&read, &readNanoseconds, &sleep}; }
+    static ClockSource source() { return {&read, &readNanoseconds, &sleep, nullptr}; }
 };
 
 } // namespace
@@ -73,6 +72,31 @@ TEST(ClockMeasurement, StoppedCounterFallsBackToNanoseconds)
     const auto result = detail::measureClock(FakeClock::source(), 1000);
     EXPECT_EQ(result.ticksPerSecond, detail::nanosecondsPerSecond);
     EXPECT_TRUE(result.usesNanosecondCounter);
+}
+
+TEST(ClockMeasurement, TheSourceContextReachesEveryCall)
+{
+    // A clock of its own, reached through the context only: 500 ticks per
+    // millisecond slept.
+    struct Own {
+        std::uint64_t ticks = 100;
+        int calls = 0;
+    } own;
+    ClockSource source;
+    source.readCounter = [](void* c) {
+        auto* o = static_cast<Own*>(c);
+        ++o->calls;
+        return o->ticks;
+    };
+    source.readNanoseconds = [](void*) { return std::uint64_t{0}; };
+    source.sleepMilliseconds = [](void* c, std::uint32_t milliseconds) {
+        auto* o = static_cast<Own*>(c);
+        ++o->calls;
+        o->ticks += 500u * milliseconds;
+    };
+    source.context = &own;
+    EXPECT_EQ(detail::measureClock(source, 4).ticksPerSecond, 500'000u);
+    EXPECT_EQ(own.calls, 3);
 }
 
 TEST(ClockMeasurement, RealCounterHasAPlausibleRate)
@@ -121,7 +145,7 @@ TEST(ProcessorInfoDeathTest, StoppedCounterSwitchesReadingsToNanoseconds)
             detail::identifyProcessor(FakeClock::source());
             const ProcessorInfo info;
             const std::uint64_t before = info.readCounter();
-            const std::uint64_t reference = ORV::Core::detail::realClockSource().readNanoseconds();
+            const std::uint64_t reference = ORV::Core::detail::realClockSource().readNanoseconds(nullptr);
             const std::uint64_t after = info.readCounter();
             // Readings come from the nanosecond counter: the reference read in
             // between lies between them.

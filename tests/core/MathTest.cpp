@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace ORV::Core;
 
 TEST(Math, PiConstantsAreSinglePrecision)
@@ -21,4 +23,24 @@ TEST(Math, ProductAppliesLeftMatrixFirst)
     EXPECT_FLOAT_EQ(transformPoint({1, 0, 0}, translate * scale).x, 12.0f);
     // Scale then translate: x = 1 * 2 + 5.
     EXPECT_FLOAT_EQ(transformPoint({1, 0, 0}, scale * translate).x, 7.0f);
+}
+
+TEST(InvertMatrix, ProductWithTheInverseIsTheIdentity)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> element(-2.0f, 2.0f);
+    for (int trial = 0; trial < 200; ++trial) {
+        Matrix m;
+        for (auto& row : m.m)
+            for (float& e : row) e = element(random);
+        Matrix inverse = m;
+        if (!invertMatrix(inverse)) continue;
+        const Matrix product = m * inverse;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) ASSERT_NEAR(product.m[r][c], r == c ? 1.0f : 0.0f, 2e-3f) << trial;
+    }
+    Matrix singular = Matrix::zero();
+    const Matrix before = singular;
+    EXPECT_FALSE(invertMatrix(singular));
+    EXPECT_EQ(singular, before);
 }

@@ -1,12 +1,14 @@
 // The display's frame protocol, target and pass stacks, on an off-screen device.
 #include "display/Camera.h"
 #include "display/Display.h"
-#include "resources/Texture.h"
+#include "display/RenderTargetSurfaces.h"
+#include "platform/gfx/Texture.h"
 #include "tests/support/OffscreenDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 using namespace ORV;
@@ -14,6 +16,32 @@ using namespace ORV::Demo;
 using ORV::Test::red;
 
 namespace {
+
+// A colour texture's level 0 and a depth-stencil surface, made on the device
+// as a render target makes them; a format of Format::Unknown leaves that part
+// out.
+class TestTarget final : public RenderTargetSurfaces {
+public:
+    bool create(int width, int height, Gfx::Format colorFormat, Gfx::Format depthFormat)
+    {
+        Gfx::Device& device = Display::device();
+        if (colorFormat != Gfx::Format::Unknown) {
+            texture_ = device.createTexture(width, height, 1, Gfx::Usage::RenderTarget, colorFormat);
+            if (!texture_ || !texture_->surfaceLevel(0)) return false;
+        }
+        if (depthFormat != Gfx::Format::Unknown) {
+            depth_ = device.createDepthStencilSurface(width, height, depthFormat);
+            if (!depth_) return false;
+        }
+        return true;
+    }
+    Gfx::Surface* colorSurface() const override { return texture_ ? texture_->surfaceLevel(0) : nullptr; }
+    Gfx::Surface* depthSurface() const override { return depth_.get(); }
+
+private:
+    std::unique_ptr<Gfx::Texture> texture_;
+    std::unique_ptr<Gfx::Surface> depth_;
+};
 
 class DisplayTest : public ::testing::Test {
 protected:
@@ -82,9 +110,9 @@ TEST_F(DisplayTest, CloseRequestEndsTheRunLikeEscape)
 TEST_F(DisplayTest, NestedTargetsWithoutDepthKeepTheOuterDepthAndPopBackToTheBackBuffer)
 {
     Gfx::Device& device = Display::device();
-    RenderTarget outer, inner;
-    ASSERT_TRUE(outer.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::D24S8));
-    ASSERT_TRUE(inner.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::Unknown));
+    TestTarget outer, inner;
+    ASSERT_TRUE(outer.create(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::D24S8));
+    ASSERT_TRUE(inner.create(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::Unknown));
     EXPECT_EQ(inner.depthSurface(), nullptr);
     ASSERT_TRUE(display.nextFrame());
 
@@ -112,8 +140,8 @@ TEST_F(DisplayTest, NestedTargetsWithoutDepthKeepTheOuterDepthAndPopBackToTheBac
 
 TEST_F(DisplayTest, TargetWithoutColourKeepsTheColourSurfaceBound)
 {
-    RenderTarget depthOnly;
-    ASSERT_TRUE(depthOnly.createTargets(32, 24, Gfx::Format::Unknown, Gfx::Format::D16));
+    TestTarget depthOnly;
+    ASSERT_TRUE(depthOnly.create(32, 24, Gfx::Format::Unknown, Gfx::Format::D16));
     display.pushRenderTarget(&depthOnly);
     EXPECT_EQ(Display::device().renderTarget(), Display::device().backBuffer());
     EXPECT_EQ(Display::device().depthStencilSurface(), depthOnly.depthSurface());

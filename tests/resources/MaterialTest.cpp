@@ -1,17 +1,16 @@
-// Materials: the drawing protocol, pass selection by render pass, parameters
-// typed from scene text, and models drawn through them.
+// Materials: the drawing protocol, pass selection by render pass, parameters,
+// and models drawn through them.
 #include "display/Display.h"
 #include "resources/Material.h"
 #include "resources/Model.h"
-#include "resources/ResourceRegistry.h"
 #include "resources/Shader.h"
 #include "resources/Texture.h"
-#include "scene/SceneFile.h"
 #include "tests/support/OffscreenDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 using namespace ORV;
 using namespace ORV::Demo;
@@ -50,15 +49,6 @@ technique Cartoon
 }
 )";
 
-// The registry loader of the effect above, whatever the path.
-std::unique_ptr<Resource> loadCartoon(std::string, std::string)
-{
-    auto shader = std::make_unique<Shader>();
-    std::istringstream in(kCartoon);
-    shader->compile(in, "cartoon.fx");
-    return shader;
-}
-
 class MaterialTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,9 +58,6 @@ protected:
         shader.compile(in, "cartoon.fx");
         ASSERT_TRUE(shader.effect());
     }
-    // Resources registered by a test hold effects of this fixture's device:
-    // release them before the device goes, even when an assertion ended the test.
-    void TearDown() override { resourceRegistry().releaseAll(); }
     std::vector<float> value(const char* name)
     {
         const auto v = shader.effect()->parameterValue(shader.effect()->parameterByName(name));
@@ -166,61 +153,6 @@ TEST_F(MaterialTest, ParametersAddedAfterASelectAreAppliedFromTheNext)
     EXPECT_EQ(value("Color"), (std::vector<float>{0, 0, 1, 1}));
 }
 
-TEST_F(MaterialTest, SceneTextBecomesTypedParameters)
-{
-    resourceRegistry().releaseAll();
-    MaterialRecord record;
-    record.effectName = "cartoon.fx";
-    record.parameters = {{"Color", "255 128 0"}, {"Strength", "0.25"}, {"Steps", "0.25"}, {"Unknown", "1"}};
-    // Register the compiled shader under its path, as the manifest would.
-    resourceRegistry().addResource("cartoon.fx", "cartoon", loadCartoon);
-    resourceRegistry().loadNext();
-    std::unique_ptr<Material> material(buildMaterial(record));
-    ASSERT_NE(material->shader(), nullptr);
-    EXPECT_EQ(material->passNames().size(), 4u);
-    EXPECT_EQ(material->passNames().at(depthDistPass), "depthdist");
-    ASSERT_EQ(material->colors().count("Color"), 1u);
-    const auto color = material->colors().at("Color");
-    EXPECT_FLOAT_EQ(color[0], 1.0f);
-    EXPECT_NEAR(color[1], 0.50196f, 1e-5f);
-    EXPECT_FLOAT_EQ(color[2], 0.0f);
-    EXPECT_FLOAT_EQ(color[3], 1.0f);
-    EXPECT_EQ(material->floats().at("Strength"), 0.25f);
-    EXPECT_EQ(material->floats().count("Steps"), 0u); // an integer parameter is ignored
-
-    // Text that is not a number leaves the parameter to the effect's default.
-    record.parameters = {{"Color", "red"}, {"Strength", "strong"}};
-    std::unique_ptr<Material> unparsed(buildMaterial(record));
-    EXPECT_TRUE(unparsed->colors().empty());
-    EXPECT_TRUE(unparsed->floats().empty());
-
-    // An effect that is not loaded gives a material without a shader.
-    record.effectName = "missing.fx";
-    std::unique_ptr<Material> orphan(buildMaterial(record));
-    EXPECT_EQ(orphan->shader(), nullptr);
-}
-
-TEST_F(MaterialTest, BuiltMaterialIsDrawnOnlyInTheRenderPassesItsEffectHas)
-{
-    resourceRegistry().releaseAll();
-    resourceRegistry().addResource("cartoon.fx", "", loadCartoon);
-    resourceRegistry().loadNext();
-    MaterialRecord record;
-    record.effectName = "cartoon.fx";
-    std::unique_ptr<Material> material(buildMaterial(record));
-    const std::pair<PassId, bool> passes[] = {
-        {ambientPass, true}, {shadePass, true}, {emissivePass, false}, {depthDistPass, false}};
-    for (const auto& [pass, drawn] : passes) {
-        display.pushPass(pass);
-        EXPECT_EQ(material->selectForCurrentPass(), drawn) << pass;
-        EXPECT_EQ(material->beginNextPass(), drawn) << pass;
-        EXPECT_FALSE(material->beginNextPass()) << pass;
-        material->endPasses();
-        EXPECT_FALSE(Display::device().effectPassActive()) << pass;
-        display.popPass();
-    }
-}
-
 TEST_F(MaterialTest, ModelWithoutAPassForTheRenderPassDrawsNothing)
 {
     Model quad;
@@ -252,16 +184,15 @@ TEST_F(MaterialTest, ModelWithoutAPassForTheRenderPassDrawsNothing)
     EXPECT_EQ(red(drawn[8 * 16 + 8]), 0);
 }
 
-TEST_F(MaterialTest, ModelsFromScenePartsDropBrokenTrianglesAndDrawWithoutAMaterial)
+TEST_F(MaterialTest, ModelsDropBrokenTrianglesAndDrawWithoutAMaterial)
 {
-    MeshPart part;
-    part.vertices.resize(3);
-    part.vertices[0].position = {-1, -1, 0};
-    part.vertices[1].position = {-1, 3, 0};
-    part.vertices[2].position = {3, -1, 0};
-    part.indices = {0, 1, 2, 0, 1, 7, 2}; // one whole triangle, one naming a missing vertex, one stray index
+    std::vector<ModelVertex> vertices(3);
+    vertices[0].position = {-1, -1, 0};
+    vertices[1].position = {-1, 3, 0};
+    vertices[2].position = {3, -1, 0};
+    std::vector<uint32_t> indices = {0, 1, 2, 0, 1, 7, 2}; // one whole triangle, one naming a missing vertex, one stray index
     Model model;
-    model.buildFromMesh(part);
+    model.buildMesh(vertices, indices);
     ASSERT_NE(model.mesh(), nullptr);
     EXPECT_EQ(model.mesh()->faceCount(), 1u);
 
@@ -272,9 +203,9 @@ TEST_F(MaterialTest, ModelsFromScenePartsDropBrokenTrianglesAndDrawWithoutAMater
     model.draw(); // fixed-function stand-in: white with lighting off
     EXPECT_EQ(Display::device().readPixels(*Display::device().backBuffer())[8 * 16 + 8], 0xFFFFFFFFu);
 
-    part.indices = {0, 1, 9};
+    indices = {0, 1, 9};
     Model empty;
-    empty.buildFromMesh(part);
+    empty.buildMesh(vertices, indices);
     EXPECT_EQ(empty.mesh(), nullptr);
     empty.draw(); // does nothing
 }
@@ -284,19 +215,19 @@ TEST_F(MaterialTest, ModelsWithMoreThan65535VerticesAreKeptWhole)
     // 21846 triangles of their own three vertices each: every one lies off
     // the screen except the one made of the three highest vertices, which
     // covers it.
-    MeshPart part;
     const uint32_t vertexCount = 65538;
-    part.vertices.resize(vertexCount);
+    std::vector<ModelVertex> vertices(vertexCount);
+    std::vector<uint32_t> indices;
     for (uint32_t i = 0; i < vertexCount; ++i) {
         const float offset = float(i % 3);
-        part.vertices[i].position = {5.0f + offset, 5.0f, 0.0f};
-        part.indices.push_back(i);
+        vertices[i].position = {5.0f + offset, 5.0f, 0.0f};
+        indices.push_back(i);
     }
-    part.vertices[vertexCount - 3].position = {-1, -1, 0};
-    part.vertices[vertexCount - 2].position = {-1, 3, 0};
-    part.vertices[vertexCount - 1].position = {3, -1, 0};
+    vertices[vertexCount - 3].position = {-1, -1, 0};
+    vertices[vertexCount - 2].position = {-1, 3, 0};
+    vertices[vertexCount - 1].position = {3, -1, 0};
     Model model;
-    model.buildFromMesh(part);
+    model.buildMesh(vertices, indices);
     ASSERT_NE(model.mesh(), nullptr);
     EXPECT_EQ(model.mesh()->vertexCount(), vertexCount);
     EXPECT_EQ(model.mesh()->faceCount(), vertexCount / 3);

@@ -148,3 +148,34 @@ TEST_F(TextureTest, LoaderReturnsAnEmptyTextureForAMissingAsset)
     ASSERT_NE(texture, nullptr);
     EXPECT_NE(texture->texture(), nullptr);
 }
+
+TEST_F(TextureTest, RenderTargetBindsItsOwnSurfacesAndKeepsWhatItLacks)
+{
+    Gfx::Device& device = Display::device();
+    RenderTarget full, colourOnly;
+    ASSERT_TRUE(full.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::D24S8));
+    ASSERT_TRUE(colourOnly.createTargets(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::Unknown));
+    // The colour surface is the texture's level 0, so materials sample what
+    // was drawn into it.
+    ASSERT_NE(full.colorSurface(), nullptr);
+    EXPECT_EQ(full.colorSurface(), full.texture()->surfaceLevel(0));
+    EXPECT_NE(full.depthSurface(), nullptr);
+    EXPECT_EQ(colourOnly.depthSurface(), nullptr);
+
+    display.pushRenderTarget(&full);
+    display.pushRenderTarget(&colourOnly);
+    EXPECT_EQ(device.renderTarget(), colourOnly.colorSurface());
+    EXPECT_EQ(device.depthStencilSurface(), full.depthSurface());
+    EXPECT_EQ(display.popRenderTarget(), &colourOnly);
+    EXPECT_EQ(display.popRenderTarget(), &full);
+    EXPECT_EQ(device.renderTarget(), device.backBuffer());
+}
+
+TEST_F(TextureTest, RenderTargetWithNothingAskedForHasNoSurfaces)
+{
+    RenderTarget none;
+    EXPECT_TRUE(none.createTargets(16, 16, Gfx::Format::Unknown, Gfx::Format::Unknown));
+    EXPECT_EQ(none.colorSurface(), nullptr);
+    EXPECT_EQ(none.depthSurface(), nullptr);
+    EXPECT_EQ(none.texture(), nullptr);
+}

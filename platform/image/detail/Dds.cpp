@@ -9,6 +9,8 @@
 
 #include "platform/image/detail/ImageDecoders.h"
 
+#include "core/ByteOrder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
@@ -43,31 +45,26 @@ struct Header {
     std::uint32_t caps, caps2;
 };
 
-std::uint32_t read32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
 Header readHeader(const std::uint8_t* p)
 {
     Header h;
-    h.size = read32(p + 4);
-    h.flags = read32(p + 8);
-    h.height = read32(p + 12);
-    h.width = read32(p + 16);
-    h.pitch = read32(p + 20);
-    h.depth = read32(p + 24);
-    h.mipCount = read32(p + 28);
-    h.pfSize = read32(p + 76);
-    h.pfFlags = read32(p + 80);
-    h.fourCC = read32(p + 84);
-    h.bitCount = read32(p + 88);
-    h.rMask = read32(p + 92);
-    h.gMask = read32(p + 96);
-    h.bMask = read32(p + 100);
-    h.aMask = read32(p + 104);
-    h.caps = read32(p + 108);
-    h.caps2 = read32(p + 112);
+    h.size = Core::readLittle32(p + 4);
+    h.flags = Core::readLittle32(p + 8);
+    h.height = Core::readLittle32(p + 12);
+    h.width = Core::readLittle32(p + 16);
+    h.pitch = Core::readLittle32(p + 20);
+    h.depth = Core::readLittle32(p + 24);
+    h.mipCount = Core::readLittle32(p + 28);
+    h.pfSize = Core::readLittle32(p + 76);
+    h.pfFlags = Core::readLittle32(p + 80);
+    h.fourCC = Core::readLittle32(p + 84);
+    h.bitCount = Core::readLittle32(p + 88);
+    h.rMask = Core::readLittle32(p + 92);
+    h.gMask = Core::readLittle32(p + 96);
+    h.bMask = Core::readLittle32(p + 100);
+    h.aMask = Core::readLittle32(p + 104);
+    h.caps = Core::readLittle32(p + 108);
+    h.caps2 = Core::readLittle32(p + 112);
     return h;
 }
 

@@ -3,6 +3,8 @@
 
 #include "platform/image/detail/ImageDecoders.h"
 
+#include "core/ByteOrder.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -13,8 +15,6 @@ namespace {
 struct Bgra {
     std::uint8_t b, g, r, a;
 };
-
-std::uint16_t read16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 
 Bgra expand565(std::uint16_t c)
 {
@@ -35,7 +35,7 @@ Bgra mix(Bgra p, Bgra q, unsigned wp, unsigned wq)
 // DXT5 colour blocks always use four colours.
 void decodeColours(const std::uint8_t* block, bool allowTransparent, Bgra out[16])
 {
-    const std::uint16_t c0 = read16(block), c1 = read16(block + 2);
+    const std::uint16_t c0 = Core::readLittle16(block), c1 = Core::readLittle16(block + 2);
     Bgra palette[4];
     palette[0] = expand565(c0);
     palette[1] = expand565(c1);
