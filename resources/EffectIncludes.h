@@ -2,7 +2,7 @@
 // asset file system (resources/FileSystem.h), as every other asset does.
 #pragma once
 
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
 #include "resources/FileSystem.h"
 
+#include "core/Ascii.h"
 #include "resources/detail/MemoryStream.h"
 
 #include <algorithm>
@@ -31,8 +32,7 @@ std::unique_ptr<std::istream> failedMemoryStream()
 std::string normalizePath(std::string path)
 {
     for (char& c : path) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        else if (c == '\\') c = '/';
+        c = c == '\\' ? '/' : Core::toLowerAscii(c);
     }
     if (path.empty() || path.front() != '/') path.insert(path.begin(), '/');
     return path;

@@ -19,7 +19,7 @@ bool Material::selectPass(const std::string& name)
     if (!shader_ || !shader_->effect()) return false;
     passCount_ = shader_->begin();
     passIndex_ = -1;
-    Gfx::Effect& effect = *shader_->effect();
+    Gfx::CompiledEffect& effect = *shader_->effect();
     const Gfx::PassHandle wanted = effect.passByName(shader_->technique(), name);
     if (wanted) {
         for (uint32_t i = 0; i < passCount_; ++i) {
@@ -37,7 +37,7 @@ bool Material::selectPass(const std::string& name)
 
 void Material::applyParameters()
 {
-    Gfx::Effect& effect = *shader_->effect();
+    Gfx::CompiledEffect& effect = *shader_->effect();
     if (!parameterHandlesFound_) {
         parameterHandles_.clear();
         const auto find = [&](const auto& map) {

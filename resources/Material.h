@@ -5,7 +5,7 @@
 #pragma once
 
 #include "display/PassId.h"
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "resources/Semantics.h"
 
+#include "core/Ascii.h"
 #include "display/Display.h"
 #include "resources/Shader.h"
 
@@ -11,23 +12,7 @@ namespace ORV::Demo {
 
 namespace {
 
-// ASCII lower-case comparison; a name that is a prefix of another orders first.
-// Transparent, so that lookups by string_view allocate nothing.
-struct CaseInsensitiveLess {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const
-    {
-        const size_t n = std::min(a.size(), b.size());
-        for (size_t i = 0; i < n; ++i) {
-            const auto ca = static_cast<unsigned char>(a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i]);
-            const auto cb = static_cast<unsigned char>(b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i]);
-            if (ca != cb) return ca < cb;
-        }
-        return a.size() < b.size();
-    }
-};
-
-using SemanticTable = std::map<std::string, SemanticSetter, CaseInsensitiveLess>;
+using SemanticTable = std::map<std::string, SemanticSetter, Core::LessIgnoringCase>;
 
 // Function-local so that it exists before any static initialiser registers.
 SemanticTable& semanticTable()

@@ -5,7 +5,7 @@
 // technique begins. Main thread only.
 #pragma once
 
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 
 #include <cstdint>
 #include <string>

@@ -38,7 +38,7 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
     EffectIncludes includes;
     std::string messages;
     if (Display::hasDevice())
-        effect_ = Gfx::Effect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
+        effect_ = Gfx::CompiledEffect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
     else
         messages = sourceName + ":0: error: no graphics device to create the effect on";
     if (!messages.empty()) Core::consoleStream << messages << "\n" << std::flush;
@@ -56,7 +56,7 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
 void Shader::findAutomaticParameters()
 {
     automatic_.clear();
-    const Gfx::Effect& e = *effect_;
+    const Gfx::CompiledEffect& e = *effect_;
     const uint32_t count = e.desc().parameters;
     for (uint32_t i = 0; i < count; ++i) {
         const Gfx::ParameterHandle parameter = e.parameter(i);

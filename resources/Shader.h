@@ -4,7 +4,7 @@
 // semantic table (resources/Semantics.h) whenever a technique begins.
 #pragma once
 
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 #include "resources/EffectIncludes.h"
 #include "resources/Resource.h"
 #include "resources/Semantics.h"
@@ -40,7 +40,7 @@ public:
     // begins do no table lookups.
     uint32_t begin();
 
-    Gfx::Effect* effect() const { return effect_.get(); }
+    Gfx::CompiledEffect* effect() const { return effect_.get(); }
     Gfx::TechniqueHandle technique() const { return technique_; }
 
 private:
@@ -50,7 +50,7 @@ private:
     };
     void findAutomaticParameters();
 
-    std::unique_ptr<Gfx::Effect> effect_;
+    std::unique_ptr<Gfx::CompiledEffect> effect_;
     Gfx::TechniqueHandle technique_;
     std::vector<AutomaticParameter> automatic_; // in parameter order
     std::uint64_t automaticTableVersion_ = 0;   // table version automatic_ was found with; 0: never

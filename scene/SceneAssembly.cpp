@@ -48,7 +48,7 @@ Material* buildMaterial(const MaterialRecord& record)
     material->setPassName(depthDistPass, "depthdist");
     if (!shader || !shader->effect()) return material;
 
-    const Gfx::Effect& effect = *shader->effect();
+    const Gfx::CompiledEffect& effect = *shader->effect();
     constexpr float byteToUnit = 0.003921569f; // 1/255 in single precision
     for (const auto& [key, value] : record.parameters) {
         const Gfx::ParameterHandle parameter = effect.parameterByName(key);

@@ -7,7 +7,7 @@
 // every pass on an off-screen context. The first compilation of the run also
 // pays for glslang's process initialisation and is reported apart.
 #include "platform/DeviceWindow.h"
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 #include "platform/gfx/effect/EffectCompiler.h"
 #include "resources/Shader.h"
 
@@ -111,7 +111,7 @@ int main(int argc, char** argv)
             for (const EffectTechnique& t : result->techniques)
                 passes += t.passes.size();
             const auto linkStart = std::chrono::steady_clock::now();
-            auto effect = Effect::create(window->device(), std::move(result).value());
+            auto effect = CompiledEffect::create(window->device(), std::move(result).value());
             const double linked =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - linkStart).count();
             if (!effect->findNextValidTechnique()) {

@@ -8,7 +8,7 @@
 // same work in hand-written GL (about 28 ms here). --untuned leaves the C
 // allocator's adaptive thresholds in place, to show what fixing them is worth.
 #include "platform/DeviceWindow.h"
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 
 #include <chrono>
 #include <cmath>
@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     Device& device = window->device();
     NoEffectIncludes includes;
     std::string messages;
-    auto effect = Effect::create(device, kEffect, "bench.fx", {}, includes, &messages);
+    auto effect = CompiledEffect::create(device, kEffect, "bench.fx", {}, includes, &messages);
     if (!effect) {
         std::fprintf(stderr, "%s", messages.c_str());
         return 1;

@@ -1,5 +1,6 @@
 #include "resources/detail/ZipArchive.h"
 
+#include "core/Ascii.h"
 #include "core/ByteOrder.h"
 
 #include <zlib.h>
@@ -104,8 +105,7 @@ bool readRecord(std::istream& in, std::string_view layout, Record& record)
 
 void lowerAscii(std::string& text)
 {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : text) c = Core::toLowerAscii(c);
 }
 
 // The file opened unbuffered: the reader seeks before nearly every record, so

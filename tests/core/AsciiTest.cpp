@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace ORV::Core;
 
 TEST(Ascii, UpperFoldsOnlyTheLowerCaseLetters)
@@ -51,4 +53,34 @@ TEST(Ascii, EqualityIgnoresOnlyLetterCase)
     EXPECT_FALSE(equalsIgnoringCase("[", "{"));
     EXPECT_FALSE(equalsIgnoringCase("\xc0", "\xe0"));
     EXPECT_FALSE(equalsIgnoringCase("a", "b"));
+}
+
+TEST(Ascii, LowerAndUpperFoldEveryByteAsTheAlphabetSays)
+{
+    for (int byte = 0; byte <= 0xff; ++byte) {
+        const char c = char(byte);
+        const bool capital = byte >= 'A' && byte <= 'Z';
+        const bool small = byte >= 'a' && byte <= 'z';
+        EXPECT_EQ(toLowerAscii(c), capital ? char(byte + 32) : c) << byte;
+        EXPECT_EQ(toUpperAscii(c), small ? char(byte - 32) : c) << byte;
+    }
+}
+
+TEST(Ascii, LessIgnoringCaseOrdersLowerCaseFormsAndPrefixesFirst)
+{
+    const LessIgnoringCase less;
+    // Equal but for case: neither orders before the other, at both ends of the alphabet.
+    for (auto [a, b] : {std::pair{"WORLDVIEW", "worldview"}, std::pair{"Z", "z"}, std::pair{"a", "A"}}) {
+        EXPECT_FALSE(less(a, b)) << a << " " << b;
+        EXPECT_FALSE(less(b, a)) << a << " " << b;
+    }
+    EXPECT_TRUE(less("World", "worldView"));  // a prefix first
+    EXPECT_FALSE(less("worldView", "World"));
+    EXPECT_TRUE(less("abc", "ABD"));
+    // '_' (0x5F) lies between the capitals and the small letters: it orders
+    // before every letter, since letters compare in their small form.
+    EXPECT_TRUE(less("_", "A"));
+    EXPECT_FALSE(less("Z", "_"));
+    // Bytes past ASCII order after it, as unsigned bytes.
+    EXPECT_TRUE(less("z", "\xC4"));
 }

@@ -2,7 +2,7 @@
 // effects and reading pixels back: matrices from the engine reach mul(v, M),
 // textures are sampled with (0, 0) at the top-left texel, pass states apply at
 // beginPass and are restored at end.
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 #include "platform/gfx/detail/DeviceAccess.h"
 #include "tests/support/OffscreenDevice.h"
 
@@ -85,7 +85,7 @@ protected:
     {
         NoEffectIncludes includes;
         std::string messages;
-        effect = Effect::create(gpu.device(), kEffect, "test.fx", {}, includes, &messages);
+        effect = CompiledEffect::create(gpu.device(), kEffect, "test.fx", {}, includes, &messages);
         ASSERT_TRUE(effect) << messages;
         effect->setTechnique(effect->findNextValidTechnique());
         ASSERT_TRUE(effect->technique());
@@ -113,7 +113,7 @@ protected:
     }
 
     OffscreenDevice gpu{32, 32};
-    std::unique_ptr<Effect> effect;
+    std::unique_ptr<CompiledEffect> effect;
     std::unique_ptr<Mesh> quad;
 };
 
@@ -302,7 +302,7 @@ TEST(EffectBindings, ATextureMadeAfterTheBoundOneWasDestroyedIsSampled)
     Device& device = gpu.device();
     NoEffectIncludes includes;
     std::string messages;
-    auto effect = Effect::create(device, kEffect, "test.fx", {}, includes, &messages);
+    auto effect = CompiledEffect::create(device, kEffect, "test.fx", {}, includes, &messages);
     ASSERT_TRUE(effect) << messages;
     effect->setTechnique(effect->findNextValidTechnique());
     const PassHandle textured = effect->passByName(effect->technique(), "textured");
@@ -343,7 +343,7 @@ TEST_F(EffectTest, EffectsSharingUnitsAndBlockBindingEachDrawWithTheirOwn)
     // by the other must not pass for this effect's own.
     NoEffectIncludes includes;
     std::string messages;
-    auto other = Effect::create(gpu.device(), kEffect, "other.fx", {}, includes, &messages);
+    auto other = CompiledEffect::create(gpu.device(), kEffect, "other.fx", {}, includes, &messages);
     ASSERT_TRUE(other) << messages;
     other->setTechnique(other->findNextValidTechnique());
     auto redTexture = solidTexture(gpu.device(), 0xFFFF0000);

@@ -1008,20 +1008,20 @@ namespace {
 // The value of text as one whole constant expression, or nothing.
 std::optional<std::vector<float>> constant(std::string_view text)
 {
-    Detail::LexedEffect lexed = Detail::lexEffect(text, "test.fx");
+    detail::LexedEffect lexed = detail::lexEffect(text, "test.fx");
     lexed.tokens.pop_back(); // End
     size_t at = 0;
-    Detail::ConstantValue value;
-    if (!Detail::evaluateConstant(lexed.tokens, at, value) || at != lexed.tokens.size())
+    detail::ConstantValue value;
+    if (!detail::evaluateConstant(lexed.tokens, at, value) || at != lexed.tokens.size())
         return std::nullopt;
     return value;
 }
 
-std::optional<Detail::NumericType> typeNamed(std::string_view text)
+std::optional<detail::NumericType> typeNamed(std::string_view text)
 {
-    Detail::LexedEffect lexed = Detail::lexEffect(text, "test.fx");
+    detail::LexedEffect lexed = detail::lexEffect(text, "test.fx");
     lexed.tokens.pop_back();
-    return Detail::numericType(lexed.tokens);
+    return detail::numericType(lexed.tokens);
 }
 
 using Floats = std::vector<float>;
@@ -1087,7 +1087,7 @@ TEST(ConstantEvaluator, NestingIsBounded)
 TEST(ConstantEvaluator, NumericTypeNames)
 {
     auto matches = [](std::string_view text, ParameterType type, uint32_t rows, uint32_t columns, bool isMatrix) {
-        std::optional<Detail::NumericType> t = typeNamed(text);
+        std::optional<detail::NumericType> t = typeNamed(text);
         return t && t->type == type && t->rows == rows && t->columns == columns && t->isMatrix == isMatrix;
     };
     EXPECT_TRUE(matches("float", ParameterType::Float, 1, 1, false));
@@ -1113,7 +1113,7 @@ TEST(ConstantEvaluator, NumericTypeNames)
 namespace {
 
 struct Parsed {
-    Detail::ParsedEffect effect;
+    detail::ParsedEffect effect;
     std::string messages;
     bool ok = false;
 };
@@ -1121,7 +1121,7 @@ struct Parsed {
 Parsed parse(std::string_view text)
 {
     Parsed parsed;
-    parsed.ok = Detail::parseEffect(Detail::lexEffect(text, "test.fx"), parsed.effect, parsed.messages);
+    parsed.ok = detail::parseEffect(detail::lexEffect(text, "test.fx"), parsed.effect, parsed.messages);
     return parsed;
 }
 
@@ -1146,7 +1146,7 @@ TEST(HlslWriter, EachEntryPointGetsOnlyTheFunctionsItReaches)
                           "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
                           "                       PixelShader = compile ps_2_0 ps(); } }\n");
     ASSERT_TRUE(parsed.ok) << parsed.messages;
-    std::string vertex = Detail::writeHlsl(parsed.effect, "vs");
+    std::string vertex = detail::writeHlsl(parsed.effect, "vs");
     EXPECT_TRUE(mentions(vertex, "shade"));
     EXPECT_NE(vertex.find("float helper(float x)"), std::string::npos) << "every overload of a reached name";
     EXPECT_NE(vertex.find("float helper(float2 x)"), std::string::npos) << vertex;
@@ -1155,7 +1155,7 @@ TEST(HlslWriter, EachEntryPointGetsOnlyTheFunctionsItReaches)
     EXPECT_FALSE(mentions(vertex, "pixelOnly")) << vertex;
     EXPECT_FALSE(mentions(vertex, "ps")) << vertex;
 
-    std::string pixel = Detail::writeHlsl(parsed.effect, "ps");
+    std::string pixel = detail::writeHlsl(parsed.effect, "ps");
     EXPECT_TRUE(mentions(pixel, "pixelOnly"));
     EXPECT_FALSE(mentions(pixel, "shade")) << pixel;
     EXPECT_FALSE(mentions(pixel, "vs")) << pixel;
@@ -1170,7 +1170,7 @@ TEST(HlslWriter, LineDirectivesPointIntoTheSource)
                           "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
                           "                       PixelShader = compile ps_2_0 ps(); } }\n");
     ASSERT_TRUE(parsed.ok) << parsed.messages;
-    std::string hlsl = Detail::writeHlsl(parsed.effect, "vs");
+    std::string hlsl = detail::writeHlsl(parsed.effect, "vs");
     // Line 1 is where the text starts; the 40-line gap is a directive, not 40
     // empty lines.
     EXPECT_NE(hlsl.find("#line 1 \"test.fx\""), std::string::npos) << hlsl;
@@ -1185,23 +1185,23 @@ TEST(HlslWriter, EntryWrapperBindsCompileArgumentsToUniformParameters)
                           "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
                           "                       PixelShader = compile ps_2_0 ps(true, 2.0 * 3); } }\n");
     ASSERT_TRUE(parsed.ok) << parsed.messages;
-    const Detail::ParsedShader& shader = parsed.effect.techniques.at(0).passes.at(0).pixelShader;
-    Detail::HlslChunk wrapper;
+    const detail::ParsedShader& shader = parsed.effect.techniques.at(0).passes.at(0).pixelShader;
+    detail::HlslChunk wrapper;
     std::string error;
-    ASSERT_TRUE(Detail::makeEntryWrapper(parsed.effect, shader, "entry", wrapper, error)) << error;
+    ASSERT_TRUE(detail::makeEntryWrapper(parsed.effect, shader, "entry", wrapper, error)) << error;
     EXPECT_EQ(wrapper.functionName, "entry");
     std::string text;
-    for (const Detail::Token& t : wrapper.tokens)
+    for (const detail::Token& t : wrapper.tokens)
         text += t.text + " ";
     EXPECT_EQ(text, "float4 entry ( float2 uv : TEXCOORD0 ) : COLOR { return ps ( (true) , uv , (2.0 * 3) ) ; } ");
-    std::string hlsl = Detail::writeHlsl(parsed.effect, "entry", &wrapper);
+    std::string hlsl = detail::writeHlsl(parsed.effect, "entry", &wrapper);
     EXPECT_TRUE(mentions(hlsl, "entry"));
     EXPECT_TRUE(mentions(hlsl, "ps")) << "reached through the wrapper";
 
-    Detail::ParsedShader tooMany = shader;
+    detail::ParsedShader tooMany = shader;
     tooMany.arguments.push_back(tooMany.arguments.back());
-    Detail::HlslChunk unused;
-    EXPECT_FALSE(Detail::makeEntryWrapper(parsed.effect, tooMany, "entry", unused, error));
+    detail::HlslChunk unused;
+    EXPECT_FALSE(detail::makeEntryWrapper(parsed.effect, tooMany, "entry", unused, error));
     EXPECT_NE(error.find("no definition of 'ps' has 3 uniform parameters"), std::string::npos) << error;
 }
 

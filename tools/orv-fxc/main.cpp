@@ -10,7 +10,7 @@
 // messages go to standard error as file:line: error: text, and the exit status
 // is 1.
 #include "platform/DeviceWindow.h"
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 #include "platform/gfx/effect/EffectCompiler.h"
 #include "resources/Shader.h"
 
@@ -130,7 +130,7 @@ bool linkPasses(const EffectDescription& description)
         return true;
     }
     auto window = std::move(opened).value();
-    auto effect = Effect::create(window->device(), description);
+    auto effect = CompiledEffect::create(window->device(), description);
     bool anyValid = false;
     for (size_t i = 0; i < description.techniques.size(); ++i) {
         const bool valid = effect->findNextValidTechnique(TechniqueHandle{int(i) - 1}).index == int(i);

@@ -43,7 +43,7 @@ public:
     PassCompiler(const PassCompiler&) = delete;
     PassCompiler& operator=(const PassCompiler&) = delete;
 
-    PassCompiler(const Detail::ParsedEffect& parsed, std::string& messages) : parsed_(parsed), messages_(messages)
+    PassCompiler(const detail::ParsedEffect& parsed, std::string& messages) : parsed_(parsed), messages_(messages)
     {
         int samplers = 0;
         for (const EffectParameter& p : parsed.parameters)
@@ -57,17 +57,17 @@ public:
         };
     }
 
-    bool compilePass(const Detail::ParsedTechnique& technique, const Detail::ParsedPass& parsedPass, EffectPass& pass)
+    bool compilePass(const detail::ParsedTechnique& technique, const detail::ParsedPass& parsedPass, EffectPass& pass)
     {
         pass.name = parsedPass.name;
         pass.annotations = parsedPass.annotations;
         pass.states = parsedPass.states;
         pass.location = parsedPass.location;
         std::string where = " (technique '" + technique.name + "', pass '" + parsedPass.name + "')";
-        const Detail::CrossCompiled* vertex = stage(ShaderStage::Vertex, parsedPass.vertexShader, nullptr, where);
+        const detail::CrossCompiled* vertex = stage(ShaderStage::Vertex, parsedPass.vertexShader, nullptr, where);
         if (!vertex)
             return false;
-        const Detail::CrossCompiled* pixel =
+        const detail::CrossCompiled* pixel =
             stage(ShaderStage::Pixel, parsedPass.pixelShader, &vertex->outputSemantics, where);
         if (!pixel)
             return false;
@@ -77,7 +77,7 @@ public:
                             parsedPass.pixelShader.location};
         pass.vertexInputs = vertex->vertexInputs;
         if (vertex->hasUniforms && pixel->hasUniforms && !sameLayout(vertex->uniforms, pixel->uniforms)) {
-            messages_ += Detail::formatMessage(parsedPass.location,
+            messages_ += detail::formatMessage(parsedPass.location,
                                                       "the vertex and pixel shaders lay out the parameters "
                                                       "differently"
                                                           + where);
@@ -87,7 +87,7 @@ public:
             pass.uniforms = vertex->uniforms;
         else if (pixel->hasUniforms)
             pass.uniforms = pixel->uniforms;
-        for (const Detail::CrossCompiled* stage : {vertex, pixel})
+        for (const detail::CrossCompiled* stage : {vertex, pixel})
             for (const std::string& sampler : stage->samplers) {
                 int parameter = findParameter(sampler);
                 bool known = false;
@@ -106,12 +106,12 @@ public:
     double crossMilliseconds = 0.0;
 
 private:
-    const Detail::ParsedEffect& parsed_;
+    const detail::ParsedEffect& parsed_;
     std::string& messages_;
     std::map<std::string, int> samplerBindings_;
-    Detail::CrossContext context_;
+    detail::CrossContext context_;
     std::map<std::string, std::vector<uint32_t>> spirv_;
-    std::map<std::string, Detail::CrossCompiled> glsl_;
+    std::map<std::string, detail::CrossCompiled> glsl_;
 
     int findParameter(const std::string& name) const
     {
@@ -121,7 +121,7 @@ private:
         return -1;
     }
 
-    const Detail::CrossCompiled* stage(ShaderStage kind, const Detail::ParsedShader& shader,
+    const detail::CrossCompiled* stage(ShaderStage kind, const detail::ParsedShader& shader,
                                        const std::vector<std::string>* vertexOutputs, const std::string& where)
     {
         std::string key = (kind == ShaderStage::Vertex ? "vs:" : "ps:") + shader.entryPoint;
@@ -139,32 +139,32 @@ private:
             // With compile arguments, glslang compiles a wrapper that binds
             // them to the function's uniform parameters.
             std::string entry = shader.entryPoint;
-            Detail::HlslChunk wrapper;
+            detail::HlslChunk wrapper;
             if (!shader.arguments.empty()) {
                 entry = "orv_entry" + std::to_string(spirv_.size());
                 std::string error;
-                if (!Detail::makeEntryWrapper(parsed_, shader, entry, wrapper, error)) {
-                    messages_ += Detail::formatMessage(shader.location, error + where);
+                if (!detail::makeEntryWrapper(parsed_, shader, entry, wrapper, error)) {
+                    messages_ += detail::formatMessage(shader.location, error + where);
                     return nullptr;
                 }
             }
-            std::string hlsl = Detail::writeHlsl(parsed_, entry, shader.arguments.empty() ? nullptr : &wrapper);
+            std::string hlsl = detail::writeHlsl(parsed_, entry, shader.arguments.empty() ? nullptr : &wrapper);
             std::vector<uint32_t> spirv;
-            bool ok = Detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, messages_);
+            bool ok = detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, messages_);
             frontEndMilliseconds += millisecondsSince(start);
             if (!ok)
                 return nullptr;
             compiled = spirv_.emplace(key, std::move(spirv)).first;
         }
         auto start = Clock::now();
-        Detail::CrossContext context = context_;
+        detail::CrossContext context = context_;
         context.vertexOutputs = vertexOutputs;
-        Detail::CrossCompiled out;
+        detail::CrossCompiled out;
         std::string error;
-        bool ok = Detail::crossCompile(compiled->second, kind, context, out, error);
+        bool ok = detail::crossCompile(compiled->second, kind, context, out, error);
         crossMilliseconds += millisecondsSince(start);
         if (!ok) {
-            messages_ += Detail::formatMessage(
+            messages_ += detail::formatMessage(
                 shader.location,
                 std::string(kind == ShaderStage::Vertex ? "vertex" : "pixel") + " shader '" + shader.entryPoint
                     + "': " + error + where);
@@ -195,15 +195,15 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
 
     auto start = Clock::now();
     std::string preprocessed;
-    bool ok = Detail::preprocessEffect(source, name, defines, includes, preprocessed, messages);
+    bool ok = detail::preprocessEffect(source, name, defines, includes, preprocessed, messages);
     spent.preprocess = millisecondsSince(start);
     if (!ok)
         return failed();
 
     start = Clock::now();
-    Detail::LexedEffect lexed = Detail::lexEffect(preprocessed, name);
-    Detail::ParsedEffect parsed;
-    ok = Detail::parseEffect(lexed, parsed, messages);
+    detail::LexedEffect lexed = detail::lexEffect(preprocessed, name);
+    detail::ParsedEffect parsed;
+    ok = detail::parseEffect(lexed, parsed, messages);
     spent.frontEnd = millisecondsSince(start);
     if (!ok)
         return failed();
@@ -211,12 +211,12 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
     EffectDescription effect;
     effect.parameters = parsed.parameters;
     PassCompiler passes(parsed, messages);
-    for (const Detail::ParsedTechnique& parsedTechnique : parsed.techniques) {
+    for (const detail::ParsedTechnique& parsedTechnique : parsed.techniques) {
         EffectTechnique technique;
         technique.name = parsedTechnique.name;
         technique.annotations = parsedTechnique.annotations;
         technique.location = parsedTechnique.location;
-        for (const Detail::ParsedPass& parsedPass : parsedTechnique.passes) {
+        for (const detail::ParsedPass& parsedPass : parsedTechnique.passes) {
             EffectPass pass;
             ok = passes.compilePass(parsedTechnique, parsedPass, pass);
             if (!ok)
@@ -231,7 +231,7 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
     spent.crossCompile = passes.crossMilliseconds;
     if (!ok) {
         if (messages.empty())
-            messages = Detail::formatMessage({name, 1}, "the effect failed to compile");
+            messages = detail::formatMessage({name, 1}, "the effect failed to compile");
         return failed();
     }
     if (timings)

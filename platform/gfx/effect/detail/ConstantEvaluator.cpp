@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 namespace {
 
 // The scalar type a numeric type name is built on: float, half, double,
@@ -230,4 +230,4 @@ bool evaluateConstant(const std::vector<Token>& e, size_t& at, ConstantValue& ou
     return sum(e, at, out, 0);
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

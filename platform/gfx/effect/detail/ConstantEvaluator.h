@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 
 // Scalars and vectors alike: a flat list of components.
 using ConstantValue = std::vector<float>;
@@ -39,4 +39,4 @@ std::optional<NumericType> numericType(const std::vector<Token>& typeTokens);
 // recursion bound (which keeps a hostile source off the end of the stack).
 bool evaluateConstant(const std::vector<Token>& tokens, size_t& at, ConstantValue& out);
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <charconv>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 namespace {
 
 bool isIdentStart(char c)
@@ -153,4 +153,4 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
     return lexed;
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

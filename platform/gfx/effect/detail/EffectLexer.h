@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 
 enum class TokenKind : uint8_t { Identifier, Number, String, Punct, Directive, End };
 
@@ -52,4 +52,4 @@ inline Token synthesized(const Token& at, std::string text, TokenKind kind = Tok
     return t;
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

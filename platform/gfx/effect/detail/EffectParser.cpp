@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <set>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 namespace {
 
 using Core::equalsIgnoringCase;
@@ -820,4 +820,4 @@ bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& me
     return parser.run();
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

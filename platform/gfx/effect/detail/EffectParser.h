@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 
 struct ParsedShader {
     bool present = false;
@@ -66,4 +66,4 @@ bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& me
 // "file:line: error: text" and a newline: the form of every compiler message.
 std::string formatMessage(const SourceLocation& where, const std::string& text);
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 namespace {
 
 // Appends one token, preceded by the newlines or the #line directive that keep
@@ -167,4 +167,4 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint,
     return out;
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 
 // The HLSL for one entry point: every declaration, and the functions the entry
 // point reaches (all overloads of a name it uses), plus extra when given.
@@ -23,4 +23,4 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint,
 bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, const std::string& wrapperName,
                       HlslChunk& wrapper, std::string& error);
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

@@ -21,7 +21,7 @@
 #include <regex>
 #include <sstream>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 namespace {
 
 // glslang keeps process-wide tables; they are made once and live until exit.
@@ -489,4 +489,4 @@ bool crossCompile(std::vector<uint32_t> spirv, ShaderStage stage, const CrossCon
     }
 }
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

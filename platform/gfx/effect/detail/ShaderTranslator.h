@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace ORV::Gfx::Detail {
+namespace ORV::Gfx::detail {
 
 // Runs glslang's preprocessor over the effect source with the defines and the
 // include handler. The output marks include boundaries with #line directives.
@@ -45,4 +45,4 @@ bool crossCompile(std::vector<uint32_t> spirv, ShaderStage stage, const CrossCon
 // "TEXCOORD1" -> ("TEXCOORD", 1); "color" -> ("COLOR", 0).
 std::pair<std::string, uint32_t> splitSemantic(std::string_view semantic);
 
-} // namespace ORV::Gfx::Detail
+} // namespace ORV::Gfx::detail

@@ -1,4 +1,4 @@
-#include "platform/gfx/Effect.h"
+#include "platform/gfx/CompiledEffect.h"
 
 #include "platform/gfx/Device.h"
 #include "platform/gfx/Texture.h"
@@ -15,7 +15,7 @@ using detail::DeviceAccess;
 using detail::GlKind;
 using detail::GlObject;
 
-struct Effect::PassRuntime {
+struct CompiledEffect::PassRuntime {
     GlObject program;
     GlObject uniformBuffer;
     std::vector<std::byte> block;
@@ -91,7 +91,7 @@ size_t valueCount(const EffectParameter& p)
 
 } // namespace
 
-std::unique_ptr<Effect> Effect::create(Device& device, std::string_view source, std::string_view sourceName,
+std::unique_ptr<CompiledEffect> CompiledEffect::create(Device& device, std::string_view source, std::string_view sourceName,
                                        std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
                                        std::string* messages)
 {
@@ -104,14 +104,14 @@ std::unique_ptr<Effect> Effect::create(Device& device, std::string_view source, 
     return create(device, std::move(compiled).value());
 }
 
-std::unique_ptr<Effect> Effect::create(Device& device, EffectDescription description)
+std::unique_ptr<CompiledEffect> CompiledEffect::create(Device& device, EffectDescription description)
 {
-    std::unique_ptr<Effect> effect(new Effect(device, std::move(description)));
+    std::unique_ptr<CompiledEffect> effect(new CompiledEffect(device, std::move(description)));
     effect->link();
     return effect;
 }
 
-Effect::Effect(Device& device, EffectDescription description) : device_(device), description_(std::move(description))
+CompiledEffect::CompiledEffect(Device& device, EffectDescription description) : device_(device), description_(std::move(description))
 {
     for (const EffectParameter& p : description_.parameters) {
         std::vector<float> initial(valueCount(p), 0.0f);
@@ -121,12 +121,12 @@ Effect::Effect(Device& device, EffectDescription description) : device_(device),
     textures_.assign(description_.parameters.size(), nullptr);
 }
 
-Effect::~Effect()
+CompiledEffect::~CompiledEffect()
 {
     if (activePass_ >= 0) DeviceAccess::setPassProgram(device_, 0);
 }
 
-void Effect::link()
+void CompiledEffect::link()
 {
     for (const EffectTechnique& technique : description_.techniques) {
         std::vector<PassRuntime> runtimes;
@@ -159,41 +159,41 @@ void Effect::link()
     }
 }
 
-TechniqueHandle Effect::findNextValidTechnique(TechniqueHandle after) const
+TechniqueHandle CompiledEffect::findNextValidTechnique(TechniqueHandle after) const
 {
     for (size_t i = size_t(after.index + 1); i < techniqueValid_.size(); ++i)
         if (techniqueValid_[i]) return {int(i)};
     return {};
 }
 
-void Effect::setTechnique(TechniqueHandle technique)
+void CompiledEffect::setTechnique(TechniqueHandle technique)
 {
     if (technique.index < int(description_.techniques.size())) technique_ = technique;
 }
 
-EffectDesc Effect::desc() const
+EffectDesc CompiledEffect::desc() const
 {
     return {uint32_t(description_.parameters.size()), uint32_t(description_.techniques.size())};
 }
 
-ParameterHandle Effect::parameter(uint32_t index) const
+ParameterHandle CompiledEffect::parameter(uint32_t index) const
 {
     return index < description_.parameters.size() ? ParameterHandle{int(index)} : ParameterHandle{};
 }
 
-ParameterHandle Effect::parameterByName(std::string_view name) const
+ParameterHandle CompiledEffect::parameterByName(std::string_view name) const
 {
     return {description_.findParameter(name)};
 }
 
-ParameterDesc Effect::parameterDesc(ParameterHandle parameter) const
+ParameterDesc CompiledEffect::parameterDesc(ParameterHandle parameter) const
 {
     if (!parameter || parameter.index >= int(description_.parameters.size())) return {};
     const EffectParameter& p = description_.parameters[size_t(parameter.index)];
     return {p.name, p.semantic, p.parameterClass, p.type, p.rows, p.columns, p.elements};
 }
 
-PassHandle Effect::passByName(TechniqueHandle technique, std::string_view name) const
+PassHandle CompiledEffect::passByName(TechniqueHandle technique, std::string_view name) const
 {
     if (!technique || technique.index >= int(description_.techniques.size())) return {};
     const auto& passes = description_.techniques[size_t(technique.index)].passes;
@@ -202,14 +202,14 @@ PassHandle Effect::passByName(TechniqueHandle technique, std::string_view name) 
     return {};
 }
 
-PassHandle Effect::pass(TechniqueHandle technique, uint32_t index) const
+PassHandle CompiledEffect::pass(TechniqueHandle technique, uint32_t index) const
 {
     if (!technique || technique.index >= int(description_.techniques.size())) return {};
     if (index >= description_.techniques[size_t(technique.index)].passes.size()) return {};
     return {technique.index, int(index)};
 }
 
-uint32_t Effect::begin(uint32_t flags)
+uint32_t CompiledEffect::begin(uint32_t flags)
 {
     assert(!begun_ && "begin without end");
     if (!technique_) return 0;
@@ -227,7 +227,7 @@ uint32_t Effect::begin(uint32_t flags)
     return uint32_t(technique.passes.size());
 }
 
-bool Effect::beginPass(uint32_t index)
+bool CompiledEffect::beginPass(uint32_t index)
 {
     if (!begun_ || activePass_ >= 0) return false;
     const EffectTechnique& technique = description_.techniques[size_t(technique_.index)];
@@ -267,14 +267,14 @@ bool Effect::beginPass(uint32_t index)
     return true;
 }
 
-void Effect::endPass()
+void CompiledEffect::endPass()
 {
     if (activePass_ < 0) return;
     activePass_ = -1;
     DeviceAccess::setPassProgram(device_, 0);
 }
 
-void Effect::end()
+void CompiledEffect::end()
 {
     endPass();
     if (!begun_) return;
@@ -283,7 +283,7 @@ void Effect::end()
     savedStates_.clear();
 }
 
-void Effect::setValues(ParameterHandle parameter, std::span<const float> values)
+void CompiledEffect::setValues(ParameterHandle parameter, std::span<const float> values)
 {
     if (!parameter || parameter.index >= int(values_.size())) return;
     std::vector<float>& stored = values_[size_t(parameter.index)];
@@ -298,21 +298,21 @@ void Effect::setValues(ParameterHandle parameter, std::span<const float> values)
             if (runtime.uniformBuffer) runtime.blockDirty = true;
 }
 
-void Effect::setTexture(ParameterHandle parameter, Texture* texture)
+void CompiledEffect::setTexture(ParameterHandle parameter, Texture* texture)
 {
     if (!parameter || parameter.index >= int(textures_.size())) return;
     textures_[size_t(parameter.index)] = texture;
 }
 
-void Effect::setFloat(ParameterHandle parameter, float value) { setValues(parameter, std::span(&value, 1)); }
+void CompiledEffect::setFloat(ParameterHandle parameter, float value) { setValues(parameter, std::span(&value, 1)); }
 
-void Effect::setVector(ParameterHandle parameter, const Core::Vector4& value)
+void CompiledEffect::setVector(ParameterHandle parameter, const Core::Vector4& value)
 {
     const float v[4] = {value.x, value.y, value.z, value.w};
     setValues(parameter, v);
 }
 
-void Effect::setMatrix(ParameterHandle parameter, const Core::Matrix& value)
+void CompiledEffect::setMatrix(ParameterHandle parameter, const Core::Matrix& value)
 {
     if (!parameter || parameter.index >= int(values_.size())) return;
     const EffectParameter& p = description_.parameters[size_t(parameter.index)];
@@ -324,13 +324,13 @@ void Effect::setMatrix(ParameterHandle parameter, const Core::Matrix& value)
     setValues(parameter, std::span<const float>(block, count));
 }
 
-std::span<const float> Effect::parameterValue(ParameterHandle parameter) const
+std::span<const float> CompiledEffect::parameterValue(ParameterHandle parameter) const
 {
     if (!parameter || parameter.index >= int(values_.size())) return {};
     return values_[size_t(parameter.index)];
 }
 
-Texture* Effect::parameterTexture(ParameterHandle parameter) const
+Texture* CompiledEffect::parameterTexture(ParameterHandle parameter) const
 {
     if (!parameter || parameter.index >= int(textures_.size())) return nullptr;
     return textures_[size_t(parameter.index)];

@@ -55,20 +55,20 @@ struct ParameterDesc {
     uint32_t rows = 0, columns = 0, elements = 0;
 };
 
-class Effect {
+class CompiledEffect {
 public:
     // Compiles source (D3DXCreateEffect) and links every pass. Null when the
     // source does not compile, with the compiler's messages in *messages.
     // Passes that do not link leave their technique invalid; their link log is
     // kept in linkMessages().
-    static std::unique_ptr<Effect> create(Device& device, std::string_view source, std::string_view sourceName,
+    static std::unique_ptr<CompiledEffect> create(Device& device, std::string_view source, std::string_view sourceName,
                                           std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
                                           std::string* messages);
     // Links an effect already compiled.
-    static std::unique_ptr<Effect> create(Device& device, EffectDescription description);
-    ~Effect();
-    Effect(const Effect&) = delete;
-    Effect& operator=(const Effect&) = delete;
+    static std::unique_ptr<CompiledEffect> create(Device& device, EffectDescription description);
+    ~CompiledEffect();
+    CompiledEffect(const CompiledEffect&) = delete;
+    CompiledEffect& operator=(const CompiledEffect&) = delete;
 
     // The first technique after `after` (from the first when none) whose
     // passes all linked; none when there is no such technique.
@@ -114,7 +114,7 @@ public:
 
 private:
     struct PassRuntime;
-    Effect(Device& device, EffectDescription description);
+    CompiledEffect(Device& device, EffectDescription description);
     void link();
     void setValues(ParameterHandle parameter, std::span<const float> values);
 
