@@ -1,5 +1,6 @@
 #include "platform/gfx/detail/Gl.h"
 
+#include <cassert>
 #include <cstdio>
 
 namespace ORV::Gfx::detail {
@@ -23,13 +24,19 @@ const char* errorName(GLenum error)
 bool checkGlErrors(const char* call, const char* file, int line)
 {
     bool clean = true;
+    bool misuse = false;
     // A lost context reports errors forever; the bound keeps this finite.
     for (int i = 0; i < 16; ++i) {
         const GLenum error = glGetError();
         if (error == GL_NO_ERROR) break;
         std::fprintf(stderr, "%s:%d: %s in %s\n", file, line, errorName(error), call);
         clean = false;
+        misuse = misuse || error != GL_OUT_OF_MEMORY;
     }
+    // Every error but running out of memory means the layer called GL wrongly:
+    // a programmer error, so checked builds stop on it and the test fails.
+    assert(!misuse && "GL call rejected; see the line above");
+    (void)misuse;
     return clean;
 }
 
