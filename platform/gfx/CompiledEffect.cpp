@@ -17,10 +17,13 @@ using detail::GlObject;
 
 struct CompiledEffect::PassRuntime {
     GlObject program;
+    // The alpha-test variant, linked at the first beginPass with alpha test on.
+    GlObject alphaTestProgram;
+    bool hasAlphaTest = false;       // the pixel shader has an alpha-test variant
+    bool alphaTestLinkTried = false; // a failed link is not tried again
     GlObject uniformBuffer;
     std::vector<std::byte> block;
     bool blockDirty = true;
-    bool hasAlphaTest = false; // the program reads the alpha-test uniforms
     std::vector<GlObject> samplers; // one per SamplerBinding of the pass
 };
 
@@ -69,6 +72,16 @@ GlObject createSampler(const EffectParameter& sampler)
                                  mag == value(TextureFilter::Point) || mag == value(TextureFilter::None) ? GL_NEAREST
                                                                                                          : GL_LINEAR));
     return object;
+}
+
+// The shader with `define` defined right after its #version line.
+std::string withDefine(const std::string& glsl, const char* define)
+{
+    const size_t lineEnd = glsl.find('\n');
+    std::string out = lineEnd == std::string::npos ? glsl + "\n" : glsl.substr(0, lineEnd + 1);
+    out += std::string("#define ") + define + "\n";
+    if (lineEnd != std::string::npos) out.append(glsl, lineEnd + 1);
+    return out;
 }
 
 bool programUsesLocation(GLuint program, GLint location)
@@ -139,7 +152,7 @@ void CompiledEffect::link()
                 valid = false;
                 linkMessages_ += technique.name + "/" + pass.name + ": " + log + "\n";
             } else {
-                runtime.hasAlphaTest = programUsesLocation(runtime.program.get(), alphaTestFuncLocation);
+                runtime.hasAlphaTest = pass.pixelShader.glsl.find(alphaTestVariantDefine) != std::string::npos;
             }
             runtime.block.assign(pass.uniforms.size, std::byte{0});
             if (pass.uniforms.size) {
@@ -237,13 +250,26 @@ bool CompiledEffect::beginPass(uint32_t index)
     if (!runtime.program) return false;
 
     for (const PassStateAssignment& a : pass.states) device_.setRenderState(a.state, a.value);
-    const GLuint program = runtime.program.get();
-    if (runtime.hasAlphaTest) {
-        const bool enabled = device_.renderState(RenderState::AlphaTestEnable) != 0;
-        GL_CHECK(glProgramUniform1i(program, alphaTestFuncLocation,
-                                    enabled ? GLint(device_.renderState(RenderState::AlphaFunc)) : 0));
-        GL_CHECK(glProgramUniform1i(program, alphaTestRefLocation,
-                                    GLint(device_.renderState(RenderState::AlphaRef) & 0xFF)));
+    GLuint program = runtime.program.get();
+    if (runtime.hasAlphaTest && device_.renderState(RenderState::AlphaTestEnable) != 0) {
+        if (!runtime.alphaTestLinkTried) {
+            runtime.alphaTestLinkTried = true;
+            std::string log;
+            runtime.alphaTestProgram = detail::linkProgram(
+                pass.vertexShader.glsl, withDefine(pass.pixelShader.glsl, alphaTestVariantDefine), &log);
+            if (!runtime.alphaTestProgram)
+                linkMessages_ += technique.name + "/" + pass.name + " (alpha test): " + log + "\n";
+            else if (!programUsesLocation(runtime.alphaTestProgram.get(), alphaTestFuncLocation))
+                runtime.alphaTestProgram.reset(); // the shader writes no colour to test
+        }
+        // Without a variant the pass draws untested rather than not at all.
+        if (runtime.alphaTestProgram) {
+            program = runtime.alphaTestProgram.get();
+            GL_CHECK(glProgramUniform1i(program, alphaTestFuncLocation,
+                                        GLint(device_.renderState(RenderState::AlphaFunc))));
+            GL_CHECK(glProgramUniform1i(program, alphaTestRefLocation,
+                                        GLint(device_.renderState(RenderState::AlphaRef) & 0xFF)));
+        }
     }
     if (runtime.uniformBuffer) {
         if (runtime.blockDirty) {

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace ORV;
@@ -214,6 +215,41 @@ TEST_F(EffectTest, ColorWriteEnableMasksChannels)
     EXPECT_EQ(green(p), 0xFF);
     EXPECT_EQ(blue(p), 0x40);
     EXPECT_EQ(gpu.device().renderState(RenderState::ColorWriteEnable), ColorWrite::All);
+}
+
+TEST_F(EffectTest, AlphaTestKeepsThePixelsItsComparisonPasses)
+{
+    Device& device = gpu.device();
+    effect->setMatrix("WorldViewProj", Core::Matrix::identity());
+    effect->setVector("Tint", {0, 1, 0, 0.5f}); // alpha 0.5: 128 of 255, rounded as D3D9 does
+    struct Row {
+        Cmp func;
+        bool keepAt100, keepAt128, keepAt200; // the alpha 128 against each reference
+    };
+    const Row rows[] = {
+        {Cmp::Never, false, false, false},        {Cmp::Less, false, false, true},
+        {Cmp::Equal, false, true, false},         {Cmp::LessEqual, false, true, true},
+        {Cmp::Greater, true, false, false},       {Cmp::NotEqual, true, false, true},
+        {Cmp::GreaterEqual, true, true, false},   {Cmp::Always, true, true, true},
+    };
+    device.setRenderState(RenderState::AlphaTestEnable, 1);
+    for (const Row& row : rows) {
+        device.setRenderState(RenderState::AlphaFunc, uint32_t(row.func));
+        for (const auto& [ref, keep] : {std::pair{100u, row.keepAt100}, {128u, row.keepAt128}, {200u, row.keepAt200}}) {
+            device.setRenderState(RenderState::AlphaRef, ref);
+            device.clear(ClearFlag::Target, 0xFF000000, 1.0f, 0);
+            drawWith("tint");
+            EXPECT_EQ(green(gpu.backBufferPixels()[16 * 32 + 16]), keep ? 0xFF : 0x00)
+                << "AlphaFunc " << uint32_t(row.func) << ", AlphaRef " << ref;
+        }
+    }
+    // Switched off, the same comparison that failed no longer discards.
+    device.setRenderState(RenderState::AlphaFunc, uint32_t(Cmp::Never));
+    device.setRenderState(RenderState::AlphaTestEnable, 0);
+    device.clear(ClearFlag::Target, 0xFF000000, 1.0f, 0);
+    drawWith("tint");
+    EXPECT_EQ(green(gpu.backBufferPixels()[16 * 32 + 16]), 0xFF);
+    EXPECT_TRUE(effect->linkMessages().empty()) << effect->linkMessages();
 }
 
 TEST_F(EffectTest, BeginPassOutsideBeginOrPastTheLastPassDoesNothing)

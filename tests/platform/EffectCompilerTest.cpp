@@ -155,25 +155,30 @@ bool glslLinks(const EffectPass& pass, std::string& log)
     limits.maxSamples = 4;
     limits.maxViewports = 1;
     limits.limits = {true, true, true, true, true, true, true, true, true};
-    glslang::TShader vertex(EShLangVertex);
-    glslang::TShader fragment(EShLangFragment);
-    const char* vs = pass.vertexShader.glsl.c_str();
-    const char* fs = pass.pixelShader.glsl.c_str();
-    vertex.setStrings(&vs, 1);
-    fragment.setStrings(&fs, 1);
-    for (glslang::TShader* s : {&vertex, &fragment}) {
-        s->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
-        if (!s->parse(&limits, 450, ECoreProfile, false, false, EShMsgDefault)) {
-            log = s->getInfoLog();
+    // Both variants of the pixel shader: plain, and with the alpha-test tail.
+    for (const bool alphaTest : {false, true}) {
+        glslang::TShader vertex(EShLangVertex);
+        glslang::TShader fragment(EShLangFragment);
+        const char* vs = pass.vertexShader.glsl.c_str();
+        const char* fs = pass.pixelShader.glsl.c_str();
+        vertex.setStrings(&vs, 1);
+        fragment.setStrings(&fs, 1);
+        const std::string define = std::string("#define ") + alphaTestVariantDefine + "\n";
+        if (alphaTest) fragment.setPreamble(define.c_str());
+        for (glslang::TShader* s : {&vertex, &fragment}) {
+            s->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+            if (!s->parse(&limits, 450, ECoreProfile, false, false, EShMsgDefault)) {
+                log = std::string(alphaTest ? "alpha-test variant: " : "") + s->getInfoLog();
+                return false;
+            }
+        }
+        glslang::TProgram program;
+        program.addShader(&vertex);
+        program.addShader(&fragment);
+        if (!program.link(EShMsgDefault)) {
+            log = std::string(alphaTest ? "alpha-test variant: " : "") + program.getInfoLog();
             return false;
         }
-    }
-    glslang::TProgram program;
-    program.addShader(&vertex);
-    program.addShader(&fragment);
-    if (!program.link(EShMsgDefault)) {
-        log = program.getInfoLog();
-        return false;
     }
     return true;
 }
@@ -533,10 +538,13 @@ TEST(EffectPasses, GlslHasWhatTheRuntimeRelliesOn)
     EXPECT_NE(vs.find("gl_Position ="), std::string::npos) << "a POSITION output is the clip position";
     EXPECT_NE(vs.find("layout(binding = 0, std140) uniform"), std::string::npos);
     EXPECT_NE(ps.find("layout(location = 0) out vec4 orv_Color0;"), std::string::npos) << ps;
-    EXPECT_NE(ps.find("layout(location = 0) uniform int orv_AlphaFunc;"), std::string::npos);
-    EXPECT_NE(ps.find("layout(location = 1) uniform int orv_AlphaRef;"), std::string::npos);
+    // The alpha test exists only in the variant that defines its switch.
+    const size_t variant = ps.find(std::string("#ifdef ") + alphaTestVariantDefine);
+    ASSERT_NE(variant, std::string::npos) << ps;
+    EXPECT_GT(ps.find("layout(location = 0) uniform int orv_AlphaFunc;"), variant);
+    EXPECT_GT(ps.find("layout(location = 1) uniform int orv_AlphaRef;"), variant);
+    EXPECT_GT(ps.find("discard"), variant);
     EXPECT_NE(ps.find("texture(diffuseSampler"), std::string::npos) << "tex2D becomes texture()";
-    EXPECT_NE(ps.find("discard"), std::string::npos);
     // Varyings meet by semantic: TEXCOORD0..2 at 0..2 on both sides.
     for (int location = 0; location < 3; ++location) {
         std::string at = "layout(location = " + std::to_string(location) + ") ";

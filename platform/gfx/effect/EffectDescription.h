@@ -19,8 +19,9 @@
 //  - bind the texture of samplers[i].textureParameter (with the sampler
 //    parameter's samplerStates) to texture unit samplers[i].binding;
 //  - apply states in order at BeginPass;
-//  - set the alpha-test uniforms (below) from the device's AlphaTestEnable,
-//    AlphaFunc and AlphaRef after the pass states are applied.
+//  - while the device's AlphaTestEnable is true after the pass states are
+//    applied, draw with the pixel shader's alpha-test variant (below) and set
+//    its uniforms from AlphaFunc and AlphaRef.
 #pragma once
 
 #include "platform/gfx/effect/EffectStates.h"
@@ -176,14 +177,19 @@ struct EffectDescription {
 // The binding point of every pass's uniform block.
 constexpr uint32_t uniformBlockBinding = 0;
 
-// Alpha test is done in the fragment stage: every pixel shader that writes
-// colour 0 ends by comparing that colour's alpha, scaled to 0..255 and rounded
-// as D3D9 does, with a reference, and discards the fragment when the
-// comparison fails. Two plain uniforms at fixed locations drive it:
+// Alpha test is done in the fragment stage: the GLSL of every pixel shader
+// that writes colour 0 has a variant, compiled with alphaTestVariantDefine
+// defined right after its #version line, that ends by comparing that colour's
+// alpha, scaled to 0..255 and rounded as D3D9 does, with a reference, and
+// discards the fragment when the comparison fails. The plain variant has no
+// such tail: a shader that may discard costs the software rasteriser its
+// early depth test and whole-tile writes. Two plain uniforms at fixed
+// locations drive the test:
 //  - alphaTestFuncLocation (int): the D3D9 Cmp value of AlphaFunc while
 //    AlphaTestEnable is true, 0 while it is false (0, the value a freshly
 //    linked program has, turns the test off);
 //  - alphaTestRefLocation (int): AlphaRef, 0..255.
+constexpr const char* alphaTestVariantDefine = "ORV_ALPHA_TEST";
 constexpr int alphaTestFuncLocation = 0;
 constexpr int alphaTestRefLocation = 1;
 

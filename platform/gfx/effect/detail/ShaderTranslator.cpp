@@ -221,7 +221,8 @@ void reflectBlock(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resour
 }
 
 // Replaces the generated main by orv_main and appends the alpha test (see
-// alphaTestFuncLocation in EffectDescription.h).
+// alphaTestVariantDefine in EffectDescription.h), compiled only in the variant
+// that defines it.
 bool appendAlphaTest(std::string& glsl, const std::string& alpha)
 {
     const std::string mainHeader = "\nvoid main()\n";
@@ -229,12 +230,15 @@ bool appendAlphaTest(std::string& glsl, const std::string& alpha)
     if (at == std::string::npos || glsl.find(mainHeader, at + 1) != std::string::npos)
         return false;
     glsl.replace(at, mainHeader.size(), "\nvoid orv_main()\n");
-    glsl += "\nlayout(location = " + std::to_string(alphaTestFuncLocation) + ") uniform int orv_AlphaFunc;\n"
+    glsl += std::string("\n#ifdef ") + alphaTestVariantDefine + "\n"
+            "layout(location = " + std::to_string(alphaTestFuncLocation) + ") uniform int orv_AlphaFunc;\n"
             "layout(location = " + std::to_string(alphaTestRefLocation) + ") uniform int orv_AlphaRef;\n"
+            "#endif\n"
             "\n"
             "void main()\n"
             "{\n"
             "    orv_main();\n"
+            "#ifdef " + alphaTestVariantDefine + "\n"
             "    if (orv_AlphaFunc != 0)\n"
             "    {\n"
             "        int alpha = int(clamp(" + alpha + ", 0.0, 1.0) * 255.0 + 0.5);\n"
@@ -253,6 +257,7 @@ bool appendAlphaTest(std::string& glsl, const std::string& alpha)
             "        if (!keep)\n"
             "            discard;\n"
             "    }\n"
+            "#endif\n"
             "}\n";
     return true;
 }
