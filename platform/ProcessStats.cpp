@@ -6,13 +6,18 @@
 
 namespace ORV::Platform {
 
-std::uint64_t minorPageFaults()
+ProcessCounters processCounters()
 {
+    ProcessCounters counters;
 #if defined(__unix__) || defined(__APPLE__)
     rusage usage{};
-    if (getrusage(RUSAGE_SELF, &usage) == 0) return std::uint64_t(usage.ru_minflt);
+    if (getrusage(RUSAGE_SELF, &usage) == 0) {
+        counters.minorPageFaults = std::uint64_t(usage.ru_minflt);
+        counters.processorSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec) +
+                                    1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    }
 #endif
-    return 0;
+    return counters;
 }
 
 } // namespace ORV::Platform

@@ -5,10 +5,19 @@
 
 namespace ORV::Platform {
 
-// Minor page faults of the process so far: pages the system had to map on
-// first touch without reading them from disk. A frame loop whose count grows
-// keeps mapping fresh memory (an allocator handing pages back and taking them
-// again). 0 where the system does not count them.
-std::uint64_t minorPageFaults();
+struct ProcessCounters {
+    // Minor page faults so far: pages the system had to map on first touch
+    // without reading them from disk. A frame loop whose count grows keeps
+    // mapping fresh memory (an allocator handing pages back and taking them
+    // again).
+    std::uint64_t minorPageFaults = 0;
+    // Processor time of all the process's threads (user and system), in
+    // seconds: unlike wall time, it hardly moves when other programs share
+    // the processor.
+    double processorSeconds = 0;
+};
+
+// Zeros where the system does not count them.
+ProcessCounters processCounters();
 
 } // namespace ORV::Platform

@@ -13,6 +13,8 @@
 //               against resolution (640 x 480 .. 1920 x 1080 at 20k)
 //   --present   what present costs, and what drawing the last pass straight
 //               into the window (no copy) would save
+//   --only engine|plain|tail
+//               draws only that way, --frames frames, for a profiler
 //   --untuned   leaves the C allocator's adaptive thresholds in place
 #include "bench/render/EngineFrame.h"
 #include "bench/render/PlainGlFrame.h"
@@ -42,10 +44,12 @@ struct Options {
     int triangles = 20000;
     int frames = 15; // per run
     bool table = false, present = false, tuned = true;
+    std::string only; // engine, plain or tail: one way alone
 };
 
 struct Run {
-    double ms = 0;           // per frame
+    double ms = 0;    // wall time per frame
+    double cpuMs = 0; // processor time of all threads per frame
     double faultsPerFrame = 0;
 };
 
@@ -63,12 +67,14 @@ Spread spreadOf(std::vector<double> values)
 Run timeRun(int frames, const std::function<void()>& frame)
 {
     finishGl();
-    const uint64_t faults = Platform::minorPageFaults();
+    const Platform::ProcessCounters before = Platform::processCounters();
     const auto start = Clock::now();
     for (int i = 0; i < frames; ++i) frame();
     finishGl();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return {1000.0 * seconds / frames, double(Platform::minorPageFaults() - faults) / frames};
+    const Platform::ProcessCounters after = Platform::processCounters();
+    return {1000.0 * seconds / frames, 1000.0 * (after.processorSeconds - before.processorSeconds) / frames,
+            double(after.minorPageFaults - before.minorPageFaults) / frames};
 }
 
 std::string loadAverage()
@@ -163,7 +169,7 @@ int compare(const Options& options)
     std::printf("%s, %d x %d, %u triangles, %d frames a run, allocator %s, load %s\n",
                 bench.window->device().rendererName().c_str(), options.size.width, options.size.height,
                 bench.engine->triangles(), options.frames, options.tuned ? "tuned" : "untuned", loadAverage().c_str());
-    std::vector<double> engine, plain, epilogue, ratio, epilogueRatio;
+    std::vector<double> engine, plain, epilogue, ratio, tailRatio, layerRatio, engineCpu, plainCpu, cpuRatio;
     std::vector<Run> engineRuns, plainRuns;
     for (int round = 0; round < kRounds; ++round) {
         const Run e = bench.engineRun(options.frames);
@@ -173,7 +179,11 @@ int compare(const Options& options)
         plain.push_back(p.ms);
         epilogue.push_back(a.ms);
         ratio.push_back(e.ms / p.ms);
-        epilogueRatio.push_back(a.ms / p.ms);
+        tailRatio.push_back(a.ms / p.ms);
+        layerRatio.push_back(e.ms / a.ms);
+        engineCpu.push_back(e.cpuMs);
+        plainCpu.push_back(p.cpuMs);
+        cpuRatio.push_back(e.cpuMs / p.cpuMs);
         engineRuns.push_back(e);
         plainRuns.push_back(p);
     }
@@ -182,7 +192,12 @@ int compare(const Options& options)
     printSpread("plain GL", spreadOf(plain), "ms");
     printSpread("plain GL + alpha-test tail", spreadOf(epilogue), "ms");
     printSpread("engine / plain GL", spreadOf(ratio), "  ");
-    printSpread("alpha-test tail / plain GL", spreadOf(epilogueRatio), "  ");
+    printSpread("(plain GL + tail) / plain GL", spreadOf(tailRatio), "  ");
+    printSpread("engine / (plain GL + tail)", spreadOf(layerRatio), "  ");
+    std::printf("processor time of all threads per frame (steadier when the machine is shared):\n");
+    printSpread("engine", spreadOf(engineCpu), "ms");
+    printSpread("plain GL", spreadOf(plainCpu), "ms");
+    printSpread("engine / plain GL", spreadOf(cpuRatio), "  ");
     std::printf("minor page faults per frame, run by run:\n  engine  ");
     for (const Run& r : engineRuns) std::printf(" %6.1f", r.faultsPerFrame);
     std::printf("\n  plain GL");
@@ -274,6 +289,24 @@ int presentCost(const Options& options)
     printSpread("swap alone", spreadOf(swap), "ms");
     printSpread("frame, copied to window", spreadOf(copied), "ms");
     printSpread("frame, last pass to window", spreadOf(toWindow), "ms");
+    std::vector<double> saved;
+    for (int i = 0; i < kRounds; ++i) saved.push_back(copied[size_t(i)] - toWindow[size_t(i)]);
+    printSpread("difference (the copy)", spreadOf(saved), "ms");
+    const double copy = spreadOf(present).median - spreadOf(swap).median;
+    const double frame = bench.engineRun(options.frames).ms;
+    std::printf("  the copy is %.2f ms, %.1f%% of the engine's frame (%.2f ms)\n", copy, 100.0 * copy / frame, frame);
+    return 0;
+}
+
+int only(const Options& options)
+{
+    Bench bench;
+    if (!bench.open(options, options.size, options.triangles)) return 1;
+    const Run run = options.only == "engine" ? bench.engineRun(options.frames)
+                    : options.only == "plain" ? bench.plainRun(*bench.plain, options.frames)
+                                              : bench.plainRun(*bench.epilogue, options.frames);
+    std::printf("%s: %d frames, %.2f ms a frame, %.2f ms of processor time, %.1f minor page faults, load %s\n",
+                options.only.c_str(), options.frames, run.ms, run.cpuMs, run.faultsPerFrame, loadAverage().c_str());
     return 0;
 }
 
@@ -298,6 +331,12 @@ int main(int argc, char** argv)
             options.present = true;
         } else if (std::strcmp(argv[i], "--triangles") == 0 && hasValue) {
             options.triangles = std::max(8, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--only") == 0 && hasValue) {
+            options.only = argv[++i];
+            if (options.only != "engine" && options.only != "plain" && options.only != "tail") {
+                std::fprintf(stderr, "bench_render: --only wants engine, plain or tail\n");
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--frames") == 0 && hasValue) {
             options.frames = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
@@ -308,11 +347,12 @@ int main(int argc, char** argv)
         } else {
             std::fprintf(stderr,
                          "usage: bench_render [--triangles N] [--size WxH] [--frames N] [--table] [--present] "
-                         "[--untuned]\n");
+                         "[--only engine|plain|tail] [--untuned]\n");
             return 2;
         }
     }
     if (options.table) return table(options);
     if (options.present) return presentCost(options);
+    if (!options.only.empty()) return only(options);
     return compare(options);
 }

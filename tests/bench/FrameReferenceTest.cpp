@@ -3,6 +3,7 @@
 // lights put it.
 #include "bench/render/EngineFrame.h"
 #include "bench/render/PlainGlFrame.h"
+#include "tests/support/AllocationWatch.h"
 #include "tests/support/OffscreenDevice.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,24 @@ TEST(FrameReference, TheEngineFindsItsStateAgainAfterHandWrittenDrawing)
     plainFrame(); // changes blending, culling, depth, bindings and clip control on the same context
     const Picture after = engineFrame(gpu.device(), *frame);
     EXPECT_EQ(before.pixels, after.pixels);
+}
+
+TEST(FrameReference, AFrameThroughTheEngineAllocatesNothingOnceWarm)
+{
+    OffscreenDevice gpu(kSize.width, kSize.height);
+    std::string error;
+    auto frame = EngineFrame::create(gpu.device(), kSize, 5000, &error);
+    ASSERT_TRUE(frame) << error;
+    for (int i = 0; i < 2; ++i) { // the driver compiles shader variants on first use
+        frame->draw();
+        gpu.device().present();
+    }
+    AllocationWatch watch;
+    for (int i = 0; i < 3; ++i) {
+        frame->draw();
+        gpu.device().present();
+    }
+    EXPECT_EQ(watch.largest(), 0u);
 }
 
 TEST(FrameReference, TheAlphaTestTailLeftOffChangesNoPixel)
