@@ -427,6 +427,16 @@ void Device::present()
         }
         // The back buffer stores its top row first; the window's first row is
         // its bottom one, so the copy is flipped.
+        //
+        // The copy stays even when the window has the back buffer's size.
+        // Drawing the back buffer straight into the window would save it
+        // (bench_render --present measures it), but GL cannot pair the
+        // window's framebuffer with a depth surface of ours, nor the window's
+        // depth buffer with an off-screen target, and the display does both
+        // (a colour-only target keeps the default depth surface; a depth-only
+        // one keeps the back buffer). The window's contents are also undefined
+        // after a swap, while capture and screenshots read the back buffer
+        // whenever they like.
         GL_CHECK(glBlitNamedFramebuffer(gl_->presentFramebuffer.get(), 0, 0, 0, width, height, x0, y0 + h, x0 + w, y0,
                                         GL_COLOR_BUFFER_BIT, scale == 1.0 ? GL_NEAREST : GL_LINEAR));
         if (colorMasked) applyRenderState(RenderState::ColorWriteEnable, renderState(RenderState::ColorWriteEnable));
