@@ -123,7 +123,7 @@ std::unique_ptr<PlainGlFrame> PlainGlFrame::create(FrameSize size, int triangles
     }
     const Core::Matrix matrix = worldViewProjection(size);
     for (int i = 0; i < 2; ++i) glProgramUniformMatrix4fv(gl.programs[size_t(i)], 0, 1, GL_FALSE, &matrix.m[0][0]);
-    for (int i = 2; i < 4; ++i) glProgramUniform2fv(gl.programs[size_t(i)], 3, 1, kTexelStep);
+    glProgramUniform2fv(gl.programs[2], 3, 1, kTexelStep); // the blur; the copy has no texel step
 
     const MeshData sphere = sphereMesh(triangles);
     gl.triangles = sphere.triangles();
