@@ -6,7 +6,10 @@ namespace ORV::Demo {
 // cleared frames until the demo end time.
 void startDemo() {}
 
-bool runDemoFrame(float, float) { return false; }
+bool runDemoFrame(float, float)
+{
+    return false;
+}
 
 void stopDemo() {}
 

@@ -36,10 +36,10 @@ float FrameTimer::deltaSeconds()
         deltaValid_ = true;
         // Converted in extended precision, then rounded once to single. A rate
         // of 0 (never measured) gives no time rather than a division by zero.
-        deltaSecondsCache_ = ticksPerSecond_ == 0
-                                 ? 0.0f
-                                 : static_cast<float>(static_cast<long double>(deltaTicks_) /
-                                                      static_cast<long double>(ticksPerSecond_));
+        deltaSecondsCache_ =
+            ticksPerSecond_ == 0
+                ? 0.0f
+                : static_cast<float>(static_cast<long double>(deltaTicks_) / static_cast<long double>(ticksPerSecond_));
     }
     return deltaSecondsCache_;
 }

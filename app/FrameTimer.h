@@ -17,8 +17,7 @@ public:
     // readCounter of the clock is used.
     FrameTimer(Core::ClockSource clock, std::uint64_t ticksPerSecond)
         : clock_(clock), clockTicksPerSecond_(ticksPerSecond)
-    {
-    }
+    {}
 
     // Makes sure the clock rate is known (measuring it takes a second the
     // first time in the process), takes one reading and sets the delta to 0.

@@ -7,8 +7,8 @@
 #include "console/ProcessorInfo.h"
 #include "display/Display.h"
 #include "platform/cpu/Clock.h"
-#include "resources/Shader.h"
 #include "platform/window/Window.h"
+#include "resources/Shader.h"
 
 #include <cstdio>
 

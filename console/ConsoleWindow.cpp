@@ -12,11 +12,11 @@ namespace ORV::Core {
 namespace {
 
 // Outer size 600 x 460 less a 3-pixel frame on each side and a 19-pixel caption.
-constexpr ConsoleRect windowClientArea {0, 0, 594, 435};
+constexpr ConsoleRect windowClientArea{0, 0, 594, 435};
 constexpr int buttonWidth = 70;
 constexpr int buttonHeight = 26;
 
-std::atomic<bool> quitPosted {false};
+std::atomic<bool> quitPosted{false};
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -25,10 +25,9 @@ struct FileCloser {
 } // namespace
 
 ConsoleWindow::ConsoleWindow()
-    : client_(windowClientArea),
-      edit_ {client_.x, client_.y, client_.width, client_.height - buttonHeight},
-      okButton_ {client_.width / 2 - buttonWidth, client_.height - buttonHeight, buttonWidth, buttonHeight},
-      saveButton_ {client_.width / 2, client_.height - buttonHeight, buttonWidth, buttonHeight}
+    : client_(windowClientArea), edit_{client_.x, client_.y, client_.width, client_.height - buttonHeight},
+      okButton_{client_.width / 2 - buttonWidth, client_.height - buttonHeight, buttonWidth, buttonHeight},
+      saveButton_{client_.width / 2, client_.height - buttonHeight, buttonWidth, buttonHeight}
 {
     setEditText(logText());
 }
@@ -51,8 +50,8 @@ void ConsoleWindow::setEditText(std::string_view text)
 
 void ConsoleWindow::lineScroll(std::int64_t lines)
 {
-    const std::int64_t last = std::max<std::int64_t>(std::int64_t {editLineCount_} - visibleLines, 0);
-    const std::int64_t first = std::clamp<std::int64_t>(std::int64_t {firstVisibleLine_} + lines, 0, last);
+    const std::int64_t last = std::max<std::int64_t>(std::int64_t{editLineCount_} - visibleLines, 0);
+    const std::int64_t first = std::clamp<std::int64_t>(std::int64_t{firstVisibleLine_} + lines, 0, last);
     firstVisibleLine_ = static_cast<std::uint32_t>(first);
 }
 

@@ -23,18 +23,15 @@ constexpr char toLowerAscii(char c)
 inline std::string toUpperAscii(std::string_view text)
 {
     std::string out(text);
-    for (char& c : out)
-        c = toUpperAscii(c);
+    for (char& c : out) c = toUpperAscii(c);
     return out;
 }
 
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (toUpperAscii(a[i]) != toUpperAscii(b[i]))
-            return false;
+        if (toUpperAscii(a[i]) != toUpperAscii(b[i])) return false;
     return true;
 }
 
@@ -48,8 +45,7 @@ struct LessIgnoringCase {
         for (std::size_t i = 0; i < n; ++i) {
             const auto ca = static_cast<unsigned char>(toLowerAscii(a[i]));
             const auto cb = static_cast<unsigned char>(toLowerAscii(b[i]));
-            if (ca != cb)
-                return ca < cb;
+            if (ca != cb) return ca < cb;
         }
         return a.size() < b.size();
     }

@@ -12,8 +12,7 @@
 
 namespace ORV::Core {
 
-template <class T>
-class [[nodiscard]] Result {
+template <class T> class [[nodiscard]] Result {
 public:
     // Success.
     Result(T value) : value_(std::move(value)) {}

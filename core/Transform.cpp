@@ -15,11 +15,21 @@ Transform Transform::fromFloats(std::span<const float, floatCount> v)
 
 void Transform::toFloats(std::span<float, floatCount> v) const
 {
-    const float flat[floatCount] = {translation.x,      translation.y,      translation.z,
-                                    rotation.x,         rotation.y,         rotation.z,
-                                    rotation.w,         scaleOrientation.x, scaleOrientation.y,
-                                    scaleOrientation.z, scaleOrientation.w, scale.x,
-                                    scale.y,            scale.z,            sign};
+    const float flat[floatCount] = {translation.x,
+                                    translation.y,
+                                    translation.z,
+                                    rotation.x,
+                                    rotation.y,
+                                    rotation.z,
+                                    rotation.w,
+                                    scaleOrientation.x,
+                                    scaleOrientation.y,
+                                    scaleOrientation.z,
+                                    scaleOrientation.w,
+                                    scale.x,
+                                    scale.y,
+                                    scale.z,
+                                    sign};
     for (std::size_t i = 0; i < floatCount; ++i) v[i] = flat[i];
 }
 

@@ -18,11 +18,11 @@ struct Transform {
     // scale orientation (7-10), scale (11-13), sign (14).
     static constexpr std::size_t floatCount = 15;
 
-    Vector3 translation;                  // world units
-    Quaternion rotation;                  // (x, y, z, w), identity (0, 0, 0, 1)
-    Quaternion scaleOrientation;          // axes along which scale applies
+    Vector3 translation; // world units
+    Quaternion rotation; // (x, y, z, w), identity (0, 0, 0, 1)
+    Quaternion scaleOrientation; // axes along which scale applies
     Vector3 scale{1.0f, 1.0f, 1.0f};
-    float sign = 1.0f;                    // +1 or -1: a uniform factor on all three axes
+    float sign = 1.0f; // +1 or -1: a uniform factor on all three axes
 
     // The identity pose: no translation, no rotation, unit scale, sign +1.
     static Transform identity() { return {}; }
@@ -34,7 +34,6 @@ struct Transform {
     friend bool operator==(const Transform&, const Transform&) = default;
 };
 
-static_assert(sizeof(Transform) == Transform::floatCount * sizeof(float),
-              "Transform must stay 15 packed floats");
+static_assert(sizeof(Transform) == Transform::floatCount * sizeof(float), "Transform must stay 15 packed floats");
 
 } // namespace ORV::Core

@@ -26,9 +26,18 @@ void Camera::setFrame(const Core::Vector3& position, const Core::Vector3& right,
 const Core::Matrix& Camera::viewMatrix()
 {
     auto& m = view_.m;
-    m[0][0] = right_.x; m[0][1] = up_.x; m[0][2] = front_.x; m[0][3] = 0.0f;
-    m[1][0] = right_.y; m[1][1] = up_.y; m[1][2] = front_.y; m[1][3] = 0.0f;
-    m[2][0] = right_.z; m[2][1] = up_.z; m[2][2] = front_.z; m[2][3] = 0.0f;
+    m[0][0] = right_.x;
+    m[0][1] = up_.x;
+    m[0][2] = front_.x;
+    m[0][3] = 0.0f;
+    m[1][0] = right_.y;
+    m[1][1] = up_.y;
+    m[1][2] = front_.y;
+    m[1][3] = 0.0f;
+    m[2][0] = right_.z;
+    m[2][1] = up_.z;
+    m[2][2] = front_.z;
+    m[2][3] = 0.0f;
     m[3][0] = -Core::dot(position_, right_);
     m[3][1] = -Core::dot(position_, up_);
     m[3][2] = -Core::dot(position_, front_);

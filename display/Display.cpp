@@ -41,9 +41,7 @@ void windowProcedure(const Platform::WindowEvent& event)
 {
     switch (event.message) {
     case Platform::WindowMessage::Close:
-    case Platform::WindowMessage::Destroy:
-        state().running = false;
-        break;
+    case Platform::WindowMessage::Destroy: state().running = false; break;
     case Platform::WindowMessage::KeyDown:
         if (event.virtualKey == Platform::VirtualKeyEscape) state().running = false;
         break;
@@ -103,7 +101,10 @@ bool Display::createWindow(int width, int height, bool fullScreen, bool referenc
     return true;
 }
 
-const char* Display::lastError() { return state().lastError.c_str(); }
+const char* Display::lastError()
+{
+    return state().lastError.c_str();
+}
 
 bool Display::nextFrame()
 {
@@ -129,9 +130,15 @@ Gfx::Device& Display::device()
     return state().deviceWindow->device();
 }
 
-bool Display::hasDevice() { return state().deviceWindow != nullptr; }
+bool Display::hasDevice()
+{
+    return state().deviceWindow != nullptr;
+}
 
-Display* Display::instance() { return state().instance; }
+Display* Display::instance()
+{
+    return state().instance;
+}
 
 Platform::Window& Display::window()
 {
@@ -145,9 +152,18 @@ void Display::setWorld(const Core::Matrix& matrix, std::uint32_t index)
     if (index == 0) state().world = matrix;
 }
 
-const Core::Matrix& Display::world() const { return state().world; }
-const Core::Matrix& Display::view() const { return state().view; }
-const Core::Matrix& Display::projection() const { return state().projection; }
+const Core::Matrix& Display::world() const
+{
+    return state().world;
+}
+const Core::Matrix& Display::view() const
+{
+    return state().view;
+}
+const Core::Matrix& Display::projection() const
+{
+    return state().projection;
+}
 
 void Display::setCamera(Camera& camera)
 {
@@ -162,10 +178,22 @@ void Display::setCamera(Camera& camera)
     s.cameraFront = camera.front();
 }
 
-Core::Vector3 Display::cameraPosition() const { return state().cameraPosition; }
-Core::Vector3 Display::cameraRight() const { return state().cameraRight; }
-Core::Vector3 Display::cameraUp() const { return state().cameraUp; }
-Core::Vector3 Display::cameraFront() const { return state().cameraFront; }
+Core::Vector3 Display::cameraPosition() const
+{
+    return state().cameraPosition;
+}
+Core::Vector3 Display::cameraRight() const
+{
+    return state().cameraRight;
+}
+Core::Vector3 Display::cameraUp() const
+{
+    return state().cameraUp;
+}
+Core::Vector3 Display::cameraFront() const
+{
+    return state().cameraFront;
+}
 
 void Display::pushRenderTarget(RenderTargetSurfaces* target)
 {
@@ -205,7 +233,10 @@ Gfx::Surface* Display::currentDepthSurface() const
     return s.depthSurfaces.empty() ? device().defaultDepthStencil() : s.depthSurfaces.back();
 }
 
-void Display::pushPass(PassId pass) { state().passes.push_back(pass); }
+void Display::pushPass(PassId pass)
+{
+    state().passes.push_back(pass);
+}
 
 PassId Display::popPass()
 {

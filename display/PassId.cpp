@@ -7,7 +7,10 @@ namespace {
 PassId nextPassId = 1;
 } // namespace
 
-PassId newPassId() { return nextPassId++; }
+PassId newPassId()
+{
+    return nextPassId++;
+}
 
 const PassId ambientPass = newPassId();
 const PassId shadePass = newPassId();

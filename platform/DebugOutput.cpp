@@ -15,7 +15,8 @@ void debugOutput(std::string_view text)
 
 bool debugOutputSharesStandardOutput()
 {
-    struct stat out {}, err {};
+    struct stat out {
+    }, err{};
     if (fstat(STDOUT_FILENO, &out) != 0 || fstat(STDERR_FILENO, &err) != 0) return false;
     return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }

@@ -13,8 +13,8 @@ ProcessCounters processCounters()
     rusage usage{};
     if (getrusage(RUSAGE_SELF, &usage) == 0) {
         counters.minorPageFaults = std::uint64_t(usage.ru_minflt);
-        counters.processorSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec) +
-                                    1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+        counters.processorSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec)
+                                    + 1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     }
 #endif
     return counters;

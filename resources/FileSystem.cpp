@@ -22,7 +22,7 @@ std::string joinPath(const std::string& root, const std::string& relative)
 
 std::unique_ptr<std::istream> failedMemoryStream()
 {
-    auto stream = std::make_unique<detail::MemoryStream>(std::vector<char> {});
+    auto stream = std::make_unique<detail::MemoryStream>(std::vector<char>{});
     stream->setstate(std::ios::failbit);
     return stream;
 }

@@ -21,9 +21,9 @@ namespace ORV::Demo {
 
 struct MountPoint {
     bool isArchive = false;
-    ZipArchive archive;               // members, when isArchive
-    std::set<std::string> files;      // loose files: "/" + path below root, case as on disk
-    std::string root;                 // folder the loose files' paths start from
+    ZipArchive archive; // members, when isArchive
+    std::set<std::string> files; // loose files: "/" + path below root, case as on disk
+    std::string root; // folder the loose files' paths start from
 };
 
 class FileSystem {

@@ -48,8 +48,8 @@ void Model::buildMesh(std::span<const ModelVertex> sourceVertices, std::span<con
     std::vector<ModelVertex> vertices(vertexCount);
     const size_t used = meshopt_optimizeVertexFetch(vertices.data(), indices.data(), indices.size(),
                                                     sourceVertices.data(), vertexCount, sizeof(ModelVertex));
-    mesh_ = Display::device().createMesh(meshVertexDeclaration(), sizeof(ModelVertex), vertices.data(),
-                                         uint32_t(used), indices.data(), uint32_t(indices.size()));
+    mesh_ = Display::device().createMesh(meshVertexDeclaration(), sizeof(ModelVertex), vertices.data(), uint32_t(used),
+                                         indices.data(), uint32_t(indices.size()));
 }
 
 void Model::buildQuad()

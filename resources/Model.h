@@ -19,8 +19,8 @@ class Material;
 struct ModelVertex {
     Core::Vector3 position;
     Core::Vector3 normal;
-    float u = 0.0f, v = 0.0f;  // texture coordinate
-    Core::Vector4 tangent;     // xyz and the handedness in w
+    float u = 0.0f, v = 0.0f; // texture coordinate
+    Core::Vector4 tangent; // xyz and the handedness in w
 };
 static_assert(sizeof(ModelVertex) == 48, "the mesh declaration expects 48-byte vertices");
 
@@ -43,7 +43,7 @@ public:
     // display's current render pass and draws once per pass begun.
     void draw();
 
-    std::string name;           // not set by the demo
+    std::string name; // not set by the demo
     Material* material = nullptr; // not owned; set before each draw by scene drawing
 
     const Gfx::Mesh* mesh() const { return mesh_.get(); }

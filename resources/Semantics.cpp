@@ -56,8 +56,7 @@ void registerBuiltInSemantics()
     using D = const Display&;
     const SemanticSetter world = displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.world()); }>;
     const SemanticSetter view = displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.view()); }>;
-    const SemanticSetter worldView =
-        displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.world() * d.view()); }>;
+    const SemanticSetter worldView = displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.world() * d.view()); }>;
     const SemanticSetter projection = displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.projection()); }>;
     const SemanticSetter viewProjection =
         displaySetter<[](Shader& s, P p, D d) { setMatrix(s, p, d.view() * d.projection()); }>;
@@ -80,9 +79,9 @@ void registerBuiltInSemantics()
     registerSemantic("ViewProjI",
                      displaySetter<[](Shader& s, P p, D d) { setInverse(s, p, d.view() * d.projection()); }>);
     registerSemantic("WorldViewProj", worldViewProjection);
-    registerSemantic("WorldViewProjI", displaySetter<[](Shader& s, P p, D d) {
-                         setInverse(s, p, d.world() * d.view() * d.projection());
-                     }>);
+    registerSemantic(
+        "WorldViewProjI",
+        displaySetter<[](Shader& s, P p, D d) { setInverse(s, p, d.world() * d.view() * d.projection()); }>);
     registerSemantic("WorldCameraPosition",
                      displaySetter<[](Shader& s, P p, D d) { setPoint(s, p, d.cameraPosition()); }>);
     registerSemantic("WorldCameraRight", displaySetter<[](Shader& s, P p, D d) { setPoint(s, p, d.cameraRight()); }>);
@@ -107,6 +106,9 @@ SemanticSetter findSemantic(std::string_view semantic)
     return it == table.end() ? nullptr : it->second;
 }
 
-std::uint64_t semanticTableVersion() { return tableVersion; }
+std::uint64_t semanticTableVersion()
+{
+    return tableVersion;
+}
 
 } // namespace ORV::Demo

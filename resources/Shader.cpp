@@ -22,11 +22,20 @@ std::string readAll(std::istream& in)
 
 } // namespace
 
-std::span<const Gfx::EffectDefine> effectDefines() { return demoEffectDefines; }
+std::span<const Gfx::EffectDefine> effectDefines()
+{
+    return demoEffectDefines;
+}
 
-void setEffectFailureHandler(EffectFailureHandler handler) { effectFailureHandler = handler; }
+void setEffectFailureHandler(EffectFailureHandler handler)
+{
+    effectFailureHandler = handler;
+}
 
-Shader::Shader() { registerBuiltInSemantics(); }
+Shader::Shader()
+{
+    registerBuiltInSemantics();
+}
 
 Shader::~Shader() = default;
 
@@ -38,7 +47,8 @@ void Shader::compile(std::istream& in, const std::string& sourceName)
     EffectIncludes includes;
     std::string messages;
     if (Display::hasDevice())
-        effect_ = Gfx::CompiledEffect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
+        effect_ =
+            Gfx::CompiledEffect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
     else
         messages = sourceName + ":0: error: no graphics device to create the effect on";
     if (!messages.empty()) Core::consoleStream << messages << "\n" << std::flush;

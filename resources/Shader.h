@@ -53,7 +53,7 @@ private:
     std::unique_ptr<Gfx::CompiledEffect> effect_;
     Gfx::TechniqueHandle technique_;
     std::vector<AutomaticParameter> automatic_; // in parameter order
-    std::uint64_t automaticTableVersion_ = 0;   // table version automatic_ was found with; 0: never
+    std::uint64_t automaticTableVersion_ = 0; // table version automatic_ was found with; 0: never
 };
 
 // The defines every effect is compiled with: TELM (empty) and TELM_VER=100.

@@ -16,8 +16,8 @@ void Texture::loadFromStream(std::istream& in)
     Gfx::DecodeResult decoded = Gfx::decodeImage(bytes);
     if (!decoded.ok()) return;
     const Gfx::Image& image = decoded.image;
-    auto texture = Display::device().createTexture(int(image.width), int(image.height), int(image.levels.size()), 0,
-                                                   image.format);
+    auto texture =
+        Display::device().createTexture(int(image.width), int(image.height), int(image.levels.size()), 0, image.format);
     if (!texture || texture->levelCount() != int(image.levels.size())) return;
     for (int level = 0; level < texture->levelCount(); ++level) {
         const auto& bytesOfLevel = image.levels[size_t(level)].bytes;

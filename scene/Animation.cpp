@@ -30,7 +30,7 @@ void normalise(float* q)
 void blendSpherical(const float* a, const float* b, float f, float* out)
 {
     float d = a[0] * b[0] + a[2] * b[2] + a[1] * b[1] + a[3] * b[3];
-    d = std::clamp(d, -1.0f, 1.0f);  // a NaN d stays NaN and yields NaN below
+    d = std::clamp(d, -1.0f, 1.0f); // a NaN d stays NaN and yields NaN below
     const float theta = std::acos(d);
     if (std::fabs(theta) < sameAngle) {
         std::copy_n(a, 4, out);
@@ -157,7 +157,7 @@ void SampledAnimationTrack::evaluate(float time, std::span<float> out) const
 const AnimationTrack::Slot* SampledAnimationTrack::setKey(float time, std::span<const float> value)
 {
     if (std::isnan(time)) return nullptr;
-    Slot& slot = samples_.try_emplace(time).first->second;  // new slots start zeroed
+    Slot& slot = samples_.try_emplace(time).first->second; // new slots start zeroed
     const std::size_t count = std::min(trackValueFloats(kind_), value.size());
     std::copy_n(value.begin(), count, slot.begin());
     return &slot;
@@ -189,8 +189,7 @@ namespace {
 
 // Runs the track into a full slot pre-filled with the destination's floats, so
 // that whatever the track's kind, only the destination's own floats come back.
-template <std::size_t N>
-void evaluateThroughSlot(const AnimationTrack* track, float t, float (&io)[N])
+template <std::size_t N> void evaluateThroughSlot(const AnimationTrack* track, float t, float (&io)[N])
 {
     static_assert(N <= AnimationTrack::slotFloats);
     if (!track) return;

@@ -24,12 +24,12 @@ namespace ORV::Core {
 // What a sample holds and how two samples blend. Values outside 0-5 can reach a
 // track from data; such a track stores nothing and evaluates to nothing.
 enum class TrackValueKind : std::int32_t {
-    Scalar = 0,      // 1 float, linear
-    Vector2 = 1,     // 2 floats, linear per component
-    Vector3 = 2,     // 3 floats, linear per component
-    Vector4 = 3,     // 4 floats, linear per component
-    Quaternion = 4,  // (x, y, z, w), spherical blend
-    Transform = 5,   // the 15-float Transform, blended field by field
+    Scalar = 0, // 1 float, linear
+    Vector2 = 1, // 2 floats, linear per component
+    Vector3 = 2, // 3 floats, linear per component
+    Vector4 = 3, // 4 floats, linear per component
+    Quaternion = 4, // (x, y, z, w), spherical blend
+    Transform = 5, // the 15-float Transform, blended field by field
 };
 
 // Floats a sample of the kind uses: 1, 2, 3, 4, 4 or 15; 0 for an unknown kind.
@@ -143,9 +143,9 @@ public:
     std::int32_t mode() const { return mode_; }
 
 private:
-    AnimationTrack* track_ = nullptr;  // not owned
+    AnimationTrack* track_ = nullptr; // not owned
     // Stored and copied; evaluation does not consult start, end or mode.
-    float startTime_ = 3.4028235e38f;  // the largest finite float until a marker sets it
+    float startTime_ = 3.4028235e38f; // the largest finite float until a marker sets it
     float endTime_ = 0.0f;
     float time_ = 0.0f;
     std::int32_t mode_ = 1;

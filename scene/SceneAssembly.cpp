@@ -66,12 +66,11 @@ Material* buildMaterial(const MaterialRecord& record)
                 if (auto number = parseNumbers<1>(value)) material->setFloat(key, (*number)[0]);
             } else if (desc.parameterClass == Gfx::ParameterClass::Vector) {
                 if (auto rgb = parseNumbers<3>(value))
-                    material->setColor(key, {(*rgb)[0] * byteToUnit, (*rgb)[1] * byteToUnit,
-                                             (*rgb)[2] * byteToUnit, 1.0f});
+                    material->setColor(key,
+                                       {(*rgb)[0] * byteToUnit, (*rgb)[1] * byteToUnit, (*rgb)[2] * byteToUnit, 1.0f});
             }
             break;
-        default:
-            break; // integers, booleans, matrices, strings, cube textures
+        default: break; // integers, booleans, matrices, strings, cube textures
         }
     }
     return material;

@@ -44,8 +44,8 @@ public:
         const std::size_t got = readSome(buffer, size);
         if (got != size) {
             fail(SceneReadStatus::Truncated, start,
-                 std::string(field) + " needs " + std::to_string(size) + " bytes, the file ends after " +
-                     std::to_string(got));
+                 std::string(field) + " needs " + std::to_string(size) + " bytes, the file ends after "
+                     + std::to_string(got));
         }
     }
 
@@ -71,8 +71,8 @@ public:
         const std::uint64_t start = position_;
         const std::int32_t count = readInt32(field);
         if (count < 0)
-            fail(SceneReadStatus::NegativeCount, start, std::string(field) + " is negative (" +
-                                                             std::to_string(count) + ")");
+            fail(SceneReadStatus::NegativeCount, start,
+                 std::string(field) + " is negative (" + std::to_string(count) + ")");
         return count;
     }
 
@@ -86,8 +86,7 @@ public:
 
     // count elements of T read as consecutive little-endian words; the list
     // grows chunk by chunk as the bytes arrive.
-    template <typename T>
-    void readArray(std::vector<T>& out, std::size_t count, const char* field)
+    template <typename T> void readArray(std::vector<T>& out, std::size_t count, const char* field)
     {
         readGrowing(out, count, field);
         Core::swapLittleEndianWords(out.data(), out.size());
@@ -101,8 +100,8 @@ public:
         result_.offset = offset;
         std::string where = sceneSectionName(section_);
         if (record_ >= 0) where += " record " + std::to_string(record_);
-        result_.message = std::string(sceneReadStatusName(status)) + ": " + where + ": " + what +
-                          " (at byte " + std::to_string(offset) + ")";
+        result_.message = std::string(sceneReadStatusName(status)) + ": " + where + ": " + what + " (at byte "
+                          + std::to_string(offset) + ")";
         throw StopReading{};
     }
 
@@ -126,8 +125,7 @@ private:
         return got;
     }
 
-    template <typename Container>
-    void readGrowing(Container& out, std::size_t count, const char* field)
+    template <typename Container> void readGrowing(Container& out, std::size_t count, const char* field)
     {
         using T = typename Container::value_type;
         const std::uint64_t start = position_;
@@ -141,8 +139,8 @@ private:
             const std::size_t got = readSome(reinterpret_cast<char*>(out.data() + done), want);
             if (got != want) {
                 fail(SceneReadStatus::Truncated, start,
-                     std::string(field) + " needs " + std::to_string(count * sizeof(T)) +
-                         " bytes, the file ends after " + std::to_string(done * sizeof(T) + got));
+                     std::string(field) + " needs " + std::to_string(count * sizeof(T)) + " bytes, the file ends after "
+                         + std::to_string(done * sizeof(T) + got));
             }
             done += n;
         }
@@ -177,8 +175,7 @@ MaterialRecord readMaterial(SceneReader& in)
     material.name = in.readString("name");
     material.subMaterialCount = in.readBlockCount("subMaterialCount");
     if (material.subMaterialCount != 0) {
-        in.readArray(material.subMaterials, static_cast<std::size_t>(material.subMaterialCount),
-                     "subMaterials");
+        in.readArray(material.subMaterials, static_cast<std::size_t>(material.subMaterialCount), "subMaterials");
         return material;
     }
     material.effectName = in.readString("effectName");
@@ -186,7 +183,7 @@ MaterialRecord readMaterial(SceneReader& in)
     for (std::int32_t i = 0; i < parameterCount; ++i) {
         std::string key = in.readString("parameter key");
         std::string value = in.readString("parameter value");
-        material.parameters.insert_or_assign(std::move(key), std::move(value));  // last one wins
+        material.parameters.insert_or_assign(std::move(key), std::move(value)); // last one wins
     }
     return material;
 }
@@ -223,7 +220,7 @@ ObjectRecord readObject(SceneReader& in)
 {
     ObjectRecord object;
     object.name = removeQuotes(in.readString("name"));
-    Core::Transform& pose = object.transform;  // scale orientation, scale and sign stay identity
+    Core::Transform& pose = object.transform; // scale orientation, scale and sign stay identity
     pose.translation.x = in.readFloat("translation");
     pose.translation.y = in.readFloat("translation");
     pose.translation.z = in.readFloat("translation");
@@ -233,7 +230,7 @@ ObjectRecord readObject(SceneReader& in)
     pose.rotation.w = in.readFloat("rotation");
     const std::int32_t propertyCount = in.readRecordCount("propertyCount");
     for (std::int32_t i = 0; i < propertyCount; ++i) {
-        std::string key = in.readString("property key");  // keys keep their quotes
+        std::string key = in.readString("property key"); // keys keep their quotes
         std::string value = removeQuotes(in.readString("property value"));
         object.properties.insert_or_assign(std::move(key), std::move(value));
     }
@@ -260,8 +257,8 @@ void readAnimation(SceneReader& in, SceneDescription& description)
         description.animations.emplace_back();
         if (sampleCount > 0) {
             in.fail(SceneReadStatus::UnknownAnimationKind, start,
-                    "kind " + std::to_string(fileKind) + " with " + std::to_string(sampleCount) +
-                        " samples of unknown size");
+                    "kind " + std::to_string(fileKind) + " with " + std::to_string(sampleCount)
+                        + " samples of unknown size");
         }
         return;
     }
@@ -286,13 +283,13 @@ void readAnimation(SceneReader& in, SceneDescription& description)
             for (std::size_t c = 0; c < sampleFloats; ++c)
                 sample[c] = std::bit_cast<float>(words[i * sampleFloats + c]);
             track->setKey(t, sample);
-            t = t + sceneSampleStep;  // accumulated in single precision, not i * 0.1
+            t = t + sceneSampleStep; // accumulated in single precision, not i * 0.1
         }
         done += n;
     }
 
     track->setMarker("start", 0.0f);
-    track->setMarker("end", t);  // one step past the last sample
+    track->setMarker("end", t); // one step past the last sample
     animation.setStartFromMarker("start");
     animation.setEndFromMarker("end");
     description.animations.push_back(animation);
@@ -301,8 +298,7 @@ void readAnimation(SceneReader& in, SceneDescription& description)
 
 // Reads the section count, then each record with read(), appending only
 // records that were read whole.
-template <typename Read>
-void readSection(SceneReader& in, SceneSection section, Read read)
+template <typename Read> void readSection(SceneReader& in, SceneSection section, Read read)
 {
     in.enter(section);
     const std::int32_t count = in.readRecordCount("count");
@@ -364,12 +360,11 @@ SceneReadResult readScene(std::istream& stream, SceneDescription& description)
         std::uint32_t version;
         std::memcpy(&version, header + 4, 4);
         version = Core::fromLittleEndian(version);
-        if (std::memcmp(header, sceneMagic, 4) != 0)
-            in.fail(SceneReadStatus::BadHeader, 0, "magic is not \"OR3D\"");
+        if (std::memcmp(header, sceneMagic, 4) != 0) in.fail(SceneReadStatus::BadHeader, 0, "magic is not \"OR3D\"");
         if (static_cast<std::int32_t>(version) != sceneVersion)
             in.fail(SceneReadStatus::BadHeader, 4,
-                    "version " + std::to_string(static_cast<std::int32_t>(version)) + " is not " +
-                        std::to_string(sceneVersion));
+                    "version " + std::to_string(static_cast<std::int32_t>(version)) + " is not "
+                        + std::to_string(sceneVersion));
 
         readSection(in, SceneSection::MeshGroups, [&] { description.meshGroups.push_back(readMeshGroup(in)); });
         readSection(in, SceneSection::Materials, [&] { description.materials.push_back(readMaterial(in)); });

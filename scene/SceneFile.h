@@ -24,18 +24,18 @@ namespace ORV::Demo {
 struct MeshVertex {
     Core::Vector3 position;
     Core::Vector3 normal;
-    float u = 0.0f, v = 0.0f;  // texture coordinate
-    Core::Vector4 tangent;     // xyz and the handedness in w
+    float u = 0.0f, v = 0.0f; // texture coordinate
+    Core::Vector4 tangent; // xyz and the handedness in w
     friend bool operator==(const MeshVertex&, const MeshVertex&) = default;
 };
 static_assert(sizeof(MeshVertex) == 48, "MeshVertex is read from files as 48 packed bytes");
 
 struct MeshPart {
-    std::int32_t materialSlot = 0;  // sub-material of the node's material that draws this part
-    std::int32_t vertexCount = 0;   // == vertices.size()
-    std::int32_t indexCount = 0;    // == indices.size(); three per triangle
+    std::int32_t materialSlot = 0; // sub-material of the node's material that draws this part
+    std::int32_t vertexCount = 0; // == vertices.size()
+    std::int32_t indexCount = 0; // == indices.size(); three per triangle
     std::vector<MeshVertex> vertices;
-    std::vector<std::uint32_t> indices;  // not checked against vertexCount
+    std::vector<std::uint32_t> indices; // not checked against vertexCount
     friend bool operator==(const MeshPart&, const MeshPart&) = default;
 };
 
@@ -43,10 +43,10 @@ using MeshGroup = std::vector<MeshPart>;
 
 struct NodeRecord {
     std::string name;
-    std::int32_t groupIndex = 0;          // into meshGroups
-    std::int32_t materialIndex = 0;       // into materials
-    std::int32_t transformAnimation = 0;  // into animations
-    Core::Transform transform;            // not in the file: the identity until scene update
+    std::int32_t groupIndex = 0; // into meshGroups
+    std::int32_t materialIndex = 0; // into materials
+    std::int32_t transformAnimation = 0; // into animations
+    Core::Transform transform; // not in the file: the identity until scene update
     friend bool operator==(const NodeRecord&, const NodeRecord&) = default;
 };
 
@@ -56,29 +56,29 @@ struct MaterialRecord {
     std::string name;
     std::int32_t subMaterialCount = 0;
     std::vector<std::int32_t> subMaterials;
-    std::string effectName;                         // path of an effect file
-    std::map<std::string, std::string> parameters;  // parameter name -> value text, unchanged
+    std::string effectName; // path of an effect file
+    std::map<std::string, std::string> parameters; // parameter name -> value text, unchanged
     friend bool operator==(const MaterialRecord&, const MaterialRecord&) = default;
 };
 
 struct LightRecord {
-    std::int32_t positionAnimation = 0;  // Vector3 animation
-    std::int32_t colourAnimation = 0;    // Vector3 animation
-    std::int32_t radiusAnimation = 0;    // Scalar animation
+    std::int32_t positionAnimation = 0; // Vector3 animation
+    std::int32_t colourAnimation = 0; // Vector3 animation
+    std::int32_t radiusAnimation = 0; // Scalar animation
     friend bool operator==(const LightRecord&, const LightRecord&) = default;
 };
 
 struct ObjectRecord {
-    std::string name;                               // quotes removed
-    Core::Transform transform;                      // translation and rotation from the file, rest identity
-    std::map<std::string, std::string> properties;  // values with quotes removed, keys unchanged
+    std::string name; // quotes removed
+    Core::Transform transform; // translation and rotation from the file, rest identity
+    std::map<std::string, std::string> properties; // values with quotes removed, keys unchanged
     friend bool operator==(const ObjectRecord&, const ObjectRecord&) = default;
 };
 
 struct CameraRecord {
     std::string name;
-    std::int32_t transformAnimation = 0;    // Transform animation
-    std::int32_t fieldOfViewAnimation = 0;  // Scalar animation, radians
+    std::int32_t transformAnimation = 0; // Transform animation
+    std::int32_t fieldOfViewAnimation = 0; // Scalar animation, radians
     friend bool operator==(const CameraRecord&, const CameraRecord&) = default;
 };
 
@@ -92,8 +92,8 @@ struct SceneDescription {
     std::vector<LightRecord> lights;
     std::vector<ObjectRecord> objects;
     std::vector<CameraRecord> cameras;
-    std::vector<Core::Animation> animations;  // file order; an unknown kind has no track
-    std::vector<std::unique_ptr<Core::AnimationTrack>> tracks;  // owns what animations point to
+    std::vector<Core::Animation> animations; // file order; an unknown kind has no track
+    std::vector<std::unique_ptr<Core::AnimationTrack>> tracks; // owns what animations point to
 };
 
 // The parts of a file, in file order.
@@ -102,11 +102,11 @@ enum class SceneSection { Header, MeshGroups, Materials, Nodes, Cameras, Lights,
 const char* sceneSectionName(SceneSection section);
 
 enum class SceneReadStatus {
-    Complete,              // all seven sections were read
-    BadHeader,             // short header, wrong magic or version: the description stays empty
-    Truncated,             // the file ended inside a record
-    NegativeCount,         // a vertex, index or sub-material count below zero
-    UnknownAnimationKind,  // a kind other than 0-2 with samples of unknown size
+    Complete, // all seven sections were read
+    BadHeader, // short header, wrong magic or version: the description stays empty
+    Truncated, // the file ended inside a record
+    NegativeCount, // a vertex, index or sub-material count below zero
+    UnknownAnimationKind, // a kind other than 0-2 with samples of unknown size
 };
 const char* sceneReadStatusName(SceneReadStatus status);
 
@@ -115,11 +115,11 @@ const char* sceneReadStatusName(SceneReadStatus status);
 // dropped. Nothing is logged: callers decide whether to report.
 struct SceneReadResult {
     SceneReadStatus status = SceneReadStatus::Complete;
-    SceneSection section = SceneSection::Header;  // section of the fault
-    std::int64_t record = -1;    // index of the faulty record in its section; -1: the section count
-    std::uint64_t offset = 0;    // byte offset (from the first byte of the file) of the faulty field
+    SceneSection section = SceneSection::Header; // section of the fault
+    std::int64_t record = -1; // index of the faulty record in its section; -1: the section count
+    std::uint64_t offset = 0; // byte offset (from the first byte of the file) of the faulty field
     std::uint64_t bytesRead = 0; // bytes consumed from the stream
-    std::string message;         // one line naming the section, record, field and offset
+    std::string message; // one line naming the section, record, field and offset
 
     bool complete() const { return status == SceneReadStatus::Complete; }
 };

@@ -27,8 +27,8 @@ double secondsSince(Clock::time_point start)
 
 std::string makeText(std::size_t size)
 {
-    static const char* const words[] = {"mesh", "vertex", "shade", "light", "glow", "ink", "camera", "scene",
-                                        "track", "key", "blend", "pass", "target", "depth", "frame", "time"};
+    static const char* const words[] = {"mesh",  "vertex", "shade", "light", "glow",   "ink",   "camera", "scene",
+                                        "track", "key",    "blend", "pass",  "target", "depth", "frame",  "time"};
     std::mt19937 random(1);
     std::string text;
     text.reserve(size + 64);
@@ -104,7 +104,9 @@ int main(int argc, char** argv)
 
     std::printf("\nbest of %d, %zu MiB member:\n", runs, mebibytes);
     std::printf("  openStream  %7.0f MiB/s\n", mebibytes / best);
-    if (bestUnzip < 1e9) std::printf("  unzip -p    %7.0f MiB/s\n", mebibytes / bestUnzip);
-    else std::printf("  unzip -p    not installed\n");
+    if (bestUnzip < 1e9)
+        std::printf("  unzip -p    %7.0f MiB/s\n", mebibytes / bestUnzip);
+    else
+        std::printf("  unzip -p    not installed\n");
     return 0;
 }

@@ -38,8 +38,7 @@ public:
     explicit FolderIncludes(fs::path folder) : folder_(std::move(folder)) {}
     std::optional<std::string> open(const std::string& name) override
     {
-        if (!fs::is_regular_file(folder_ / name))
-            return std::nullopt;
+        if (!fs::is_regular_file(folder_ / name)) return std::nullopt;
         return readFile(folder_ / name);
     }
 
@@ -59,15 +58,12 @@ int main(int argc, char** argv)
 {
     std::vector<fs::path> files;
     std::vector<fs::path> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.emplace_back(argv[i]);
-    if (arguments.empty())
-        arguments.emplace_back(ORV_EFFECT_SAMPLES_DIR);
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    if (arguments.empty()) arguments.emplace_back(ORV_EFFECT_SAMPLES_DIR);
     for (const fs::path& argument : arguments) {
         if (fs::is_directory(argument)) {
             for (const fs::directory_entry& entry : fs::directory_iterator(argument))
-                if (entry.path().extension() == ".fx")
-                    files.push_back(entry.path());
+                if (entry.path().extension() == ".fx") files.push_back(entry.path());
         } else {
             files.push_back(argument);
         }
@@ -108,8 +104,7 @@ int main(int argc, char** argv)
                 continue;
             }
             passes = 0;
-            for (const EffectTechnique& t : result->techniques)
-                passes += t.passes.size();
+            for (const EffectTechnique& t : result->techniques) passes += t.passes.size();
             const auto linkStart = std::chrono::steady_clock::now();
             auto effect = CompiledEffect::create(window->device(), std::move(result).value());
             const double linked =
@@ -125,9 +120,9 @@ int main(int argc, char** argv)
             cross.push_back(timings.crossCompile);
             total.push_back(wall);
         }
-        std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %7.2f ms %5.2f ms\n",
-                    path.filename().string().c_str(), passes, source.size(), median(preprocess), median(frontEnd),
-                    median(cross), median(link), median(total));
+        std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %7.2f ms %5.2f ms\n", path.filename().string().c_str(),
+                    passes, source.size(), median(preprocess), median(frontEnd), median(cross), median(link),
+                    median(total));
     }
     return 0;
 }

@@ -92,8 +92,7 @@ std::vector<std::uint8_t> noiseBytes(std::size_t size)
 {
     std::vector<std::uint8_t> bytes(size);
     std::mt19937 random(9);
-    for (auto& b : bytes)
-        b = std::uint8_t(random());
+    for (auto& b : bytes) b = std::uint8_t(random());
     return bytes;
 }
 
@@ -110,8 +109,7 @@ int main()
     JpegSettings grey;
     grey.grey = true;
     std::vector<std::uint8_t> luminance(std::size_t(kSide) * kSide);
-    for (std::size_t i = 0; i < luminance.size(); ++i)
-        luminance[i] = pixels[i * 4 + 1];
+    for (std::size_t i = 0; i < luminance.size(); ++i) luminance[i] = pixels[i * 4 + 1];
     measure("JPEG greyscale q90", encodeJpeg(luminance, kSide, kSide, grey));
 
     const std::uint32_t levels = fullMipCount(kSide, kSide);
@@ -121,7 +119,8 @@ int main()
         for (std::uint32_t i = 0; i < levels; ++i)
             chainBytes += imageLevelBytes(format, std::max(1, kSide >> i), std::max(1, kSide >> i));
         const std::string chain = std::string("DDS ") + name + ", complete chain (kept compressed)";
-        measure(chain.c_str(), buildDds(ddsFourCC(kSide, kSide, std::uint32_t(format), levels), noiseBytes(chainBytes)));
+        measure(chain.c_str(),
+                buildDds(ddsFourCC(kSide, kSide, std::uint32_t(format), levels), noiseBytes(chainBytes)));
         const std::string single = std::string("DDS ") + name + ", one level (decompressed)";
         measure(single.c_str(), buildDds(ddsFourCC(kSide, kSide, std::uint32_t(format)),
                                          noiseBytes(imageLevelBytes(format, kSide, kSide))));

@@ -94,8 +94,7 @@ int main()
         const auto start = Clock::now();
         for (int i = 0; i < selects; ++i) {
             if (!material.selectForCurrentPass()) return 1;
-            while (material.beginNextPass()) {
-            }
+            while (material.beginNextPass()) {}
             material.endPasses();
         }
         best = std::min(best, std::chrono::duration<double, std::micro>(Clock::now() - start).count() / selects);

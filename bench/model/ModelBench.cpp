@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <random>
 
@@ -62,8 +62,8 @@ int main()
     for (int side : {100, 224, 400}) { // 20k, 100k and 320k triangles
         const MeshPart part = gridPart(side, random);
         const size_t triangles = part.indices.size() / 3;
-        const auto before = meshopt_analyzeVertexCache(part.indices.data(), part.indices.size(), part.vertices.size(),
-                                                       16, 0, 0);
+        const auto before =
+            meshopt_analyzeVertexCache(part.indices.data(), part.indices.size(), part.vertices.size(), 16, 0, 0);
         const int runs = 5;
         double best = 1e9;
         for (int run = 0; run < runs; ++run) {

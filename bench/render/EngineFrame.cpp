@@ -24,18 +24,20 @@ std::unique_ptr<EngineFrame> EngineFrame::create(Device& device, FrameSize size,
 
     const MeshData sphere = sphereMesh(triangles);
     frame->triangles_ = sphere.triangles();
-    frame->sphere_ = device.createMesh({{0, 3, VertexUsage::Position, 0}, {12, 3, VertexUsage::Normal, 0},
-                                        {24, 2, VertexUsage::TexCoord, 0}, {32, 4, VertexUsage::Tangent, 0}},
+    frame->sphere_ = device.createMesh({{0, 3, VertexUsage::Position, 0},
+                                        {12, 3, VertexUsage::Normal, 0},
+                                        {24, 2, VertexUsage::TexCoord, 0},
+                                        {32, 4, VertexUsage::Tangent, 0}},
                                        sizeof(MeshVertex), sphere.vertices.data(), uint32_t(sphere.vertices.size()),
                                        sphere.indices.data(), uint32_t(sphere.indices.size()));
-    frame->quad_ = device.createMesh({{0, 3, VertexUsage::Position, 0}, {12, 2, VertexUsage::TexCoord, 0}},
-                                     kQuadStride, kQuadVertices, 4, kQuadIndices, 6);
+    frame->quad_ = device.createMesh({{0, 3, VertexUsage::Position, 0}, {12, 2, VertexUsage::TexCoord, 0}}, kQuadStride,
+                                     kQuadVertices, 4, kQuadIndices, 6);
     frame->scene_ = device.createTexture(size.width, size.height, 1, Usage::RenderTarget, Format::A8R8G8B8);
     frame->small1_ = device.createTexture(kBlurSize, kBlurSize, 1, Usage::RenderTarget, Format::A8R8G8B8);
     frame->small2_ = device.createTexture(kBlurSize, kBlurSize, 1, Usage::RenderTarget, Format::A8R8G8B8);
     frame->composite_ = device.createTexture(size.width, size.height, 1, Usage::RenderTarget, Format::A8R8G8B8);
-    if (!frame->sphere_ || !frame->quad_ || !frame->scene_ || !frame->small1_ || !frame->small2_ ||
-        !frame->composite_) {
+    if (!frame->sphere_ || !frame->quad_ || !frame->scene_ || !frame->small1_ || !frame->small2_
+        || !frame->composite_) {
         *error = "cannot make the frame's meshes and targets";
         return nullptr;
     }
@@ -67,7 +69,8 @@ void EngineFrame::draw()
     device_.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
     runPass(FramePass::Ambient, *sphere_);
     for (const Light& light : kLights) {
-        effect_->setVector(lightPosition_, {light.position[0], light.position[1], light.position[2], light.position[3]});
+        effect_->setVector(lightPosition_,
+                           {light.position[0], light.position[1], light.position[2], light.position[3]});
         effect_->setVector(lightColor_, {light.color[0], light.color[1], light.color[2], light.color[3]});
         runPass(FramePass::Light, *sphere_);
     }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "bench/render/FrameScene.h"
-#include "platform/gfx/Device.h"
 #include "platform/gfx/CompiledEffect.h"
+#include "platform/gfx/Device.h"
 
 #include <memory>
 #include <string>

@@ -100,7 +100,10 @@ struct PlainGlFrame::Impl {
 
 PlainGlFrame::PlainGlFrame() : impl_(std::make_unique<Impl>()) {}
 PlainGlFrame::~PlainGlFrame() = default;
-uint32_t PlainGlFrame::triangles() const { return impl_->triangles; }
+uint32_t PlainGlFrame::triangles() const
+{
+    return impl_->triangles;
+}
 
 std::unique_ptr<PlainGlFrame> PlainGlFrame::create(FrameSize size, int triangles, PlainGlOptions options,
                                                    std::string* error)
@@ -130,7 +133,8 @@ std::unique_ptr<PlainGlFrame> PlainGlFrame::create(FrameSize size, int triangles
     gl.indexCount = uint32_t(sphere.indices.size());
     gl.wideIndices = sphere.vertices.size() > 65536;
     glCreateBuffers(GLsizei(gl.buffers.size()), gl.buffers.data());
-    glNamedBufferStorage(gl.buffers[0], GLsizeiptr(sphere.vertices.size() * sizeof(MeshVertex)), sphere.vertices.data(), 0);
+    glNamedBufferStorage(gl.buffers[0], GLsizeiptr(sphere.vertices.size() * sizeof(MeshVertex)), sphere.vertices.data(),
+                         0);
     if (gl.wideIndices) {
         glNamedBufferStorage(gl.buffers[1], GLsizeiptr(sphere.indices.size() * 4), sphere.indices.data(), 0);
     } else {
@@ -170,12 +174,14 @@ std::unique_ptr<PlainGlFrame> PlainGlFrame::create(FrameSize size, int triangles
     glCreateFramebuffers(GLsizei(gl.framebuffers.size()), gl.framebuffers.data());
     for (size_t i = 0; i < gl.textures.size(); ++i) {
         const bool small = i == Impl::Small1 || i == Impl::Small2;
-        glTextureStorage2D(gl.textures[i], 1, GL_RGBA8, small ? kBlurSize : size.width, small ? kBlurSize : size.height);
+        glTextureStorage2D(gl.textures[i], 1, GL_RGBA8, small ? kBlurSize : size.width,
+                           small ? kBlurSize : size.height);
         glNamedFramebufferTexture(gl.framebuffers[i], GL_COLOR_ATTACHMENT0, gl.textures[i], 0);
     }
     glCreateRenderbuffers(1, &gl.depth);
     glNamedRenderbufferStorage(gl.depth, GL_DEPTH24_STENCIL8, size.width, size.height);
-    glNamedFramebufferRenderbuffer(gl.framebuffers[Impl::Scene], GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, gl.depth);
+    glNamedFramebufferRenderbuffer(gl.framebuffers[Impl::Scene], GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                   gl.depth);
     for (GLuint fbo : gl.framebuffers) {
         if (glCheckNamedFramebufferStatus(fbo, GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             *error = "incomplete framebuffer";
@@ -241,8 +247,8 @@ void PlainGlFrame::copyToWindow()
 {
     const Impl& gl = *impl_;
     if (gl.options.finalPassToWindow) return;
-    glBlitNamedFramebuffer(gl.framebuffers[Impl::BackBuffer], 0, 0, 0, gl.size.width, gl.size.height, 0,
-                           gl.size.height, gl.size.width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitNamedFramebuffer(gl.framebuffers[Impl::BackBuffer], 0, 0, 0, gl.size.width, gl.size.height, 0, gl.size.height,
+                           gl.size.width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 std::vector<uint32_t> PlainGlFrame::readBackBuffer()
@@ -322,6 +328,9 @@ GlStateKeeper::~GlStateKeeper()
     glActiveTexture(GLenum(s.activeTexture));
 }
 
-void finishGl() { glFinish(); }
+void finishGl()
+{
+    glFinish();
+}
 
 } // namespace ORV::Bench

@@ -48,7 +48,7 @@ struct Options {
 };
 
 struct Run {
-    double ms = 0;    // wall time per frame
+    double ms = 0; // wall time per frame
     double cpuMs = 0; // processor time of all threads per frame
     double faultsPerFrame = 0;
 };
@@ -144,7 +144,10 @@ struct Bench {
         frame.copyToWindow();
         window->window().swap();
     }
-    Run engineRun(int frames) { return timeRun(frames, [&] { engineFrame(); }); }
+    Run engineRun(int frames)
+    {
+        return timeRun(frames, [&] { engineFrame(); });
+    }
     Run plainRun(PlainGlFrame& frame, int frames)
     {
         // The device's state is put back once per run, outside the frames.
@@ -243,8 +246,8 @@ int table(const Options& options)
         if (!bench.open(options, row.size, row.triangles)) return 1;
         std::vector<double> engine, plain;
         // Fewer frames for the heavy rows, so that each row takes about as long.
-        const double weight = std::min(1.0, 20000.0 / row.triangles) *
-                              std::min(1.0, 640.0 * 480.0 / (double(row.size.width) * row.size.height));
+        const double weight = std::min(1.0, 20000.0 / row.triangles)
+                              * std::min(1.0, 640.0 * 480.0 / (double(row.size.width) * row.size.height));
         const int frames = std::max(8, int(options.frames * weight + 0.5));
         for (int round = 0; round < 3; ++round) {
             engine.push_back(bench.engineRun(frames).ms);
@@ -304,7 +307,7 @@ int only(const Options& options)
 {
     Bench bench;
     if (!bench.open(options, options.size, options.triangles)) return 1;
-    const Run run = options.only == "engine" ? bench.engineRun(options.frames)
+    const Run run = options.only == "engine"  ? bench.engineRun(options.frames)
                     : options.only == "plain" ? bench.plainRun(*bench.plain, options.frames)
                                               : bench.plainRun(*bench.epilogue, options.frames);
     std::printf("%s: %d frames, %.2f ms a frame, %.2f ms of processor time, %.1f minor page faults, load %s\n",
@@ -314,8 +317,8 @@ int only(const Options& options)
 
 bool parseSize(const char* text, FrameSize* size)
 {
-    return std::sscanf(text, "%dx%d", &size->width, &size->height) == 2 && size->width > 0 && size->height > 0 &&
-           size->width <= 8192 && size->height <= 8192;
+    return std::sscanf(text, "%dx%d", &size->width, &size->height) == 2 && size->width > 0 && size->height > 0
+           && size->width <= 8192 && size->height <= 8192;
 }
 
 } // namespace
@@ -347,9 +350,8 @@ int main(int argc, char** argv)
                 return 2;
             }
         } else {
-            std::fprintf(stderr,
-                         "usage: bench_render [--triangles N] [--size WxH] [--frames N] [--table] [--present] "
-                         "[--only engine|plain|tail] [--untuned]\n");
+            std::fprintf(stderr, "usage: bench_render [--triangles N] [--size WxH] [--frames N] [--table] [--present] "
+                                 "[--only engine|plain|tail] [--untuned]\n");
             return 2;
         }
     }

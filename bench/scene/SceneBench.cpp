@@ -88,7 +88,10 @@ Demo::SceneDescription makeScene(int nodeCount, int seconds)
     return d;
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 } // namespace
 
@@ -118,8 +121,8 @@ int main(int argc, char** argv)
     const std::string bytes = out.str();
     const double megabytes = static_cast<double>(bytes.size()) / 1e6;
 
-    std::printf("scene: %d nodes, %zu vertices, %zu indices, %zu animations, %zu samples, %.2f MB\n", nodes,
-                vertices, indices, scene.animations.size(), samples, megabytes);
+    std::printf("scene: %d nodes, %zu vertices, %zu indices, %zu animations, %zu samples, %.2f MB\n", nodes, vertices,
+                indices, scene.animations.size(), samples, megabytes);
     std::printf("write: %.1f ms (%.0f MB/s)\n", writeTime * 1e3, megabytes / writeTime);
 
     // Best of several reads from memory: the reader's own cost, not the disk's.

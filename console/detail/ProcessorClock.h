@@ -17,7 +17,7 @@ inline constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
 inline constexpr std::uint32_t measuredIntervalMilliseconds = 1000;
 
 struct ClockMeasurement {
-    std::uint64_t ticksPerSecond = 0;   // never 0
+    std::uint64_t ticksPerSecond = 0; // never 0
     bool usesNanosecondCounter = false; // true after the zero-rate fallback
 };
 

@@ -76,17 +76,17 @@ std::string checkScene(const Demo::SceneDescription& d)
         for (std::size_t p = 0; p < d.meshGroups[g].size(); ++p) {
             const Demo::MeshPart& part = d.meshGroups[g][p];
             if (part.vertexCount < 0 || static_cast<std::size_t>(part.vertexCount) != part.vertices.size())
-                problems += where("meshGroups", g) + "part " + std::to_string(p) +
-                            ": vertexCount does not match the vertex list\n";
+                problems += where("meshGroups", g) + "part " + std::to_string(p)
+                            + ": vertexCount does not match the vertex list\n";
             if (part.indexCount < 0 || static_cast<std::size_t>(part.indexCount) != part.indices.size())
-                problems += where("meshGroups", g) + "part " + std::to_string(p) +
-                            ": indexCount does not match the index list\n";
+                problems += where("meshGroups", g) + "part " + std::to_string(p)
+                            + ": indexCount does not match the index list\n";
         }
     }
     for (std::size_t m = 0; m < d.materials.size(); ++m) {
         const Demo::MaterialRecord& material = d.materials[m];
-        if (material.subMaterialCount < 0 ||
-            static_cast<std::size_t>(material.subMaterialCount) != material.subMaterials.size())
+        if (material.subMaterialCount < 0
+            || static_cast<std::size_t>(material.subMaterialCount) != material.subMaterials.size())
             problems += where("materials", m) + "subMaterialCount does not match the sub-material list\n";
         if (material.subMaterialCount != 0 && (!material.effectName.empty() || !material.parameters.empty()))
             problems += where("materials", m) + "a multi-material cannot have an effect or parameters\n";
@@ -102,8 +102,8 @@ std::string checkScene(const Demo::SceneDescription& d)
         float expected = 0.0f;
         for (const auto& [time, slot] : sampled->samples()) {
             if (time != expected) {
-                problems += where("animations", a) + "key at " + std::to_string(time) +
-                            " is not at the sample time " + std::to_string(expected) + "\n";
+                problems += where("animations", a) + "key at " + std::to_string(time) + " is not at the sample time "
+                            + std::to_string(expected) + "\n";
                 break;
             }
             expected = expected + Demo::sceneSampleStep;
@@ -151,7 +151,10 @@ void SceneWriter::writeInt32(std::int32_t value)
     writeBytes(&stored, 4);
 }
 
-void SceneWriter::writeFloat(float value) { writeInt32(std::bit_cast<std::int32_t>(value)); }
+void SceneWriter::writeFloat(float value)
+{
+    writeInt32(std::bit_cast<std::int32_t>(value));
+}
 
 void SceneWriter::writeString(std::string_view text)
 {
@@ -168,8 +171,7 @@ void SceneWriter::writeHeader()
 namespace {
 
 // Writes trivially copyable records made of 32-bit words as little-endian words.
-template <typename T>
-void writeWords(SceneWriter& writer, const std::vector<T>& list)
+template <typename T> void writeWords(SceneWriter& writer, const std::vector<T>& list)
 {
     static_assert(sizeof(T) % 4 == 0);
     if constexpr (std::endian::native == std::endian::little) {
@@ -240,8 +242,8 @@ void SceneWriter::writeObject(const Demo::ObjectRecord& object)
 {
     writeString(quoteForFile(object.name));
     const Core::Transform& pose = object.transform;
-    for (float f : {pose.translation.x, pose.translation.y, pose.translation.z, pose.rotation.x,
-                    pose.rotation.y, pose.rotation.z, pose.rotation.w})
+    for (float f : {pose.translation.x, pose.translation.y, pose.translation.z, pose.rotation.x, pose.rotation.y,
+                    pose.rotation.z, pose.rotation.w})
         writeFloat(f);
     writeInt32(static_cast<std::int32_t>(object.properties.size()));
     for (const auto& [key, value] : object.properties) {
@@ -266,6 +268,9 @@ void SceneWriter::writeAnimation(const Core::Animation& animation)
         for (std::size_t i = 0; i < floats; ++i) writeFloat(slot[i]);
 }
 
-bool SceneWriter::good() const { return out_.good(); }
+bool SceneWriter::good() const
+{
+    return out_.good();
+}
 
 } // namespace ORV::Content

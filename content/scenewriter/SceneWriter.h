@@ -53,8 +53,8 @@ public:
     void writeBytes(const void* data, std::size_t size);
     void writeInt32(std::int32_t value);
     void writeFloat(float value);
-    void writeString(std::string_view text);  // uint32 byte count, then the bytes
-    void writeHeader();                       // "OR3D" and version 170
+    void writeString(std::string_view text); // uint32 byte count, then the bytes
+    void writeHeader(); // "OR3D" and version 170
 
     void writeMeshGroup(const Demo::MeshGroup& group);
     void writeMaterial(const Demo::MaterialRecord& material);

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // not reachable through it (members are stored with "/").
         if (key.find('\\') != std::string::npos) continue;
         auto stream = files.openStream(key);
-        const std::string streamed {std::istreambuf_iterator<char>(*stream), std::istreambuf_iterator<char>()};
+        const std::string streamed{std::istreambuf_iterator<char>(*stream), std::istreambuf_iterator<char>()};
         if (bytes && streamed != std::string(bytes->begin(), bytes->end())) std::abort();
         if (!bytes && !streamed.empty()) std::abort();
     }

@@ -13,7 +13,8 @@ namespace {
 void write(const std::string& folder, const std::string& name, const ZipBuilder& zip)
 {
     const std::string bytes = zip.build();
-    std::ofstream(folder + "/" + name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(folder + "/" + name, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace

@@ -20,8 +20,7 @@ namespace {
 
 void check(bool condition)
 {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 class OneFileIncludes final : public EffectIncludeHandler {
@@ -48,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const EffectDescription& effect = result.value();
-    for (const EffectParameter& p : effect.parameters)
-        check(p.textureParameter < int(effect.parameters.size()));
+    for (const EffectParameter& p : effect.parameters) check(p.textureParameter < int(effect.parameters.size()));
     for (const EffectTechnique& technique : effect.techniques)
         for (const EffectPass& pass : technique.passes) {
             check(!pass.vertexShader.glsl.empty() && !pass.pixelShader.glsl.empty());
@@ -61,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
             for (const SamplerBinding& sampler : pass.samplers)
                 check(sampler.samplerParameter >= 0 && sampler.samplerParameter < int(effect.parameters.size()));
-            for (const VertexInput& input : pass.vertexInputs)
-                check(input.location < 16);
+            for (const VertexInput& input : pass.vertexInputs) check(input.location < 16);
         }
     return 0;
 }

@@ -13,8 +13,7 @@ namespace {
 
 void require(bool condition)
 {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 } // namespace

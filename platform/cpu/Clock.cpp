@@ -15,8 +15,8 @@ std::uint64_t readTimeStampCounter()
     // CPUID and RDTSC in one asm block: the compiler cannot move the counter
     // read away from the serialising instruction. CPUID clobbers all four
     // general registers; RDTSC leaves the halves in edx:eax.
-    std::uint32_t low = 0;  // leaf 0 in, low half out
-    std::uint32_t sub = 0;  // sub-leaf in, clobbered by CPUID
+    std::uint32_t low = 0; // leaf 0 in, low half out
+    std::uint32_t sub = 0; // sub-leaf in, clobbered by CPUID
     std::uint32_t high = 0;
     asm volatile("cpuid\n\t"
                  "rdtsc"

@@ -19,7 +19,7 @@ struct CompiledEffect::PassRuntime {
     GlObject program;
     // The alpha-test variant, linked at the first beginPass with alpha test on.
     GlObject alphaTestProgram;
-    bool hasAlphaTest = false;       // the pixel shader has an alpha-test variant
+    bool hasAlphaTest = false; // the pixel shader has an alpha-test variant
     bool alphaTestLinkTried = false; // a failed link is not tried again
     GlObject uniformBuffer;
     std::vector<std::byte> block;
@@ -64,9 +64,9 @@ GlObject createSampler(const EffectParameter& sampler)
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_S, wrapMode(states[size_t(SamplerState::AddressU)])));
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_T, wrapMode(states[size_t(SamplerState::AddressV)])));
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_WRAP_R, wrapMode(states[size_t(SamplerState::AddressW)])));
-    GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MIN_FILTER,
-                                 minificationFilter(states[size_t(SamplerState::MinFilter)],
-                                             states[size_t(SamplerState::MipFilter)])));
+    GL_CHECK(glSamplerParameteri(
+        name, GL_TEXTURE_MIN_FILTER,
+        minificationFilter(states[size_t(SamplerState::MinFilter)], states[size_t(SamplerState::MipFilter)])));
     const uint32_t mag = states[size_t(SamplerState::MagFilter)];
     GL_CHECK(glSamplerParameteri(name, GL_TEXTURE_MAG_FILTER,
                                  mag == value(TextureFilter::Point) || mag == value(TextureFilter::None) ? GL_NEAREST
@@ -104,9 +104,10 @@ size_t valueCount(const EffectParameter& p)
 
 } // namespace
 
-std::unique_ptr<CompiledEffect> CompiledEffect::create(Device& device, std::string_view source, std::string_view sourceName,
-                                       std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
-                                       std::string* messages)
+std::unique_ptr<CompiledEffect> CompiledEffect::create(Device& device, std::string_view source,
+                                                       std::string_view sourceName,
+                                                       std::span<const EffectDefine> defines,
+                                                       EffectIncludeHandler& includes, std::string* messages)
 {
     Core::Result<EffectDescription> compiled = compileEffect(source, sourceName, defines, includes);
     if (!compiled) {
@@ -124,7 +125,8 @@ std::unique_ptr<CompiledEffect> CompiledEffect::create(Device& device, EffectDes
     return effect;
 }
 
-CompiledEffect::CompiledEffect(Device& device, EffectDescription description) : device_(device), description_(std::move(description))
+CompiledEffect::CompiledEffect(Device& device, EffectDescription description)
+    : device_(device), description_(std::move(description))
 {
     for (const EffectParameter& p : description_.parameters) {
         std::vector<float> initial(valueCount(p), 0.0f);
@@ -161,9 +163,9 @@ void CompiledEffect::link()
                                               GL_DYNAMIC_STORAGE_BIT));
             }
             for (const SamplerBinding& binding : pass.samplers) {
-                runtime.samplers.push_back(binding.samplerParameter >= 0
-                                               ? createSampler(description_.parameters[size_t(binding.samplerParameter)])
-                                               : GlObject());
+                runtime.samplers.push_back(binding.samplerParameter >= 0 ? createSampler(
+                                               description_.parameters[size_t(binding.samplerParameter)])
+                                                                         : GlObject());
             }
             runtimes.push_back(std::move(runtime));
         }
@@ -265,8 +267,8 @@ bool CompiledEffect::beginPass(uint32_t index)
         // Without a variant the pass draws untested rather than not at all.
         if (runtime.alphaTestProgram) {
             program = runtime.alphaTestProgram.get();
-            GL_CHECK(glProgramUniform1i(program, alphaTestFuncLocation,
-                                        GLint(device_.renderState(RenderState::AlphaFunc))));
+            GL_CHECK(
+                glProgramUniform1i(program, alphaTestFuncLocation, GLint(device_.renderState(RenderState::AlphaFunc))));
             GL_CHECK(glProgramUniform1i(program, alphaTestRefLocation,
                                         GLint(device_.renderState(RenderState::AlphaRef) & 0xFF)));
         }
@@ -274,8 +276,7 @@ bool CompiledEffect::beginPass(uint32_t index)
     if (runtime.uniformBuffer) {
         if (runtime.blockDirty) {
             for (const UniformMember& member : pass.uniforms.members)
-                if (member.parameter >= 0)
-                    packUniform(member, values_[size_t(member.parameter)], runtime.block);
+                if (member.parameter >= 0) packUniform(member, values_[size_t(member.parameter)], runtime.block);
             GL_CHECK(glNamedBufferSubData(runtime.uniformBuffer.get(), 0, GLsizeiptr(runtime.block.size()),
                                           runtime.block.data()));
             runtime.blockDirty = false;
@@ -305,7 +306,8 @@ void CompiledEffect::end()
     endPass();
     if (!begun_) return;
     begun_ = false;
-    for (auto it = savedStates_.rbegin(); it != savedStates_.rend(); ++it) device_.setRenderState(it->first, it->second);
+    for (auto it = savedStates_.rbegin(); it != savedStates_.rend(); ++it)
+        device_.setRenderState(it->first, it->second);
     savedStates_.clear();
 }
 
@@ -330,7 +332,10 @@ void CompiledEffect::setTexture(ParameterHandle parameter, Texture* texture)
     textures_[size_t(parameter.index)] = texture;
 }
 
-void CompiledEffect::setFloat(ParameterHandle parameter, float value) { setValues(parameter, std::span(&value, 1)); }
+void CompiledEffect::setFloat(ParameterHandle parameter, float value)
+{
+    setValues(parameter, std::span(&value, 1));
+}
 
 void CompiledEffect::setVector(ParameterHandle parameter, const Core::Vector4& value)
 {

@@ -62,8 +62,8 @@ public:
     // Passes that do not link leave their technique invalid; their link log is
     // kept in linkMessages().
     static std::unique_ptr<CompiledEffect> create(Device& device, std::string_view source, std::string_view sourceName,
-                                          std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
-                                          std::string* messages);
+                                                  std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
+                                                  std::string* messages);
     // Links an effect already compiled.
     static std::unique_ptr<CompiledEffect> create(Device& device, EffectDescription description);
     ~CompiledEffect();
@@ -121,7 +121,7 @@ private:
     Device& device_;
     EffectDescription description_;
     std::vector<std::vector<float>> values_; // per parameter
-    std::vector<Texture*> textures_;         // per parameter, not owned
+    std::vector<Texture*> textures_; // per parameter, not owned
     std::vector<std::vector<PassRuntime>> passes_; // per technique
     std::vector<bool> techniqueValid_;
     std::string linkMessages_;

@@ -147,7 +147,7 @@ GLenum primitiveMode(PrimitiveType type)
 struct Device::GlObjects {
     GlObject drawFramebuffer;
     GlObject presentFramebuffer; // the back buffer, attached for good
-    GlObject readFramebuffer;    // readPixels of any surface
+    GlObject readFramebuffer; // readPixels of any surface
     GlObject pretransformedVao;
     GlObject streamBuffer;
     std::size_t streamBufferSize = 0;
@@ -187,8 +187,8 @@ Core::Result<std::unique_ptr<Device>> Device::create(int width, int height, Pres
     std::string failure = device->init(width, height, present);
     if (!failure.empty()) {
         while (!failure.empty() && failure.back() == '\n') failure.pop_back();
-        return Core::Result<std::unique_ptr<Device>>::failure("cannot create the graphics device on " +
-                                                              device->rendererName() + ": " + failure);
+        return Core::Result<std::unique_ptr<Device>>::failure("cannot create the graphics device on "
+                                                              + device->rendererName() + ": " + failure);
     }
     return device;
 }
@@ -205,8 +205,8 @@ std::string Device::rendererName() const
 std::string Device::init(int width, int height, PresentTarget* present)
 {
     if (epoxy_gl_version() < 45) {
-        return "the GL context offers version " + std::to_string(epoxy_gl_version() / 10) + "." +
-               std::to_string(epoxy_gl_version() % 10) + "; 4.5 is needed";
+        return "the GL context offers version " + std::to_string(epoxy_gl_version() / 10) + "."
+               + std::to_string(epoxy_gl_version() % 10) + "; 4.5 is needed";
     }
     present_ = present;
     gl_ = std::make_unique<GlObjects>();
@@ -265,8 +265,10 @@ void Device::applyRenderState(RenderState state, uint32_t v)
 {
     switch (state) {
     case RenderState::ZEnable:
-        if (v != value(ZBufferType::False)) GL_CHECK(glEnable(GL_DEPTH_TEST));
-        else GL_CHECK(glDisable(GL_DEPTH_TEST));
+        if (v != value(ZBufferType::False))
+            GL_CHECK(glEnable(GL_DEPTH_TEST));
+        else
+            GL_CHECK(glDisable(GL_DEPTH_TEST));
         break;
     case RenderState::ZWriteEnable: GL_CHECK(glDepthMask(v ? GL_TRUE : GL_FALSE)); break;
     case RenderState::ZFunc: GL_CHECK(glDepthFunc(compareFunction(v))); break;
@@ -283,8 +285,10 @@ void Device::applyRenderState(RenderState state, uint32_t v)
                              v & ColorWrite::Blue ? GL_TRUE : GL_FALSE, v & ColorWrite::Alpha ? GL_TRUE : GL_FALSE));
         break;
     case RenderState::AlphaBlendEnable:
-        if (v) GL_CHECK(glEnable(GL_BLEND));
-        else GL_CHECK(glDisable(GL_BLEND));
+        if (v)
+            GL_CHECK(glEnable(GL_BLEND));
+        else
+            GL_CHECK(glDisable(GL_BLEND));
         break;
     case RenderState::SrcBlend:
     case RenderState::DestBlend:
@@ -296,8 +300,7 @@ void Device::applyRenderState(RenderState state, uint32_t v)
     case RenderState::AlphaTestEnable:
     case RenderState::AlphaFunc:
     case RenderState::AlphaRef:
-    case RenderState::Count:
-        break; // read by the programs that draw, not GL state
+    case RenderState::Count: break; // read by the programs that draw, not GL state
     }
 }
 
@@ -585,15 +588,16 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
     // uploaded top row first.
     if (isCompressed(surface.format())) {
         // GL decompresses block formats when a level is read as plain texels.
-        GL_CHECK(glGetTextureImage(DeviceAccess::textureName(surface), surface.level(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                                   GLsizei(pixels.size() * 4), pixels.data()));
+        GL_CHECK(glGetTextureImage(DeviceAccess::textureName(surface), surface.level(), GL_BGRA,
+                                   GL_UNSIGNED_INT_8_8_8_8_REV, GLsizei(pixels.size() * 4), pixels.data()));
     } else {
         const GLuint fbo = gl_->readFramebuffer.get();
-        GL_CHECK(glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, DeviceAccess::textureName(surface), surface.level()));
+        GL_CHECK(
+            glNamedFramebufferTexture(fbo, GL_COLOR_ATTACHMENT0, DeviceAccess::textureName(surface), surface.level()));
         GL_CHECK(glNamedFramebufferReadBuffer(fbo, GL_COLOR_ATTACHMENT0));
         GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo));
-        GL_CHECK(glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                              pixels.data()));
+        GL_CHECK(
+            glReadPixels(0, 0, surface.width(), surface.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data()));
         GL_CHECK(glBindFramebuffer(GL_READ_FRAMEBUFFER, 0));
     }
     // Reads give the stored channels; the format's swizzle turns them into
@@ -621,11 +625,17 @@ std::vector<uint32_t> Device::readPixels(const Surface& surface)
     return pixels;
 }
 
-bool Device::effectPassActive() const { return gl_->effectProgram != 0; }
+bool Device::effectPassActive() const
+{
+    return gl_->effectProgram != 0;
+}
 
 namespace detail {
 
-void DeviceAccess::setPassProgram(Device& device, uint32_t program) { device.gl_->effectProgram = program; }
+void DeviceAccess::setPassProgram(Device& device, uint32_t program)
+{
+    device.gl_->effectProgram = program;
+}
 
 void DeviceAccess::bindTexture(Device& device, uint32_t unit, const Texture* texture)
 {

@@ -12,8 +12,7 @@ namespace ORV::Gfx {
 
 constexpr uint32_t makeFourCC(char a, char b, char c, char d)
 {
-    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
-           uint32_t(uint8_t(d)) << 24;
+    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
 }
 
 enum class Format : uint32_t {
@@ -34,8 +33,14 @@ enum class Format : uint32_t {
     DXT5 = makeFourCC('D', 'X', 'T', '5'),
 };
 
-constexpr bool isCompressed(Format f) { return f == Format::DXT1 || f == Format::DXT3 || f == Format::DXT5; }
-constexpr bool isDepthFormat(Format f) { return f == Format::D24S8 || f == Format::D16; }
+constexpr bool isCompressed(Format f)
+{
+    return f == Format::DXT1 || f == Format::DXT3 || f == Format::DXT5;
+}
+constexpr bool isDepthFormat(Format f)
+{
+    return f == Format::D24S8 || f == Format::D16;
+}
 
 // Sizes in memory, the one place that knows them: the device checks uploads
 // against them and the image decoders lay out their levels by them.
@@ -72,7 +77,10 @@ constexpr uint32_t blockBytes(Format f)
 
 // Blocks needed to cover `texels` texels of one side; a partial block counts
 // whole, and even an empty side takes one.
-constexpr uint32_t blocksAcross(uint32_t texels) { return std::max(1u, (texels + 3) / 4); }
+constexpr uint32_t blocksAcross(uint32_t texels)
+{
+    return std::max(1u, (texels + 3) / 4);
+}
 
 // Bytes of one row as stored, rows packed: a texel row, or for block formats a
 // row of blocks.

@@ -27,8 +27,8 @@ bool Texture::writeLevel(int level, const void* bytes, std::size_t size)
         GL_CHECK(glCompressedTextureSubImage2D(texture_.get(), level, 0, 0, s->width(), s->height(), gl.internalFormat,
                                                static_cast<GLsizei>(size), bytes));
     } else {
-        GL_CHECK(glTextureSubImage2D(texture_.get(), level, 0, 0, s->width(), s->height(), gl.uploadFormat, gl.uploadType,
-                                     bytes));
+        GL_CHECK(glTextureSubImage2D(texture_.get(), level, 0, 0, s->width(), s->height(), gl.uploadFormat,
+                                     gl.uploadType, bytes));
     }
     return true;
 }

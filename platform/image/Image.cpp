@@ -18,12 +18,9 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::
 // says what was given rather than only what was expected.
 std::string unsupportedKind(std::span<const std::uint8_t> bytes)
 {
-    if (startsWith(bytes, {0x89, 'P', 'N', 'G'}))
-        return "PNG images are not supported (only JPEG and DDS)";
-    if (startsWith(bytes, {'B', 'M'}))
-        return "BMP images are not supported (only JPEG and DDS)";
-    if (startsWith(bytes, {'G', 'I', 'F', '8'}))
-        return "GIF images are not supported (only JPEG and DDS)";
+    if (startsWith(bytes, {0x89, 'P', 'N', 'G'})) return "PNG images are not supported (only JPEG and DDS)";
+    if (startsWith(bytes, {'B', 'M'})) return "BMP images are not supported (only JPEG and DDS)";
+    if (startsWith(bytes, {'G', 'I', 'F', '8'})) return "GIF images are not supported (only JPEG and DDS)";
     return "unrecognised image data (neither JPEG nor DDS)";
 }
 
@@ -31,8 +28,7 @@ std::string unsupportedKind(std::span<const std::uint8_t> bytes)
 // row or column of the source; a side of 1 averages the two texels of the
 // other side only. The channel count is a template argument so that the inner
 // loop unrolls.
-template <std::uint32_t Channels>
-void boxFilter(const ImageLevel& src, ImageLevel& dst)
+template <std::uint32_t Channels> void boxFilter(const ImageLevel& src, ImageLevel& dst)
 {
     for (std::uint32_t y = 0; y < dst.height; ++y) {
         const std::uint32_t y0 = std::min(2 * y, src.height - 1);
@@ -66,16 +62,14 @@ void boxFilter(const ImageLevel& src, ImageLevel& dst, std::uint32_t channels)
 std::uint32_t imageBytesPerPixel(Format format)
 {
     // The float formats are the uncompressed ones whose channels are wider.
-    if (format == Format::R32F || format == Format::A16B16G16R16F)
-        return 0;
+    if (format == Format::R32F || format == Format::A16B16G16R16F) return 0;
     return bytesPerTexel(format);
 }
 
 bool generateMipChain(Image& image)
 {
     const std::uint32_t channels = imageBytesPerPixel(image.format);
-    if (channels == 0 || image.levels.empty())
-        return false;
+    if (channels == 0 || image.levels.empty()) return false;
     const std::uint32_t count = fullMipCount(image.width, image.height);
     image.levels.reserve(count);
     while (image.levels.size() < count) {
@@ -89,12 +83,9 @@ bool generateMipChain(Image& image)
 
 DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOptions& options)
 {
-    if (bytes.empty())
-        return {{}, "empty image data"};
-    if (startsWith(bytes, {'D', 'D', 'S', ' '}))
-        return detail::decodeDds(bytes, options);
-    if (startsWith(bytes, {0xFF, 0xD8, 0xFF}))
-        return detail::decodeJpeg(bytes, options);
+    if (bytes.empty()) return {{}, "empty image data"};
+    if (startsWith(bytes, {'D', 'D', 'S', ' '})) return detail::decodeDds(bytes, options);
+    if (startsWith(bytes, {0xFF, 0xD8, 0xFF})) return detail::decodeJpeg(bytes, options);
     return {{}, unsupportedKind(bytes)};
 }
 
@@ -107,11 +98,11 @@ std::string checkDimensions(std::uint32_t width, std::uint32_t height, const Dec
     // Whatever the options say, row pitches must fit in 32 bits.
     const std::uint32_t maxDimension = std::min(options.maxDimension, 65536u);
     if (width > maxDimension || height > maxDimension)
-        return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of " +
-               std::to_string(maxDimension) + " texels a side";
+        return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of "
+               + std::to_string(maxDimension) + " texels a side";
     if (std::uint64_t(width) * height > options.maxPixels)
-        return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of " +
-               std::to_string(options.maxPixels) + " texels";
+        return "image size " + std::to_string(width) + " x " + std::to_string(height) + " exceeds the limit of "
+               + std::to_string(options.maxPixels) + " texels";
     return {};
 }
 

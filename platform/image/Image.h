@@ -87,7 +87,10 @@ DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOption
 std::uint32_t imageBytesPerPixel(Format format);
 
 // The names this module's users know for the sizes of Format.h.
-inline std::uint32_t imageBlockBytes(Format format) { return blockBytes(format); }
+inline std::uint32_t imageBlockBytes(Format format)
+{
+    return blockBytes(format);
+}
 inline std::uint64_t imageLevelBytes(Format format, std::uint32_t width, std::uint32_t height)
 {
     return levelByteSize(format, width, height);

@@ -33,8 +33,7 @@ namespace {
 // that show something.
 bool isHeadlessDriver(const char* name)
 {
-    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
-           std::strcmp(name, "evdev") == 0;
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 || std::strcmp(name, "evdev") == 0;
 }
 
 // Display servers that are not announced in the environment are not tried:
@@ -123,8 +122,8 @@ Core::Result<std::unique_ptr<Window>> Window::open(const WindowDesc& desc)
     for (bool accelerated : {true, false}) {
         if (desc.software && accelerated) continue;
         requestCoreContext(accelerated);
-        impl.window = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                       desc.width, desc.height, flags);
+        impl.window = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, desc.width,
+                                       desc.height, flags);
         if (impl.window) impl.context = SDL_GL_CreateContext(impl.window);
         if (impl.context) {
             self->accelerated_ = accelerated;
@@ -151,9 +150,7 @@ void Window::dispatchMessages(WindowProcedure procedure)
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_QUIT:
-            procedure({WindowMessage::Close});
-            break;
+        case SDL_QUIT: procedure({WindowMessage::Close}); break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) procedure({WindowMessage::Close});
             break;
@@ -165,8 +162,7 @@ void Window::dispatchMessages(WindowProcedure procedure)
             procedure({WindowMessage::KeyDown, virtualKey});
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -193,14 +189,19 @@ void Window::postMessage(const WindowEvent& event)
     SDL_PushEvent(&e);
 }
 
-void Window::swap() { SDL_GL_SwapWindow(impl_->window); }
+void Window::swap()
+{
+    SDL_GL_SwapWindow(impl_->window);
+}
 
 void Window::drawableSize(int* width, int* height) const
 {
     SDL_GL_GetDrawableSize(impl_->window, width, height);
 }
 
-void showCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
-
+void showCursor(bool show)
+{
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
 
 } // namespace ORV::Platform

@@ -13,16 +13,16 @@
 namespace ORV::Platform {
 
 enum class VideoMode : uint8_t {
-    Desktop,   // a real display; fails when there is none
+    Desktop, // a real display; fails when there is none
     Offscreen, // SDL's offscreen driver over EGL: tests and command-line tools
 };
 
 struct WindowDesc {
     std::string title = "demo";
-    int width = 640;  // the size of the frame the device draws
+    int width = 640; // the size of the frame the device draws
     int height = 480;
-    bool fullScreen = true;  // full screen on the desktop, frame letterboxed
-    bool software = false;   // force the software rasteriser (the reference device)
+    bool fullScreen = true; // full screen on the desktop, frame letterboxed
+    bool software = false; // force the software rasteriser (the reference device)
     VideoMode mode = VideoMode::Desktop;
     // Fix the C allocator's thresholds before the GL driver starts (see
     // platform/Allocator.h). Off only to measure what it is worth.

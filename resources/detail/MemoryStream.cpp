@@ -13,13 +13,14 @@ MemoryBuffer::pos_type MemoryBuffer::seekoff(off_type offset, std::ios_base::see
 {
     if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
     off_type base = 0;
-    if (direction == std::ios_base::cur) base = gptr() - eback();
-    else if (direction == std::ios_base::end) base = egptr() - eback();
+    if (direction == std::ios_base::cur)
+        base = gptr() - eback();
+    else if (direction == std::ios_base::end)
+        base = egptr() - eback();
     const off_type size = egptr() - eback();
     // Positions outside [0, size] are refused rather than clamped, as a file
     // stream refuses a negative position.
-    if ((offset > 0 && offset > size - base) || (offset < 0 && -offset > base))
-        return pos_type(off_type(-1));
+    if ((offset > 0 && offset > size - base) || (offset < 0 && -offset > base)) return pos_type(off_type(-1));
     const off_type target = base + offset;
     setg(eback(), eback() + target, egptr());
     return pos_type(target);

@@ -16,8 +16,7 @@ public:
     MemoryBuffer& operator=(const MemoryBuffer&) = delete;
 
 protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
-                     std::ios_base::openmode which) override;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override;
     pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
 
 private:
@@ -33,10 +32,7 @@ struct MemoryBufferHolder {
 
 class MemoryStream : private MemoryBufferHolder, public std::istream {
 public:
-    explicit MemoryStream(std::vector<char> bytes)
-        : MemoryBufferHolder(std::move(bytes)), std::istream(&buffer)
-    {
-    }
+    explicit MemoryStream(std::vector<char> bytes) : MemoryBufferHolder(std::move(bytes)), std::istream(&buffer) {}
 };
 
 } // namespace ORV::Demo::detail

@@ -59,8 +59,8 @@ struct CentralHeader {
 constexpr const char* centralHeaderLayout = "lsssssslllsssssll";
 
 static_assert(offsetof(LocalHeader, crc) == 16 && offsetof(LocalHeader, extraLength) == 30);
-static_assert(offsetof(CentralHeader, crc) == 16 && offsetof(CentralHeader, externalAttributes) == 40 &&
-              offsetof(CentralHeader, localHeaderOffset) == 44);
+static_assert(offsetof(CentralHeader, crc) == 16 && offsetof(CentralHeader, externalAttributes) == 40
+              && offsetof(CentralHeader, localHeaderOffset) == 44);
 
 // Reads one record from the current file position into record, one field per
 // letter of layout: "l" a 4-byte field, "s" a 2-byte field, any other letter
@@ -72,7 +72,7 @@ bool readRecord(std::istream& in, std::string_view layout, void* record, std::si
 {
     std::size_t fileBytes = 0;
     for (char letter : layout) fileBytes += letter == 'l' ? 4 : letter == 's' ? 2 : 0;
-    std::array<unsigned char, 64> raw {};
+    std::array<unsigned char, 64> raw{};
     assert(fileBytes <= raw.size());
     in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(fileBytes));
     if (static_cast<std::size_t>(in.gcount()) != fileBytes) return false;
@@ -97,8 +97,7 @@ bool readRecord(std::istream& in, std::string_view layout, void* record, std::si
     return true;
 }
 
-template <class Record>
-bool readRecord(std::istream& in, std::string_view layout, Record& record)
+template <class Record> bool readRecord(std::istream& in, std::string_view layout, Record& record)
 {
     return readRecord(in, layout, &record, sizeof record);
 }
@@ -166,17 +165,18 @@ std::int64_t zip64EndRecordsBefore(std::ifstream& file, std::int64_t endPosition
 {
     constexpr std::int64_t locatorSize = 20, recordSize = 56;
     if (endPosition < locatorSize + recordSize) return 0;
-    std::array<unsigned char, 12> record {};
-    std::array<unsigned char, 4> locator {};
+    std::array<unsigned char, 12> record{};
+    std::array<unsigned char, 4> locator{};
     if (!seekTo(file, static_cast<std::uint64_t>(endPosition - locatorSize - recordSize))) return 0;
     file.read(reinterpret_cast<char*>(record.data()), record.size());
     if (static_cast<std::size_t>(file.gcount()) != record.size()) return 0;
     if (!seekTo(file, static_cast<std::uint64_t>(endPosition - locatorSize))) return 0;
     file.read(reinterpret_cast<char*>(locator.data()), locator.size());
     if (static_cast<std::size_t>(file.gcount()) != locator.size()) return 0;
-    const bool present = Core::readLittle32(locator.data()) == zip64LocatorSignature &&
-                         Core::readLittle32(record.data()) == zip64EndRecordSignature &&
-                         Core::readLittle32(record.data() + 4) == recordSize - 12 && Core::readLittle32(record.data() + 8) == 0;
+    const bool present = Core::readLittle32(locator.data()) == zip64LocatorSignature
+                         && Core::readLittle32(record.data()) == zip64EndRecordSignature
+                         && Core::readLittle32(record.data() + 4) == recordSize - 12
+                         && Core::readLittle32(record.data() + 8) == 0;
     return present ? locatorSize + recordSize : 0;
 }
 
@@ -186,10 +186,10 @@ std::int64_t findDataOffset(std::ifstream& file, std::int64_t baseOffset, const 
 {
     const std::uint64_t headerPosition = static_cast<std::uint64_t>(baseOffset) + central.localHeaderOffset;
     if (!seekTo(file, headerPosition)) return -1;
-    LocalHeader local {};
+    LocalHeader local{};
     if (!readRecord(file, localHeaderLayout, local)) return -1;
-    if (local.signature != localHeaderSignature || local.method != central.method ||
-        local.nameLength != central.nameLength)
+    if (local.signature != localHeaderSignature || local.method != central.method
+        || local.nameLength != central.nameLength)
         return -1;
     // With a data descriptor the local header's CRC and sizes are written as
     // zero, the real ones follow the data; the central ones are used.
@@ -199,9 +199,9 @@ std::int64_t findDataOffset(std::ifstream& file, std::int64_t baseOffset, const 
     const auto sameSize = [](std::uint32_t local, std::uint32_t central) {
         return local == central || local == zip64SizeMarker;
     };
-    if (!(local.flags & flagDataDescriptor) &&
-        (local.crc != central.crc || !sameSize(local.compressedSize, central.compressedSize) ||
-         !sameSize(local.uncompressedSize, central.uncompressedSize)))
+    if (!(local.flags & flagDataDescriptor)
+        && (local.crc != central.crc || !sameSize(local.compressedSize, central.compressedSize)
+            || !sameSize(local.uncompressedSize, central.uncompressedSize)))
         return -1;
     return static_cast<std::int64_t>(headerPosition + localHeaderSize + local.nameLength + local.extraLength);
 }
@@ -221,7 +221,7 @@ public:
     z_stream& stream() { return stream_; }
 
 private:
-    z_stream stream_ {};
+    z_stream stream_{};
     bool ready_ = false;
 };
 
@@ -248,7 +248,7 @@ bool ZipArchive::open(const std::string& path)
     const std::int64_t endPosition = locateEndRecord(file);
     if (endPosition < 0) return false;
 
-    std::array<unsigned char, endRecordSize> end {};
+    std::array<unsigned char, endRecordSize> end{};
     if (!seekTo(file, static_cast<std::uint64_t>(endPosition))) return false;
     file.read(reinterpret_cast<char*>(end.data()), endRecordSize);
     if (static_cast<std::size_t>(file.gcount()) != endRecordSize) return false;
@@ -265,7 +265,7 @@ bool ZipArchive::open(const std::string& path)
     // the distance between where the directory ends and where the end record
     // really lies; every offset of the archive is then read that much later.
     if (thisDisk == 0 && directoryDisk == 0 && recordsOnDisk > 0 && recordsOnDisk == recordsTotal) {
-        const std::int64_t directoryEnd = std::int64_t {directorySize} + std::int64_t {directoryOffset};
+        const std::int64_t directoryEnd = std::int64_t{directorySize} + std::int64_t{directoryOffset};
         const std::int64_t followedBy = zip64EndRecordsBefore(file, endPosition);
         if (endPosition - followedBy >= directoryEnd) baseOffset_ = endPosition - followedBy - directoryEnd;
     }
@@ -276,7 +276,7 @@ bool ZipArchive::open(const std::string& path)
     std::uint64_t offset = directoryOffset;
     for (unsigned count = 0; count < recordsOnDisk; ++count) {
         if (!seekTo(file, static_cast<std::uint64_t>(baseOffset_) + offset)) break;
-        CentralHeader header {};
+        CentralHeader header{};
         if (!readRecord(file, centralHeaderLayout, header)) break;
         if (header.signature != centralHeaderSignature) break;
         if (header.method != methodStored && header.method != methodDeflate) break;
@@ -299,7 +299,7 @@ bool ZipArchive::open(const std::string& path)
         // A later header with the same key replaces the earlier one.
         entries_.insert_or_assign(entry.name, entry);
 
-        offset += centralHeaderSize + std::uint64_t {header.nameLength} + header.extraLength + header.commentLength;
+        offset += centralHeaderSize + std::uint64_t{header.nameLength} + header.extraLength + header.commentLength;
     }
     return true;
 }
@@ -330,13 +330,12 @@ std::optional<std::vector<char>> ZipArchive::readMember(std::string key) const
     // The member's data must lie inside the file as it is now, and its size
     // must be one its data can produce, before anything is allocated for it.
     const std::int64_t size = fileSize(file);
-    if (size < 0 || entry.dataOffset > static_cast<std::uint64_t>(size) ||
-        entry.compressedSize > static_cast<std::uint64_t>(size) - entry.dataOffset)
+    if (size < 0 || entry.dataOffset > static_cast<std::uint64_t>(size)
+        || entry.compressedSize > static_cast<std::uint64_t>(size) - entry.dataOffset)
         return std::nullopt;
     const bool stored = entry.method == methodStored;
     if (stored && entry.uncompressedSize > entry.compressedSize) return std::nullopt;
-    if (!stored && entry.uncompressedSize > entry.compressedSize * maxDeflateRatio + deflateSlack)
-        return std::nullopt;
+    if (!stored && entry.uncompressedSize > entry.compressedSize * maxDeflateRatio + deflateSlack) return std::nullopt;
 
     Inflater inflater;
     if (!stored && !inflater.ready()) return std::nullopt;

@@ -16,12 +16,12 @@ namespace ORV::Demo {
 
 // One member of an archive as its central directory describes it.
 struct ZipEntry {
-    std::string name;                  // the member's key: "/" + lower-cased name
-    std::uint16_t method = 0;          // 0 stored, 8 deflate
-    std::uint32_t crc = 0;             // CRC-32 of the uncompressed bytes
-    std::uint32_t compressedSize = 0;  // bytes of member data in the file
+    std::string name; // the member's key: "/" + lower-cased name
+    std::uint16_t method = 0; // 0 stored, 8 deflate
+    std::uint32_t crc = 0; // CRC-32 of the uncompressed bytes
+    std::uint32_t compressedSize = 0; // bytes of member data in the file
     std::uint32_t uncompressedSize = 0;
-    std::uint64_t dataOffset = 0;      // absolute file position of the first data byte
+    std::uint64_t dataOffset = 0; // absolute file position of the first data byte
 };
 
 class ZipArchive {

@@ -59,7 +59,8 @@ void expectLitWhereTheLightsAre(const Picture& picture)
     ASSERT_EQ(picture.pixels.size(), size_t(kSize.width * kSize.height));
     const int cx = kSize.width / 2, cy = kSize.height / 2, r = int(0.7f * float(cy));
     const int litX = cx + r / 2, litY = cy - r / 2, shadeX = cx - r / 2, shadeY = cy + r / 2;
-    for (auto [x, y] : {std::pair{1, 1}, {kSize.width - 2, 1}, {1, kSize.height - 2}, {kSize.width - 2, kSize.height - 2}})
+    for (auto [x, y] :
+         {std::pair{1, 1}, {kSize.width - 2, 1}, {1, kSize.height - 2}, {kSize.width - 2, kSize.height - 2}})
         EXPECT_LT(picture.brightness(x, y), 6) << "corner " << x << "," << y;
     // Ambient (0.1, 0.1, 0.15) alone, a little blurred.
     const uint32_t shaded = picture.at(shadeX, shadeY);
@@ -154,8 +155,8 @@ TEST(FrameReference, SphereHasAboutTheTrianglesAskedForAndIndicesInRange)
         EXPECT_NEAR(double(mesh.triangles()), double(asked), asked * 0.05 + 4) << asked;
         for (uint32_t index : mesh.indices) ASSERT_LT(index, mesh.vertices.size());
         for (const MeshVertex& v : mesh.vertices) {
-            const float length = std::sqrt(v.position[0] * v.position[0] + v.position[1] * v.position[1] +
-                                           v.position[2] * v.position[2]);
+            const float length = std::sqrt(v.position[0] * v.position[0] + v.position[1] * v.position[1]
+                                           + v.position[2] * v.position[2]);
             ASSERT_NEAR(length, 3.0f, 1e-4f);
         }
     }

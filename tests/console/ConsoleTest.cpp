@@ -238,7 +238,7 @@ TEST(ConsoleSave, SavedFileHoldsExactlyTheLogBytes)
 {
     consoleStream << "saved\tline\n" << std::string("\0\xff\r", 3) << 7 << '\n';
     ORV::Test::TempDir dir;
-    const auto path = dir.write("log.txt", std::string(100000, 'x'));  // replaced, not appended to
+    const auto path = dir.write("log.txt", std::string(100000, 'x')); // replaced, not appended to
 
     consoleWindow().clickSaveLog(path.string());
 
@@ -255,7 +255,7 @@ TEST(ConsoleSave, UnopenablePathEndsTheSaveSilently)
     const std::string before = logText();
 
     EXPECT_FALSE(saveLog((dir.path() / "missing" / "log.txt").string()));
-    EXPECT_FALSE(saveLog(dir.path().string()));  // a folder
+    EXPECT_FALSE(saveLog(dir.path().string())); // a folder
     consoleWindow().clickSaveLog((dir.path() / "missing" / "log.txt").string());
 
     EXPECT_EQ(logText(), before);

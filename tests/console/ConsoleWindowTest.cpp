@@ -1,5 +1,5 @@
-#include "console/Console.h"
 #include "console/ConsoleWindow.h"
+#include "console/Console.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +33,9 @@ TEST(ConsoleWindowModel, IsHiddenWithItsControlsLaidOut)
     EXPECT_STREQ(ConsoleWindow::className, "ORVConsole");
     EXPECT_STREQ(ConsoleWindow::caption, "Marrowlight");
     const ConsoleRect client = window.clientRect();
-    EXPECT_EQ(window.editRect(), (ConsoleRect {0, 0, client.width, client.height - 26}));
-    EXPECT_EQ(window.okButtonRect(), (ConsoleRect {client.width / 2 - 70, client.height - 26, 70, 26}));
-    EXPECT_EQ(window.saveButtonRect(), (ConsoleRect {client.width / 2, client.height - 26, 70, 26}));
+    EXPECT_EQ(window.editRect(), (ConsoleRect{0, 0, client.width, client.height - 26}));
+    EXPECT_EQ(window.okButtonRect(), (ConsoleRect{client.width / 2 - 70, client.height - 26, 70, 26}));
+    EXPECT_EQ(window.saveButtonRect(), (ConsoleRect{client.width / 2, client.height - 26, 70, 26}));
 }
 
 TEST(ConsoleWindowModel, StartsWithTheCurrentLog)
@@ -49,7 +49,7 @@ TEST(ConsoleWindowModel, StartsWithTheCurrentLog)
 TEST(ConsoleWindowModel, LineScrollIsClampedToTheLastPage)
 {
     ConsoleWindow window;
-    window.setEditText(numberedLines(30));  // 30 line breaks: 31 lines, the last one empty
+    window.setEditText(numberedLines(30)); // 30 line breaks: 31 lines, the last one empty
     ASSERT_EQ(window.editLineCount(), 31u);
     EXPECT_EQ(window.firstVisibleLine(), 0u);
 
@@ -117,7 +117,7 @@ TEST(ConsoleWindowModel, LongerTextWithoutLineBreaksKeepsTheLastBytes)
     ConsoleWindow window;
     std::string text(ConsoleWindow::editTextLimit + 1, 'a');
     text.back() = 'b';
-    text += "\r\n";  // the only break is at the very end: no line start to cut at
+    text += "\r\n"; // the only break is at the very end: no line start to cut at
     window.setEditText(text);
     EXPECT_EQ(window.editText(), text.substr(text.size() - ConsoleWindow::editTextLimit));
 }
@@ -136,7 +136,7 @@ TEST_F(ConsoleKeys, EnterPostsAQuitRequest)
 
 TEST_F(ConsoleKeys, OtherKeysDoNothing)
 {
-    for (int key : {0, 12, 14, 26, 28, int {'A'}, int {' '}, 255}) window.keyDown(key);
+    for (int key : {0, 12, 14, 26, 28, int{'A'}, int{' '}, 255}) window.keyDown(key);
     EXPECT_FALSE(quitRequested());
 }
 

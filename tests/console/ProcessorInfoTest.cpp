@@ -33,7 +33,7 @@ struct FakeClock {
     {
         sleeps.push_back(milliseconds);
         counter += rate / 1000 * milliseconds + overshootTicks;
-        nanoseconds += std::uint64_t {milliseconds} * 1'000'000;
+        nanoseconds += std::uint64_t{milliseconds} * 1'000'000;
     }
     static ClockSource source() { return {&read, &readNanoseconds, &sleep, nullptr}; }
 };
@@ -43,11 +43,11 @@ struct FakeClock {
 TEST(ClockMeasurement, OneSecondGivesTheCountedTicksWithOvershoot)
 {
     FakeClock::reset(2'000'000'000);
-    FakeClock::overshootTicks = 3'000'000;  // 1.5 ms late
+    FakeClock::overshootTicks = 3'000'000; // 1.5 ms late
     const auto result = detail::measureClock(FakeClock::source(), 1000);
     EXPECT_EQ(result.ticksPerSecond, 2'003'000'000u);
     EXPECT_FALSE(result.usesNanosecondCounter);
-    EXPECT_EQ(FakeClock::sleeps, std::vector<std::uint32_t> {1000});
+    EXPECT_EQ(FakeClock::sleeps, std::vector<std::uint32_t>{1000});
 }
 
 TEST(ClockMeasurement, ShortIntervalIsScaledToOneSecond)
@@ -56,13 +56,13 @@ TEST(ClockMeasurement, ShortIntervalIsScaledToOneSecond)
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 20).ticksPerSecond, 2'000'000'000u);
     FakeClock::reset(3'000'000'007);
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 7).ticksPerSecond, 3'000'000'000u);
-    FakeClock::reset(1000);  // one tick in the interval
+    FakeClock::reset(1000); // one tick in the interval
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 1).ticksPerSecond, 1000u);
 }
 
 TEST(ClockMeasurement, CounterWrapGivesTheUnsignedDifference)
 {
-    FakeClock::reset(2'000'000'000, ~std::uint64_t {0} - 1000);
+    FakeClock::reset(2'000'000'000, ~std::uint64_t{0} - 1000);
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 1000).ticksPerSecond, 2'000'000'000u);
 }
 
@@ -117,7 +117,7 @@ TEST(ProcessorInfo, OnlyTheFirstConstructionMeasures)
 
     FakeClock::reset(2'000'000'000);
     detail::identifyProcessor(FakeClock::source());
-    EXPECT_EQ(FakeClock::sleeps, std::vector<std::uint32_t> {1000});
+    EXPECT_EQ(FakeClock::sleeps, std::vector<std::uint32_t>{1000});
 
     // The real source would sleep a second and measure a different rate.
     const ProcessorInfo first;
@@ -149,8 +149,8 @@ TEST(ProcessorInfoDeathTest, StoppedCounterSwitchesReadingsToNanoseconds)
             const std::uint64_t after = info.readCounter();
             // Readings come from the nanosecond counter: the reference read in
             // between lies between them.
-            const bool ok = info.ticksPerSecond() == detail::nanosecondsPerSecond && before <= reference &&
-                            reference <= after;
+            const bool ok =
+                info.ticksPerSecond() == detail::nanosecondsPerSecond && before <= reference && reference <= after;
             std::exit(ok ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

@@ -74,7 +74,7 @@ TEST(Ascii, LessIgnoringCaseOrdersLowerCaseFormsAndPrefixesFirst)
         EXPECT_FALSE(less(a, b)) << a << " " << b;
         EXPECT_FALSE(less(b, a)) << a << " " << b;
     }
-    EXPECT_TRUE(less("World", "worldView"));  // a prefix first
+    EXPECT_TRUE(less("World", "worldView")); // a prefix first
     EXPECT_FALSE(less("worldView", "World"));
     EXPECT_TRUE(less("abc", "ABD"));
     // '_' (0x5F) lies between the capitals and the small letters: it orders

@@ -42,10 +42,10 @@ TEST(CameraDefaults, MatchTheDocumentedValues)
     EXPECT_EQ(camera.orthoHeight(), 2.0f);
     EXPECT_FALSE(camera.infiniteFar());
     EXPECT_TRUE(camera.perspective());
-    EXPECT_EQ(camera.position(), Vector3 {});
-    EXPECT_EQ(camera.right(), Vector3 {});
-    EXPECT_EQ(camera.up(), Vector3 {});
-    EXPECT_EQ(camera.front(), Vector3 {});
+    EXPECT_EQ(camera.position(), Vector3{});
+    EXPECT_EQ(camera.right(), Vector3{});
+    EXPECT_EQ(camera.up(), Vector3{});
+    EXPECT_EQ(camera.front(), Vector3{});
 }
 
 TEST(CameraProjection, RightAngleSquareView)
@@ -86,7 +86,7 @@ TEST(CameraProjection, NearPlaneMapsToDepthZeroAndFarPlaneToOne)
     EXPECT_NEAR(nearPoint.z / nearPoint.w, 0.0f, 1e-6f);
     EXPECT_NEAR(farPoint.z / farPoint.w, 1.0f, 1e-5f);
     EXPECT_FLOAT_EQ(nearPoint.w, 1.0f);
-    EXPECT_LT(behind.w, 0.0f);  // behind the camera: clipped away
+    EXPECT_LT(behind.w, 0.0f); // behind the camera: clipped away
 }
 
 TEST(CameraProjection, CotangentMatchesReferenceOverRandomViews)
@@ -101,7 +101,7 @@ TEST(CameraProjection, CotangentMatchesReferenceOverRandomViews)
         Camera camera;
         camera.setPerspective(fov, aspect, 0.5f, 500.0f);
         const Matrix& p = camera.projectionMatrix();
-        const double h = double {fov / aspect * 0.5f};
+        const double h = double{fov / aspect * 0.5f};
         const double cot = 1.0 / std::tan(h);
         EXPECT_NEAR(p.m[1][1], cot, std::abs(cot) * 1e-4) << "fov " << fov << " aspect " << aspect;
         EXPECT_NEAR(p.m[0][0], cot / aspect, std::abs(cot / aspect) * 1e-4);
@@ -122,12 +122,12 @@ TEST(CameraView, AxisAlignedCameraOnZ)
 TEST(CameraView, AxesAreStoredAndUsedUncorrected)
 {
     Camera camera;
-    const Vector3 right {2, 0, 0}, up {0, 3, 0}, front {0, 0.5f, 4};
+    const Vector3 right{2, 0, 0}, up{0, 3, 0}, front{0, 0.5f, 4};
     camera.setFrame({1, 1, 1}, right, up, front);
     EXPECT_EQ(camera.right(), right);
     EXPECT_EQ(camera.up(), up);
     EXPECT_EQ(camera.front(), front);
-    EXPECT_EQ(camera.position(), (Vector3 {1, 1, 1}));
+    EXPECT_EQ(camera.position(), (Vector3{1, 1, 1}));
 
     const Matrix& v = camera.viewMatrix();
     EXPECT_EQ(v.m[0][0], 2.0f);
@@ -148,7 +148,7 @@ TEST(CameraView, PointsExpressedInTheFrameComeBackAsTheirCoordinates)
     std::mt19937 random(5);
     std::uniform_real_distribution<float> any(-10.0f, 10.0f);
     for (int i = 0; i < 200; ++i) {
-        const Vector3 position {any(random), any(random), any(random)};
+        const Vector3 position{any(random), any(random), any(random)};
         const Vector3 front = normalised({any(random), any(random), any(random)});
         const Vector3 right = normalised(ORV::Core::cross({0.3f, 1, 0.2f}, front));
         const Vector3 up = ORV::Core::cross(front, right);
@@ -197,7 +197,7 @@ TEST(CameraCopy, CopyGivesIdenticalMatricesAndStaysIndependent)
     copy.projectionMatrix();
     EXPECT_EQ(original.viewMatrix(), originalView);
     EXPECT_EQ(original.projectionMatrix(), originalProjection);
-    EXPECT_EQ(original.position(), (Vector3 {1, 2, 3}));
+    EXPECT_EQ(original.position(), (Vector3{1, 2, 3}));
 
     Camera assigned;
     assigned = original;

@@ -1,6 +1,6 @@
 // The display's frame protocol, target and pass stacks, on an off-screen device.
-#include "display/Camera.h"
 #include "display/Display.h"
+#include "display/Camera.h"
 #include "display/RenderTargetSurfaces.h"
 #include "platform/gfx/Texture.h"
 #include "tests/support/OffscreenDevice.h"

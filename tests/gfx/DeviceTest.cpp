@@ -39,7 +39,10 @@ void drawRect(Device& device, float x0, float y0, float x1, float y1, float z, u
     device.drawPrimitiveUP(PrimitiveType::TriangleList, 2, v, sizeof(ScreenVertex));
 }
 
-uint32_t at(const std::vector<uint32_t>& pixels, int width, int x, int y) { return pixels[size_t(y * width + x)]; }
+uint32_t at(const std::vector<uint32_t>& pixels, int width, int x, int y)
+{
+    return pixels[size_t(y * width + x)];
+}
 
 } // namespace
 
@@ -174,9 +177,9 @@ TEST(Device, BlendOperationsChooseTheEquation)
         int red;
     };
     // Destination red 0x60, source red 0x40.
-    for (Case c : {Case{BlendOperation::Add, 0xA0}, Case{BlendOperation::Subtract, 0x00},
-                   Case{BlendOperation::RevSubtract, 0x20}, Case{BlendOperation::Min, 0x40},
-                   Case{BlendOperation::Max, 0x60}}) {
+    for (Case c :
+         {Case{BlendOperation::Add, 0xA0}, Case{BlendOperation::Subtract, 0x00},
+          Case{BlendOperation::RevSubtract, 0x20}, Case{BlendOperation::Min, 0x40}, Case{BlendOperation::Max, 0x60}}) {
         device.clear(ClearFlag::Target, 0xFF600000, 1.0f, 0);
         device.setRenderState(RenderState::BlendOp, value(c.op));
         drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF400000);
@@ -368,7 +371,8 @@ TEST(Device, TextureLevelsFollowTheFormatsSizes)
         const Surface* s = texture->surfaceLevel(level);
         EXPECT_EQ(s->width(), int(mipExtent(13, uint32_t(level))));
         EXPECT_EQ(s->height(), int(mipExtent(6, uint32_t(level))));
-        EXPECT_EQ(texture->levelByteSize(level), levelByteSize(Format::DXT5, uint32_t(s->width()), uint32_t(s->height())));
+        EXPECT_EQ(texture->levelByteSize(level),
+                  levelByteSize(Format::DXT5, uint32_t(s->width()), uint32_t(s->height())));
         std::vector<uint8_t> bytes(texture->levelByteSize(level), 0);
         EXPECT_TRUE(texture->writeLevel(level, bytes.data(), bytes.size())) << "level " << level;
     }
@@ -413,7 +417,7 @@ TEST(DeviceMesh, FixedFunctionStandInDrawsBlackWhileLightingIsOn)
     device.setRenderState(RenderState::Lighting, 1);
     device.drawMesh(*quad);
     auto pixels = gpu.backBufferPixels();
-    EXPECT_EQ(pixels[8 * 16 + 2], 0xFF000000u);  // left half
+    EXPECT_EQ(pixels[8 * 16 + 2], 0xFF000000u); // left half
     EXPECT_EQ(pixels[8 * 16 + 13], 0xFF808080u); // right half untouched
 
     device.setRenderState(RenderState::Lighting, 0);

@@ -190,17 +190,17 @@ TEST_F(EffectTest, PassStatesApplyAndAreRestoredAtEnd)
     // Depth writes really are back on after the additive pass: a quad drawn
     // later writes its depth, and a farther one is then hidden behind it.
     device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
-    drawWith("add");          // no depth write
+    drawWith("add"); // no depth write
     Core::Matrix far;
-    far.m[3][2] = 0.5f;       // z = 0.5
+    far.m[3][2] = 0.5f; // z = 0.5
     effect->setMatrix("WorldViewProj", far);
     effect->setVector("Tint", {0, 1, 0, 1});
-    drawWith("tint");         // passes the test, writes depth 0.5
+    drawWith("tint"); // passes the test, writes depth 0.5
     Core::Matrix farther;
     farther.m[3][2] = 0.75f;
     effect->setMatrix("WorldViewProj", farther);
     effect->setVector("Tint", {0, 0, 1, 1});
-    drawWith("tint");         // behind what the last pass wrote: rejected
+    drawWith("tint"); // behind what the last pass wrote: rejected
     EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 16], 0xFF00FF00u);
 }
 
@@ -227,10 +227,9 @@ TEST_F(EffectTest, AlphaTestKeepsThePixelsItsComparisonPasses)
         bool keepAt100, keepAt128, keepAt200; // the alpha 128 against each reference
     };
     const Row rows[] = {
-        {Cmp::Never, false, false, false},        {Cmp::Less, false, false, true},
-        {Cmp::Equal, false, true, false},         {Cmp::LessEqual, false, true, true},
-        {Cmp::Greater, true, false, false},       {Cmp::NotEqual, true, false, true},
-        {Cmp::GreaterEqual, true, true, false},   {Cmp::Always, true, true, true},
+        {Cmp::Never, false, false, false},      {Cmp::Less, false, false, true},    {Cmp::Equal, false, true, false},
+        {Cmp::LessEqual, false, true, true},    {Cmp::Greater, true, false, false}, {Cmp::NotEqual, true, false, true},
+        {Cmp::GreaterEqual, true, true, false}, {Cmp::Always, true, true, true},
     };
     device.setRenderState(RenderState::AlphaTestEnable, 1);
     for (const Row& row : rows) {
@@ -295,8 +294,7 @@ TEST_F(EffectTest, MatricesFillTheUpperLeftBlockOfSmallerParameters)
     effect->setMatrix("Basis", m);
     const auto basis = effect->parameterValue(effect->parameterByName("Basis"));
     ASSERT_EQ(basis.size(), 9u);
-    EXPECT_EQ(std::vector<float>(basis.begin(), basis.end()),
-              (std::vector<float>{0, 1, 2, 10, 11, 12, 20, 21, 22}));
+    EXPECT_EQ(std::vector<float>(basis.begin(), basis.end()), (std::vector<float>{0, 1, 2, 10, 11, 12, 20, 21, 22}));
 }
 
 TEST_F(EffectTest, ValuesSetBetweenPassesReachTheNextPass)

@@ -12,7 +12,10 @@ namespace {
 
 #if defined(__GLIBC__)
 // Bytes that glibc holds in mmapped blocks right now.
-std::size_t mappedBytes() { return mallinfo2().hblkhd; }
+std::size_t mappedBytes()
+{
+    return mallinfo2().hblkhd;
+}
 
 TEST(Allocator, TuningKeepsMegabyteBlocksOnTheHeap)
 {
@@ -37,7 +40,10 @@ TEST(Allocator, TuningKeepsMegabyteBlocksOnTheHeap)
     std::free(tuned);
 }
 #else
-TEST(Allocator, TuningIsANoOpWithoutGlibc) { EXPECT_FALSE(ORV::Platform::tuneAllocator()); }
+TEST(Allocator, TuningIsANoOpWithoutGlibc)
+{
+    EXPECT_FALSE(ORV::Platform::tuneAllocator());
+}
 #endif
 
 } // namespace

@@ -48,12 +48,10 @@ public:
     std::optional<std::string> open(const std::string& name) override
     {
         requested.push_back(name);
-        if (auto found = files.find(name); found != files.end())
-            return found->second;
+        if (auto found = files.find(name); found != files.end()) return found->second;
         if (fromSamples) {
             std::string text = readSample(name);
-            if (!text.empty())
-                return text;
+            if (!text.empty()) return text;
         }
         return std::nullopt;
     }
@@ -64,8 +62,7 @@ Compiled compileSample(const std::string& name, TestIncludes* seen = nullptr)
     TestIncludes includes;
     includes.fromSamples = true;
     Compiled result = compileEffect(readSample(name), name, demoDefines, includes);
-    if (seen)
-        *seen = includes;
+    if (seen) *seen = includes;
     return result;
 }
 
@@ -91,8 +88,7 @@ const EffectParameter& parameter(const EffectDescription& effect, const std::str
 const EffectPass* findPass(const EffectTechnique& technique, const std::string& name)
 {
     for (const EffectPass& pass : technique.passes)
-        if (pass.name == name)
-            return &pass;
+        if (pass.name == name) return &pass;
     return nullptr;
 }
 
@@ -197,8 +193,7 @@ TEST(EffectStructure, TechniquesAndPassesInSourceOrder)
     EXPECT_EQ(effect.techniques[0].name, "cartoon");
     EXPECT_EQ(effect.techniques[1].name, "cartoonSM2");
     std::vector<std::string> names;
-    for (const EffectPass& pass : effect.techniques[0].passes)
-        names.push_back(pass.name);
+    for (const EffectPass& pass : effect.techniques[0].passes) names.push_back(pass.name);
     EXPECT_EQ(names, (std::vector<std::string>{"ambient", "shade", "depthdist", "emissive"}));
     ASSERT_EQ(effect.techniques[0].annotations.size(), 1u);
     EXPECT_EQ(effect.techniques[0].annotations[0].text, "toon shading, shader model 3");
@@ -215,12 +210,13 @@ TEST(EffectStructure, PassStatesKeepOrderValuesAndLines)
     const EffectPass* shade = findPass(result->techniques[0], "shade");
     ASSERT_TRUE(shade);
     std::vector<std::pair<RenderState, uint32_t>> states;
-    for (const PassStateAssignment& s : shade->states)
-        states.emplace_back(s.state, s.value);
-    std::vector<std::pair<RenderState, uint32_t>> expected = {
-        {RenderState::ZWriteEnable, 0},       {RenderState::ZFunc, value(Cmp::LessEqual)},
-        {RenderState::AlphaBlendEnable, 1},   {RenderState::SrcBlend, value(Blend::One)},
-        {RenderState::DestBlend, value(Blend::One)}, {RenderState::BlendOp, value(BlendOperation::Add)}};
+    for (const PassStateAssignment& s : shade->states) states.emplace_back(s.state, s.value);
+    std::vector<std::pair<RenderState, uint32_t>> expected = {{RenderState::ZWriteEnable, 0},
+                                                              {RenderState::ZFunc, value(Cmp::LessEqual)},
+                                                              {RenderState::AlphaBlendEnable, 1},
+                                                              {RenderState::SrcBlend, value(Blend::One)},
+                                                              {RenderState::DestBlend, value(Blend::One)},
+                                                              {RenderState::BlendOp, value(BlendOperation::Add)}};
     EXPECT_EQ(states, expected);
     EXPECT_EQ(shade->states[0].location.file, "cartoon.fx");
     EXPECT_EQ(shade->states[0].location.line, 128);
@@ -242,14 +238,13 @@ TEST(EffectStructure, PrefixedNamesNumbersAndMasks)
     ASSERT_EQ(result->techniques.size(), 1u) << "TELM_VER is 100, so the old technique is left out";
     const EffectPass& ambient = result->techniques[0].passes[0];
     ASSERT_EQ(ambient.states.size(), 4u);
-    EXPECT_EQ(ambient.states[0].value, 1u);                 // TRUE
+    EXPECT_EQ(ambient.states[0].value, 1u); // TRUE
     EXPECT_EQ(ambient.states[1].value, value(Cmp::Greater)); // D3DCMP_GREATER
-    EXPECT_EQ(ambient.states[2].value, 128u);               // 0x80
-    EXPECT_EQ(ambient.states[3].value, value(Cull::None));  // D3DCULL_NONE
+    EXPECT_EQ(ambient.states[2].value, 128u); // 0x80
+    EXPECT_EQ(ambient.states[3].value, value(Cull::None)); // D3DCULL_NONE
     const EffectPass& emissive = result->techniques[0].passes[1];
     std::map<RenderState, uint32_t> states;
-    for (const PassStateAssignment& s : emissive.states)
-        states[s.state] = s.value;
+    for (const PassStateAssignment& s : emissive.states) states[s.state] = s.value;
     EXPECT_EQ(states[RenderState::SrcBlend], value(Blend::One));
     EXPECT_EQ(states[RenderState::DestBlend], 2u);
     EXPECT_EQ(states[RenderState::BlendOp], value(BlendOperation::RevSubtract));
@@ -341,13 +336,12 @@ TEST(EffectStructure, SamplerStatesAndTheirTextures)
     EXPECT_EQ(depth.type, ParameterType::Sampler2D);
     EXPECT_EQ(depth.textureParameter, effect.findParameter("depthDistTex")) << "Texture = (name) in capitals";
     std::vector<std::pair<SamplerState, uint32_t>> states;
-    for (const SamplerStateAssignment& s : depth.samplerStates)
-        states.emplace_back(s.state, s.value);
-    EXPECT_EQ(states, (std::vector<std::pair<SamplerState, uint32_t>>{
-                          {SamplerState::MinFilter, value(TextureFilter::Point)},
-                          {SamplerState::MagFilter, value(TextureFilter::Point)},
-                          {SamplerState::AddressU, value(TextureAddress::Clamp)},
-                          {SamplerState::AddressV, value(TextureAddress::Clamp)}}));
+    for (const SamplerStateAssignment& s : depth.samplerStates) states.emplace_back(s.state, s.value);
+    EXPECT_EQ(states,
+              (std::vector<std::pair<SamplerState, uint32_t>>{{SamplerState::MinFilter, value(TextureFilter::Point)},
+                                                              {SamplerState::MagFilter, value(TextureFilter::Point)},
+                                                              {SamplerState::AddressU, value(TextureAddress::Clamp)},
+                                                              {SamplerState::AddressV, value(TextureAddress::Clamp)}}));
     const EffectParameter& final = parameter(effect, "finalSampler");
     EXPECT_EQ(final.samplerStates[2].value, value(TextureFilter::None));
     EXPECT_EQ(final.samplerStates[3].value, value(TextureAddress::Mirror));
@@ -365,10 +359,10 @@ TEST(EffectStructure, IncludesAreServedByTheHandlerByTheirWrittenNames)
 
 TEST(EffectStructure, UnnamedPassesAndTechniquesAreKept)
 {
-    Compiled result = compileText(
-        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
-        "float4 ps() : COLOR { return 1; }\n"
-        "technique { pass { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
+    Compiled result =
+        compileText("float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                    "float4 ps() : COLOR { return 1; }\n"
+                    "technique { pass { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }\n");
     ASSERT_TRUE(result) << result.messages();
     ASSERT_EQ(result->techniques.size(), 1u);
     EXPECT_EQ(result->techniques[0].name, "");
@@ -385,12 +379,12 @@ TEST(EffectPasses, VertexInputsBySemanticAtFixedLocations)
     const EffectTechnique& technique = result->techniques[0];
     auto inputs = [](const EffectPass& pass) {
         std::vector<std::tuple<std::string, uint32_t, uint32_t>> list;
-        for (const VertexInput& i : pass.vertexInputs)
-            list.emplace_back(i.semantic, i.semanticIndex, i.location);
+        for (const VertexInput& i : pass.vertexInputs) list.emplace_back(i.semantic, i.semanticIndex, i.location);
         return list;
     };
     using List = std::vector<std::tuple<std::string, uint32_t, uint32_t>>;
-    EXPECT_EQ(inputs(*findPass(technique, "ambient")), (List{{"POSITION", 0, 0}, {"NORMAL", 0, 1}, {"TEXCOORD", 0, 8}}));
+    EXPECT_EQ(inputs(*findPass(technique, "ambient")),
+              (List{{"POSITION", 0, 0}, {"NORMAL", 0, 1}, {"TEXCOORD", 0, 8}}));
     EXPECT_EQ(inputs(*findPass(technique, "depthdist")), (List{{"POSITION", 0, 0}}));
     Compiled cutout = compileSample("cutout.fx");
     ASSERT_TRUE(cutout) << cutout.messages();
@@ -432,8 +426,7 @@ TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
     EXPECT_EQ(shade.uniforms.find(effect.findParameter("bandCount"))->scalar, UniformScalar::Int);
     // Every member lies inside the block and none overlap.
     std::vector<std::pair<uint32_t, uint32_t>> ranges;
-    for (const UniformMember& m : shade.uniforms.members)
-        ranges.emplace_back(m.offset, m.offset + m.size);
+    for (const UniformMember& m : shade.uniforms.members) ranges.emplace_back(m.offset, m.offset + m.size);
     std::sort(ranges.begin(), ranges.end());
     for (size_t i = 0; i < ranges.size(); ++i) {
         EXPECT_LE(ranges[i].second, shade.uniforms.size);
@@ -443,8 +436,7 @@ TEST(EffectPasses, UniformLayoutAndMatrixWriteRule)
     }
     EXPECT_EQ(shade.uniforms.members.size(), 14u) << "textures and samplers are not in the block";
     // All passes of the effect share one layout.
-    for (const EffectPass& pass : effect.techniques[0].passes)
-        EXPECT_EQ(pass.uniforms.size, shade.uniforms.size);
+    for (const EffectPass& pass : effect.techniques[0].passes) EXPECT_EQ(pass.uniforms.size, shade.uniforms.size);
 
     Compiled cutout = compileSample("cutout.fx");
     ASSERT_TRUE(cutout) << cutout.messages();
@@ -508,8 +500,7 @@ TEST(EffectPasses, SamplerBindingsReachTheirTextures)
     const EffectDescription& effect = result.value();
     const EffectTechnique& ink = effect.techniques.at(0);
     std::vector<std::string> names;
-    for (const EffectPass& p : ink.passes)
-        names.push_back(p.name);
+    for (const EffectPass& p : ink.passes) names.push_back(p.name);
     EXPECT_EQ(names, (std::vector<std::string>{"outline", "reduce", "blurh", "blurv", "final"}));
     auto textures = [&](const EffectPass& pass) {
         std::vector<std::pair<std::string, uint32_t>> list;
@@ -565,7 +556,8 @@ TEST(EffectPasses, VaryingsMatchWhateverOrderEachSideDeclares)
     // Sorted semantics: COLOR0 0, TEXCOORD1 1, TEXCOORD3 2.
     EXPECT_NE(pass.vertexShader.glsl.find("layout(location = 0) out vec4 _entryPointOutput_c;"), std::string::npos)
         << pass.vertexShader.glsl;
-    EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 0) in vec4 c;"), std::string::npos) << pass.pixelShader.glsl;
+    EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 0) in vec4 c;"), std::string::npos)
+        << pass.pixelShader.glsl;
     EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 1) in vec3 b;"), std::string::npos);
     EXPECT_NE(pass.pixelShader.glsl.find("layout(location = 2) in vec2 a;"), std::string::npos);
     std::string log;
@@ -699,17 +691,17 @@ TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
     TestIncludes includes;
     includes.files["a.fxh"] = "// a\n\nfloat4 fromA;\n";
     Compiled result = compileText("/* one\n"
-                                             "   two\n"
-                                             "   three */\n"
-                                             "#define PLUS(a, b) \\\n"
-                                             "    ((a) + (b))\n"
-                                             "#include \"a.fxh\"\n"
-                                             "float4 vs(float4 p : POSITION) : POSITION { return PLUS(p, fromA); }\n"
-                                             "float4 ps() : COLOR { return 1; }\n"
-                                             "float4 afterInclude;\n"
-                                             "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
-                                             "  PixelShader = compile ps_2_0 ps(); } }\n",
-                                             includes);
+                                  "   two\n"
+                                  "   three */\n"
+                                  "#define PLUS(a, b) \\\n"
+                                  "    ((a) + (b))\n"
+                                  "#include \"a.fxh\"\n"
+                                  "float4 vs(float4 p : POSITION) : POSITION { return PLUS(p, fromA); }\n"
+                                  "float4 ps() : COLOR { return 1; }\n"
+                                  "float4 afterInclude;\n"
+                                  "technique t { pass p { VertexShader = compile vs_2_0 vs();\n"
+                                  "  PixelShader = compile ps_2_0 ps(); } }\n",
+                                  includes);
     ASSERT_TRUE(result) << result.messages();
     const EffectDescription& effect = result.value();
     EXPECT_EQ(parameter(effect, "fromA").location.file, "a.fxh");
@@ -722,10 +714,12 @@ TEST(EffectPreprocessing, LinesSurviveCommentsContinuationsAndIncludes)
 TEST(EffectPreprocessing, ByteOrderMarksAndWindowsLineEndings)
 {
     TestIncludes includes;
-    includes.files["a.fxh"] = "\xEF\xBB\xBF" "float4 fromA;\r\n";
-    std::string source = "\xEF\xBB\xBF" "#include \"a.fxh\"\r\n" + readSample("ink.fx");
-    for (size_t at = 0; (at = source.find('\n', at)) != std::string::npos; at += 2)
-        source.replace(at, 1, "\r\n");
+    includes.files["a.fxh"] = "\xEF\xBB\xBF"
+                              "float4 fromA;\r\n";
+    std::string source = "\xEF\xBB\xBF"
+                         "#include \"a.fxh\"\r\n"
+                         + readSample("ink.fx");
+    for (size_t at = 0; (at = source.find('\n', at)) != std::string::npos; at += 2) source.replace(at, 1, "\r\n");
     Compiled result = compileText(source, includes);
     ASSERT_TRUE(result) << result.messages();
     EXPECT_EQ(parameter(result.value(), "fromA").location.line, 1);
@@ -781,18 +775,17 @@ TEST(EffectErrors, HlslErrorInsideAnIncludePointsIntoTheInclude)
 
 TEST(EffectErrors, UnknownStateNamesItsLine)
 {
-    Compiled result = compileText(
-        "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
-        "float4 ps() : COLOR { return 1; }\n"
-        "technique t\n"
-        "{\n"
-        "    pass p\n"
-        "    {\n"
-        "        VertexShader = compile vs_2_0 vs();\n"
-        "        PixelShader = compile ps_2_0 ps();\n"
-        "        FillMode = Wireframe;\n"
-        "    }\n"
-        "}\n");
+    Compiled result = compileText("float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                                  "float4 ps() : COLOR { return 1; }\n"
+                                  "technique t\n"
+                                  "{\n"
+                                  "    pass p\n"
+                                  "    {\n"
+                                  "        VertexShader = compile vs_2_0 vs();\n"
+                                  "        PixelShader = compile ps_2_0 ps();\n"
+                                  "        FillMode = Wireframe;\n"
+                                  "    }\n"
+                                  "}\n");
     expectErrorAt(result, "test.fx", 9, "unknown state 'FillMode'");
 }
 
@@ -831,10 +824,10 @@ TEST(EffectErrors, BadStateValuesNameTheirLine)
 TEST(EffectErrors, SamplerStateFaults)
 {
     Compiled unknown = compileText("texture t;\n"
-                                              "sampler2D s = sampler_state {\n"
-                                              "    Texture = <t>;\n"
-                                              "    SRGBTexture = true;\n"
-                                              "};\n");
+                                   "sampler2D s = sampler_state {\n"
+                                   "    Texture = <t>;\n"
+                                   "    SRGBTexture = true;\n"
+                                   "};\n");
     expectErrorAt(unknown, "test.fx", 4, "unknown sampler state 'SRGBTexture'");
     Compiled notTexture = compileText("float4 t;\nsampler2D s = sampler_state { Texture = <t>; };\n");
     expectErrorAt(notTexture, "test.fx", 2, "not a texture parameter");
@@ -858,7 +851,9 @@ TEST(EffectErrors, StructuralFaults)
         {shaders + "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); }\n",
          3, "technique 't' is never closed"},
         {shaders + "technique t { pass p {\n VertexShader = compile vs_2_0 vs(); } }\n", 3, "no pixel shader"},
-        {shaders + "technique t { pass p { VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 nope(); } }\n",
+        {shaders
+             + "technique t { pass p { VertexShader = compile vs_2_0 vs();\n PixelShader = compile ps_2_0 nope(); } "
+               "}\n",
          4, "'nope' is not defined"},
         {"float4 x = float4(1, 2);\n", 1, "has 2 values where 4 are needed"},
         {"float4 x = someOther * 2;\n", 1, "not a constant expression"},
@@ -951,12 +946,10 @@ TEST(EffectErrors, TruncatedAndDamagedSourcesFailCleanly)
         std::string damaged = source.substr(0, random() % source.size());
         if (round % 2) {
             damaged = source;
-            for (int k = 0; k < 3; ++k)
-                damaged[random() % damaged.size()] = "{}<>;:=\"#(\n"[random() % 11];
+            for (int k = 0; k < 3; ++k) damaged[random() % damaged.size()] = "{}<>;:=\"#(\n"[random() % 11];
         }
         Compiled result = compileText(damaged);
-        if (!result)
-            expectWellFormedMessages(result.messages());
+        if (!result) expectWellFormedMessages(result.messages());
     }
 }
 
@@ -1020,8 +1013,7 @@ std::optional<std::vector<float>> constant(std::string_view text)
     lexed.tokens.pop_back(); // End
     size_t at = 0;
     detail::ConstantValue value;
-    if (!detail::evaluateConstant(lexed.tokens, at, value) || at != lexed.tokens.size())
-        return std::nullopt;
+    if (!detail::evaluateConstant(lexed.tokens, at, value) || at != lexed.tokens.size()) return std::nullopt;
     return value;
 }
 
@@ -1199,8 +1191,7 @@ TEST(HlslWriter, EntryWrapperBindsCompileArgumentsToUniformParameters)
     ASSERT_TRUE(detail::makeEntryWrapper(parsed.effect, shader, "entry", wrapper, error)) << error;
     EXPECT_EQ(wrapper.functionName, "entry");
     std::string text;
-    for (const detail::Token& t : wrapper.tokens)
-        text += t.text + " ";
+    for (const detail::Token& t : wrapper.tokens) text += t.text + " ";
     EXPECT_EQ(text, "float4 entry ( float2 uv : TEXCOORD0 ) : COLOR { return ps ( (true) , uv , (2.0 * 3) ) ; } ");
     std::string hlsl = detail::writeHlsl(parsed.effect, "entry", &wrapper);
     EXPECT_TRUE(mentions(hlsl, "entry"));
@@ -1233,10 +1224,8 @@ TEST(UniformPacking, MatricesTransposedOrNot)
     packUniform(member, m, block);
     std::memcpy(out, block.data() + 16, 64);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(out[c * 4 + r], m[r * 4 + c]);
-    for (size_t i : {0u, 15u, 80u, 95u})
-        EXPECT_EQ(block[i], std::byte{0xAB}) << "bytes outside the member stay";
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[c * 4 + r], m[r * 4 + c]);
+    for (size_t i : {0u, 15u, 80u, 95u}) EXPECT_EQ(block[i], std::byte{0xAB}) << "bytes outside the member stay";
 }
 
 TEST(UniformPacking, PaddedMatrixArraysAndScalars)

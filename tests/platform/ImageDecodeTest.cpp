@@ -107,8 +107,7 @@ TEST(JpegDecode, OpaqueXBytesOnEveryLevel)
     const DecodeResult result = decode(jpeg);
     ASSERT_TRUE(result.ok()) << result.failure;
     for (const ImageLevel& level : result.image.levels)
-        for (std::size_t i = 3; i < level.bytes.size(); i += 4)
-            ASSERT_EQ(level.bytes[i], 0xFF);
+        for (std::size_t i = 3; i < level.bytes.size(); i += 4) ASSERT_EQ(level.bytes[i], 0xFF);
 }
 
 TEST(JpegDecode, ProgressiveMatchesBaseline)
@@ -135,8 +134,7 @@ TEST(JpegDecode, GreyscaleBecomesEqualChannels)
 {
     std::vector<std::uint8_t> grey(32 * 32);
     for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            grey[y * 32 + x] = y < 16 ? 40 : 200;
+        for (int x = 0; x < 32; ++x) grey[y * 32 + x] = y < 16 ? 40 : 200;
     JpegSettings settings;
     settings.grey = true;
     const auto jpeg = encodeJpeg(grey, 32, 32, settings);
@@ -267,8 +265,7 @@ TEST(JpegBadInput, RandomCorruptionGivesAnImageOrAReason)
     for (int round = 0; round < 300; ++round) {
         auto bad = jpeg;
         const int flips = 1 + int(random() % 4);
-        for (int i = 0; i < flips; ++i)
-            bad[2 + random() % (bad.size() - 2)] = std::uint8_t(random());
+        for (int i = 0; i < flips; ++i) bad[2 + random() % (bad.size() - 2)] = std::uint8_t(random());
         const DecodeResult result = decode(bad);
         if (result.ok())
             expectWellFormed(result.image);
@@ -321,8 +318,7 @@ TEST(DdsDecode, X8R8G8B8GetsOpaqueX)
     ASSERT_TRUE(result.ok()) << result.failure;
     EXPECT_EQ(result.image.format, Format::X8R8G8B8);
     for (const ImageLevel& level : result.image.levels)
-        for (std::size_t i = 3; i < level.bytes.size(); i += 4)
-            ASSERT_EQ(level.bytes[i], 0xFF);
+        for (std::size_t i = 3; i < level.bytes.size(); i += 4) ASSERT_EQ(level.bytes[i], 0xFF);
     expectColour(texel(result.image, 0, 0, 0), kRed, 0, "top-left");
     expectColour(texel(result.image, 0, 3, 3), kWhite, 0, "bottom-right");
 }
@@ -354,8 +350,8 @@ TEST(DdsDecode, AbgrMasksGiveA8B8G8R8AndX8B8G8R8)
 
 TEST(DdsDecode, R8G8B8KeepsBytesAndSwapsRedLowFiles)
 {
-    const std::vector<std::uint8_t> bgr = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150,
-                                           160, 170, 180};
+    const std::vector<std::uint8_t> bgr = {10,  20,  30,  40,  50,  60,  70,  80,  90,
+                                           100, 110, 120, 130, 140, 150, 160, 170, 180};
     const DecodeResult kept = decode(buildDds(ddsMasks(3, 2, kDdsRgb, 24, 0xFF0000, 0xFF00, 0xFF, 0), bgr));
     ASSERT_TRUE(kept.ok()) << kept.failure;
     EXPECT_EQ(kept.image.format, Format::R8G8B8);
@@ -451,10 +447,9 @@ TEST(DdsDecode, TrailingBytesAreIgnored)
 // in the low bits of the first index byte.
 std::vector<std::uint8_t> colourBlock(std::uint16_t c0, std::uint16_t c1, const int (&indices)[16])
 {
-    std::vector<std::uint8_t> block = {std::uint8_t(c0), std::uint8_t(c0 >> 8), std::uint8_t(c1),
-                                       std::uint8_t(c1 >> 8), 0, 0, 0, 0};
-    for (int i = 0; i < 16; ++i)
-        block[4 + i / 4] |= std::uint8_t(indices[i] << ((i % 4) * 2));
+    std::vector<std::uint8_t> block = {
+        std::uint8_t(c0), std::uint8_t(c0 >> 8), std::uint8_t(c1), std::uint8_t(c1 >> 8), 0, 0, 0, 0};
+    for (int i = 0; i < 16; ++i) block[4 + i / 4] |= std::uint8_t(indices[i] << ((i % 4) * 2));
     return block;
 }
 
@@ -464,8 +459,7 @@ constexpr int kLeftRight[16] = {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3, 2, 2, 3, 3};
 std::vector<std::uint8_t> repeat(const std::vector<std::uint8_t>& block, int count)
 {
     std::vector<std::uint8_t> out;
-    for (int i = 0; i < count; ++i)
-        out.insert(out.end(), block.begin(), block.end());
+    for (int i = 0; i < count; ++i) out.insert(out.end(), block.begin(), block.end());
     return out;
 }
 
@@ -475,8 +469,7 @@ TEST(DdsCompressed, CompleteDxtChainsAreKeptAsBlocks)
         const std::uint32_t block = imageBlockBytes(format);
         // 8 x 8: 4 blocks, then one block each for 4 x 4, 2 x 2 and 1 x 1.
         std::vector<std::uint8_t> data(block * 7);
-        for (std::size_t i = 0; i < data.size(); ++i)
-            data[i] = std::uint8_t(i * 7 + 3);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i * 7 + 3);
         const DecodeResult result = decode(buildDds(ddsFourCC(8, 8, std::uint32_t(format), 4), data));
         ASSERT_TRUE(result.ok()) << result.failure;
         const Image& image = result.image;
@@ -536,15 +529,13 @@ TEST(DdsCompressed, Dxt1ThreeColourModeHasTransparentBlack)
 TEST(DdsCompressed, Dxt3ExplicitAlpha)
 {
     std::vector<std::uint8_t> block(8);
-    for (int i = 0; i < 16; ++i)
-        block[i / 2] |= std::uint8_t(i << ((i % 2) * 4)); // texel i has alpha nibble i
+    for (int i = 0; i < 16; ++i) block[i / 2] |= std::uint8_t(i << ((i % 2) * 4)); // texel i has alpha nibble i
     // Three-colour ordering must not matter for DXT3: index 3 stays a colour.
     const auto colours = colourBlock(kBlue565, kRed565, kLeftRight);
     block.insert(block.end(), colours.begin(), colours.end());
     const DecodeResult result = decode(buildDds(ddsFourCC(4, 4, std::uint32_t(Format::DXT3)), block));
     ASSERT_TRUE(result.ok()) << result.failure;
-    for (std::uint32_t i = 0; i < 16; ++i)
-        EXPECT_EQ(texel(result.image, 0, i % 4, i / 4)[3], i * 17) << i;
+    for (std::uint32_t i = 0; i < 16; ++i) EXPECT_EQ(texel(result.image, 0, i % 4, i / 4)[3], i * 17) << i;
     const std::uint8_t* t = texel(result.image, 0, 3, 3);
     EXPECT_NEAR(t[0], 85, 1); // 1/3 blue + 2/3 red, not transparent black
     EXPECT_NEAR(t[2], 170, 1);
@@ -554,10 +545,8 @@ std::vector<std::uint8_t> alphaBlock(std::uint8_t a0, std::uint8_t a1, const int
 {
     std::vector<std::uint8_t> block = {a0, a1, 0, 0, 0, 0, 0, 0};
     std::uint64_t bits = 0;
-    for (int i = 0; i < 16; ++i)
-        bits |= std::uint64_t(indices[i]) << (3 * i);
-    for (int i = 0; i < 6; ++i)
-        block[2 + i] = std::uint8_t(bits >> (8 * i));
+    for (int i = 0; i < 16; ++i) bits |= std::uint64_t(indices[i]) << (3 * i);
+    for (int i = 0; i < 6; ++i) block[2 + i] = std::uint8_t(bits >> (8 * i));
     return block;
 }
 
@@ -633,7 +622,10 @@ std::string failureOf(const std::vector<std::uint8_t>& file)
     return result.failure;
 }
 
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 TEST(DdsBadInput, EveryHeaderTruncationFails)
 {
@@ -673,8 +665,8 @@ TEST(DdsBadInput, AbsurdDimensionsFailWithoutReadingData)
 {
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(0, 4, std::uint32_t(Format::DXT1)), {})), "no texels"));
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(4, 0, std::uint32_t(Format::DXT1)), {})), "no texels"));
-    EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(0xFFFFFFFF, 0xFFFFFFFF, std::uint32_t(Format::DXT1)), {})),
-                         "limit"));
+    EXPECT_TRUE(
+        contains(failureOf(buildDds(ddsFourCC(0xFFFFFFFF, 0xFFFFFFFF, std::uint32_t(Format::DXT1)), {})), "limit"));
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(16385, 4, std::uint32_t(Format::DXT1)), {})), "limit"));
     // Within the side limit but over the texel limit.
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(16384, 16384, std::uint32_t(Format::DXT1)), {})), "limit"));
@@ -727,8 +719,8 @@ TEST(DdsBadInput, UnsupportedKindsAreNamed)
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(4, 4, makeFourCC('D', 'X', '1', '0')), data)), "DX10"));
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(4, 4, makeFourCC('D', 'X', 'T', '2')), data)), "premultiplied"));
     EXPECT_TRUE(contains(failureOf(buildDds(ddsFourCC(4, 4, makeFourCC('A', 'T', 'I', '2')), data)), "ATI2"));
-    EXPECT_TRUE(contains(failureOf(buildDds(ddsMasks(4, 4, kDdsRgb, 16, 0xF800, 0x7E0, 0x1F, 0), data)),
-                         "pixel format"));
+    EXPECT_TRUE(
+        contains(failureOf(buildDds(ddsMasks(4, 4, kDdsRgb, 16, 0xF800, 0x7E0, 0x1F, 0), data)), "pixel format"));
     EXPECT_TRUE(contains(failureOf(buildDds(ddsMasks(4, 4, 0, 32, 0, 0, 0, 0), data)), "pixel format"));
 }
 

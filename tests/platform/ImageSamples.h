@@ -25,8 +25,7 @@ inline std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& pix
                                             const JpegSettings& settings = {})
 {
     tjhandle handle = tjInitCompress();
-    if (!handle)
-        return {};
+    if (!handle) return {};
     const int format = settings.grey ? TJPF_GRAY : settings.cmyk ? TJPF_CMYK : TJPF_BGRX;
     const int pixelBytes = settings.grey ? 1 : 4;
     const int subsampling = settings.grey ? TJSAMP_GRAY : settings.subsampling;
@@ -35,7 +34,8 @@ inline std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& pix
     const int flags = settings.progressive ? TJFLAG_PROGRESSIVE : 0;
     std::vector<std::uint8_t> result;
     if (tjCompress2(handle, pixels.data(), width, width * pixelBytes, height, format, &out, &size, subsampling,
-                    settings.quality, flags) == 0)
+                    settings.quality, flags)
+        == 0)
         result.assign(out, out + size);
     tjFree(out);
     tjDestroy(handle);
@@ -119,8 +119,7 @@ inline std::vector<std::uint8_t> buildDds(const DdsHeader& h, const std::vector<
 {
     std::vector<std::uint8_t> file(128 + data.size(), 0);
     auto put = [&](std::size_t offset, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file[offset + i] = std::uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i) file[offset + i] = std::uint8_t(v >> (8 * i));
     };
     std::memcpy(file.data(), "DDS ", 4);
     put(4, h.size);
@@ -140,8 +139,7 @@ inline std::vector<std::uint8_t> buildDds(const DdsHeader& h, const std::vector<
     put(104, h.aMask);
     put(108, h.caps | (h.mipCount > 1 ? 0x400008u : 0u));
     put(112, h.caps2);
-    if (!data.empty())
-        std::memcpy(file.data() + 128, data.data(), data.size());
+    if (!data.empty()) std::memcpy(file.data() + 128, data.data(), data.size());
     return file;
 }
 

@@ -26,8 +26,8 @@ TEST(ProcessStats, ProcessorTimeGrowsWithWorkAndNotPastTheWallClock)
     const auto start = std::chrono::steady_clock::now();
     // Busy for at least 50 ms of processor time, bounded by 5 s of wall time.
     volatile std::uint64_t sink = 0;
-    while (processCounters().processorSeconds - before < 0.05 &&
-           std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+    while (processCounters().processorSeconds - before < 0.05
+           && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
         for (int i = 0; i < 100000; ++i) sink = sink + std::uint64_t(i);
     const double used = processCounters().processorSeconds - before;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -152,7 +152,7 @@ TEST(LooseFiles, OnlyLowerCaseNamesMatchTheDirectoryMount)
     FileSystem files;
     files.remount(dir.path().string());
     ASSERT_EQ(files.mountPoints().size(), 1u);
-    EXPECT_EQ(files.mountPoints()[0].files, (std::set<std::string> {"/Other/ReadMe.txt", "/data/readme.txt"}));
+    EXPECT_EQ(files.mountPoints()[0].files, (std::set<std::string>{"/Other/ReadMe.txt", "/data/readme.txt"}));
     EXPECT_EQ(readPath(files, "Data\\README.txt").bytes, "lower");
 
     // Other/ReadMe.txt is not matched by the mount (the test runs elsewhere,
@@ -184,7 +184,7 @@ TEST(LooseFiles, ExtensionIsTheTextAfterTheLastDotCaseSensitive)
     files.remount(dir.path().string());
     ASSERT_EQ(files.mountPoints().size(), 2u);
     EXPECT_EQ(readPath(files, "zip").bytes, "no extension");
-    EXPECT_EQ(readPath(files, "upper.zip").good, false);  // loose, but not lower case on disk
+    EXPECT_EQ(readPath(files, "upper.zip").good, false); // loose, but not lower case on disk
     EXPECT_EQ(files.mountPoints()[1].files.count("/upper.ZIP"), 1u);
     EXPECT_EQ(readPath(files, "inner").bytes, "I");
 }
@@ -198,7 +198,7 @@ TEST(LooseFiles, LinkCyclesDoNotMakeTheScanEndless)
     if (error) GTEST_SKIP() << "no symbolic links here";
     FileSystem files;
     files.remount(dir.path().string());
-    EXPECT_EQ(files.mountPoints().back().files, std::set<std::string> {"/sub/file.txt"});
+    EXPECT_EQ(files.mountPoints().back().files, std::set<std::string>{"/sub/file.txt"});
 }
 
 TEST(OpenStream, EmptyPathLooksUpRootAndFails)
@@ -250,7 +250,7 @@ TEST(OpenStream, ProcessWideFileSystemCanBeRemounted)
 
 TEST(ArchiveDirectory, CommentsOfAnyLengthAreSkipped)
 {
-    for (std::size_t length : {std::size_t {0}, std::size_t {1}, std::size_t {21}, std::size_t {65535}}) {
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{21}, std::size_t{65535}}) {
         TempDir dir;
         ZipBuilder zip;
         zip.add("a", "A");
@@ -602,7 +602,7 @@ TEST(HostileArchive, EndRecordPointingOutsideTheFileGivesNoMembers)
         TempDir dir;
         const ZipArchive archive = openArchive(dir, zip.build());
         if (fault == 2) {
-            EXPECT_TRUE(archive.contains("/a"));  // the members that are there stay usable
+            EXPECT_TRUE(archive.contains("/a")); // the members that are there stay usable
         } else {
             EXPECT_TRUE(archive.entries().empty()) << fault;
         }

@@ -54,7 +54,8 @@ protected:
         while (text.size() < 200000) text += "line " + std::to_string(random() % 5000) + " of text\n";
         std::string noise(40000, '\0');
         for (char& c : noise) c = static_cast<char>(random());
-        sources = {{"textures/wood.jpg", noise}, {"readme.txt", text}, {"empty.txt", ""}, {"Mixed/Case.FX", "float4 c;"}};
+        sources = {
+            {"textures/wood.jpg", noise}, {"readme.txt", text}, {"empty.txt", ""}, {"Mixed/Case.FX", "float4 c;"}};
         for (const auto& [name, bytes] : sources) dir.write("src/" + name, bytes);
     }
 
@@ -69,15 +70,15 @@ protected:
         ASSERT_EQ(files.mountPoints().front().archive.entries().size(), sources.size()) << archive;
         for (const auto& [name, bytes] : sources) {
             const fs::path expected = dir.path() / "expected";
-            run("unzip -p " + quote((root / archive).string()) + " " + quote(name) + " > " + quote(expected.string()) +
-                " 2>/dev/null");
+            run("unzip -p " + quote((root / archive).string()) + " " + quote(name) + " > " + quote(expected.string())
+                + " 2>/dev/null");
             const std::string fromUnzip = readFile(expected);
             EXPECT_EQ(fromUnzip, bytes) << archive << " " << name;
             EXPECT_EQ(readStream(files, name), fromUnzip) << archive << " " << name;
 #ifdef ORV_CAT_PATH
             const fs::path got = dir.path() / "got";
-            EXPECT_EQ(run("cd " + quote(root.string()) + " && " + quote(ORV_CAT_PATH) + " " + quote(name) + " > " +
-                          quote(got.string())),
+            EXPECT_EQ(run("cd " + quote(root.string()) + " && " + quote(ORV_CAT_PATH) + " " + quote(name) + " > "
+                          + quote(got.string())),
                       0);
             EXPECT_EQ(readFile(got), fromUnzip) << archive << " " << name;
 #endif
@@ -130,8 +131,8 @@ TEST_F(Interop, InfoZipAppendedToAnotherFile)
     const std::string zip = quote((dir.path() / "pack.zip").string());
     ASSERT_EQ(run("cd " + quote((dir.path() / "src").string()) + " && zip -q -r -D -X " + zip + " ."), 0);
     dir.write("stub", std::string(777, 's'));
-    ASSERT_EQ(run("cat " + quote((dir.path() / "stub").string()) + " " + zip + " > " +
-                  quote((dir.path() / "six/pack.zip").string())),
+    ASSERT_EQ(run("cat " + quote((dir.path() / "stub").string()) + " " + zip + " > "
+                  + quote((dir.path() / "six/pack.zip").string())),
               0);
     expectSameAsUnzip("six", "pack.zip");
     FileSystem files;
@@ -151,8 +152,8 @@ TEST_F(Interop, PythonZipfileWithCommentAndBytesInFront)
                                "    for name in ['textures/wood.jpg', 'readme.txt', 'empty.txt', 'Mixed/Case.FX']:\n"
                                "        z.write(src + '/' + name, name)\n";
     dir.write("make.py", script);
-    ASSERT_EQ(run("python3 " + quote((dir.path() / "make.py").string()) + " " + quote((dir.path() / "src").string()) +
-                  " " + quote(archive.string())),
+    ASSERT_EQ(run("python3 " + quote((dir.path() / "make.py").string()) + " " + quote((dir.path() / "src").string())
+                  + " " + quote(archive.string())),
               0);
     expectSameAsUnzip("four", "pack.zip");
 }
@@ -161,14 +162,14 @@ TEST_F(Interop, PythonZipfileWithCommentAndBytesInFront)
 TEST_F(Interop, OrvCatFailsOnMissingPathsAndListsTheSearchList)
 {
     fs::create_directories(dir.path() / "five/sub");
-    ASSERT_EQ(run("cd " + quote((dir.path() / "src").string()) + " && zip -q -r -D -X " +
-                  quote((dir.path() / "five/sub/pack.zip").string()) + " ."),
+    ASSERT_EQ(run("cd " + quote((dir.path() / "src").string()) + " && zip -q -r -D -X "
+                  + quote((dir.path() / "five/sub/pack.zip").string()) + " ."),
               0);
     dir.write("five/loose.txt", "loose");
     const std::string cd = "cd " + quote((dir.path() / "five").string()) + " && ";
     const fs::path out = dir.path() / "out", err = dir.path() / "err";
-    EXPECT_NE(run(cd + quote(ORV_CAT_PATH) + " readme.txt nowhere.txt > " + quote(out.string()) + " 2> " +
-                  quote(err.string())),
+    EXPECT_NE(run(cd + quote(ORV_CAT_PATH) + " readme.txt nowhere.txt > " + quote(out.string()) + " 2> "
+                  + quote(err.string())),
               0);
     EXPECT_EQ(readFile(out), sources[1].second);
     EXPECT_NE(readFile(err).find("nowhere.txt"), std::string::npos);

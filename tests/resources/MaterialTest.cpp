@@ -1,7 +1,7 @@
 // Materials: the drawing protocol, pass selection by render pass, parameters,
 // and models drawn through them.
-#include "display/Display.h"
 #include "resources/Material.h"
+#include "display/Display.h"
 #include "resources/Model.h"
 #include "resources/Shader.h"
 #include "resources/Texture.h"
@@ -14,8 +14,8 @@
 
 using namespace ORV;
 using namespace ORV::Demo;
-using ORV::Test::red;
 using ORV::Test::green;
+using ORV::Test::red;
 
 namespace {
 
@@ -190,7 +190,8 @@ TEST_F(MaterialTest, ModelsDropBrokenTrianglesAndDrawWithoutAMaterial)
     vertices[0].position = {-1, -1, 0};
     vertices[1].position = {-1, 3, 0};
     vertices[2].position = {3, -1, 0};
-    std::vector<uint32_t> indices = {0, 1, 2, 0, 1, 7, 2}; // one whole triangle, one naming a missing vertex, one stray index
+    std::vector<uint32_t> indices = {0, 1, 2, 0,
+                                     1, 7, 2}; // one whole triangle, one naming a missing vertex, one stray index
     Model model;
     model.buildMesh(vertices, indices);
     ASSERT_NE(model.mesh(), nullptr);
@@ -271,9 +272,9 @@ TEST_F(MaterialTest, FullScreenQuadCoversTheTargetWithTheTextureOriginTopLeft)
     while (material.beginNextPass()) quad.draw();
     material.endPasses();
     const auto pixels = device.readPixels(*device.backBuffer());
-    EXPECT_EQ(pixels[0], 0xFFFF0000u);            // top-left quarter: the red texel
+    EXPECT_EQ(pixels[0], 0xFFFF0000u); // top-left quarter: the red texel
     EXPECT_EQ(pixels[7 * 16 + 7], 0xFFFF0000u);
-    EXPECT_EQ(pixels[0 * 16 + 15], 0xFF0000FFu);  // the rest of the quad: blue
+    EXPECT_EQ(pixels[0 * 16 + 15], 0xFF0000FFu); // the rest of the quad: blue
     EXPECT_EQ(pixels[15 * 16 + 0], 0xFF0000FFu);
     EXPECT_EQ(pixels[15 * 16 + 15], 0xFF0000FFu);
 }

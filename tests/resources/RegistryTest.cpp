@@ -44,13 +44,13 @@ protected:
 TEST_F(Registry, LoadedResourceIsFoundByPathAndByName)
 {
     registry.addResource("cartoon.fx", "cartoonShader", loadTracked);
-    EXPECT_TRUE(events.empty());  // nothing loads before loadNext
+    EXPECT_TRUE(events.empty()); // nothing loads before loadNext
     EXPECT_EQ(registry.loadNext(), 1.0f);
     Resource* byPath = registry.findByPath("cartoon.fx");
     ASSERT_NE(byPath, nullptr);
     EXPECT_EQ(registry.findByName("cartoonShader"), byPath);
     EXPECT_EQ(static_cast<Tracked*>(byPath)->name, "cartoonShader");
-    EXPECT_EQ(events, std::vector<std::string> {"load cartoon.fx|cartoonShader"});
+    EXPECT_EQ(events, std::vector<std::string>{"load cartoon.fx|cartoonShader"});
 }
 
 TEST_F(Registry, PathsAreMatchedExactly)
@@ -74,7 +74,7 @@ TEST_F(Registry, PathMissWithLoaderWarnsOnceThenLoads)
     testing::internal::CaptureStderr();
     EXPECT_EQ(registry.findByPath("textures/new.jpg", loadTracked), first);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(events, std::vector<std::string> {"load textures/new.jpg|"});
+    EXPECT_EQ(events, std::vector<std::string>{"load textures/new.jpg|"});
 }
 
 TEST_F(Registry, PathMissWithoutLoaderWarnsEveryTime)
@@ -91,7 +91,7 @@ TEST_F(Registry, LoaderReturningNothingLeavesAnEmptyEntry)
     EXPECT_EQ(registry.findByPath("broken.dds", loadNothing), nullptr);
     EXPECT_EQ(registry.findByPath("broken.dds", loadNothing), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), warningFor("broken.dds"));
-    EXPECT_EQ(events, std::vector<std::string> {"nothing broken.dds"});
+    EXPECT_EQ(events, std::vector<std::string>{"nothing broken.dds"});
     registry.releaseAll();
 }
 
@@ -103,7 +103,7 @@ TEST_F(Registry, NameMissIsSilent)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(registry.findByName("somebody"), loaded);
-    EXPECT_EQ(events, std::vector<std::string> {"load |somebody"});
+    EXPECT_EQ(events, std::vector<std::string>{"load |somebody"});
 }
 
 TEST_F(Registry, LoadNextReportsTheFractionTaken)
@@ -116,7 +116,7 @@ TEST_F(Registry, LoadNextReportsTheFractionTaken)
     EXPECT_EQ(registry.loadNext(), 1.0f);
     EXPECT_EQ(registry.loadNext(), 1.0f);
     EXPECT_EQ(registry.loadNext(), 1.0f);
-    EXPECT_EQ(events, (std::vector<std::string> {"load a|a", "load b|b", "load c|c"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"load a|a", "load b|b", "load c|c"}));
     EXPECT_EQ(registry.loadedCount(), 3);
     EXPECT_EQ(registry.pendingCount(), 0u);
 }
@@ -162,7 +162,7 @@ TEST_F(Registry, SameNameTwiceLaterWinsAndBothAreDeleted)
     EXPECT_EQ(static_cast<Tracked*>(registry.findByPath("first.fx"))->path, "first.fx");
     events.clear();
     registry.releaseAll();
-    EXPECT_EQ(events, (std::vector<std::string> {"delete first.fx|shader", "delete second.fx|shader"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"delete first.fx|shader", "delete second.fx|shader"}));
 }
 
 TEST_F(Registry, ReleaseAllDeletesEachResourceOnceInCreationOrder)
@@ -173,7 +173,7 @@ TEST_F(Registry, ReleaseAllDeletesEachResourceOnceInCreationOrder)
     registry.loadNext();
     events.clear();
     registry.releaseAll();
-    EXPECT_EQ(events, (std::vector<std::string> {"delete on/demand|", "delete |named", "delete queued|q"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"delete on/demand|", "delete |named", "delete queued|q"}));
     events.clear();
     registry.releaseAll();
     EXPECT_TRUE(events.empty());
@@ -191,7 +191,7 @@ TEST_F(Registry, DestroyingTheRegistryDeletesWhatIsLeft)
         local.addResource("x", "", loadTracked);
         local.loadNext();
     }
-    EXPECT_EQ(events, (std::vector<std::string> {"load x|", "delete x|"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"load x|", "delete x|"}));
 }
 
 TEST(ProcessRegistry, IsOneObject)
@@ -206,7 +206,10 @@ public:
     {
         log.push_back("update " + std::to_string(elapsed) + " " + std::to_string(time));
     }
-    void render(Effect* parent) override { log.push_back(parent == this ? "render self" : parent ? "render child" : "render root"); }
+    void render(Effect* parent) override
+    {
+        log.push_back(parent == this ? "render self" : parent ? "render child" : "render root");
+    }
     void postRender(Effect* parent) override { log.push_back(parent ? "post child" : "post root"); }
     std::vector<std::string>& log;
 };
@@ -218,8 +221,8 @@ TEST(EffectBase, AdvanceUpdatesAndDrawRendersThenPostRenders)
     root.advance(0.5f, 2.25f);
     root.draw(nullptr);
     child.draw(&root);
-    EXPECT_EQ(log, (std::vector<std::string> {"update 0.500000 2.250000", "render root", "post root",
-                                              "render child", "post child"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"update 0.500000 2.250000", "render root", "post root", "render child",
+                                             "post child"}));
 }
 
 TEST(EffectBase, ChildrenAreNotOwned)
@@ -231,7 +234,7 @@ TEST(EffectBase, ChildrenAreNotOwned)
         parent->children.push_back(&child);
         parent->children.push_back(&child);
     }
-    child.advance(0.0f, 1.0f);  // still alive
+    child.advance(0.0f, 1.0f); // still alive
     EXPECT_EQ(log.size(), 1u);
 }
 

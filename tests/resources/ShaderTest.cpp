@@ -1,10 +1,10 @@
 // Shaders: compiling through the asset file system, the automatic parameters
 // of the semantic table, matrix inversion, and the stop on a broken effect.
+#include "resources/Shader.h"
 #include "console/Console.h"
 #include "display/Camera.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
-#include "resources/Shader.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -148,9 +148,8 @@ TEST_F(ShaderTest, DemoSemanticReplacesABuiltInUntilTheNextShader)
 {
     auto shader = compile(kSemanticsEffect);
     ASSERT_TRUE(shader->effect());
-    registerSemantic("WORLDVIEWPROJ", +[](Shader& s, Gfx::ParameterHandle p) {
-        s.effect()->setMatrix(p, matrixWith(7.0f, 0.0f));
-    });
+    registerSemantic(
+        "WORLDVIEWPROJ", +[](Shader& s, Gfx::ParameterHandle p) { s.effect()->setMatrix(p, matrixWith(7.0f, 0.0f)); });
     shader->begin();
     shader->effect()->end();
     EXPECT_EQ(value(*shader, "a"), flat(matrixWith(7.0f, 0.0f)));
@@ -178,12 +177,12 @@ technique T { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = c
 
     // A semantic new to the table, and a built-in replaced, after the shader
     // has begun once.
-    registerSemantic("latesemantic", +[](Shader& s, Gfx::ParameterHandle p) {
-        s.effect()->setVector(p, {9, 9, 9, 9});
-    });
-    registerSemantic("worldViewProj", +[](Shader& s, Gfx::ParameterHandle p) {
-        s.effect()->setMatrix(p, matrixWith(3.0f, 0.0f));
-    });
+    registerSemantic(
+        "latesemantic", +[](Shader& s, Gfx::ParameterHandle p) {
+            s.effect()->setVector(p, {9, 9, 9, 9});
+        });
+    registerSemantic(
+        "worldViewProj", +[](Shader& s, Gfx::ParameterHandle p) { s.effect()->setMatrix(p, matrixWith(3.0f, 0.0f)); });
     shader->begin();
     shader->effect()->end();
     EXPECT_EQ(value(*shader, "late"), (std::vector<float>{9, 9, 9, 9}));

@@ -1,9 +1,9 @@
 // Textures decoded from JPEG and DDS files and uploaded to the device: size,
 // format, orientation, colours and a complete mipmap chain; empty textures for
 // what does not decode.
+#include "resources/Texture.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
-#include "resources/Texture.h"
 #include "tests/platform/ImageSamples.h"
 #include "tests/support/OffscreenDevice.h"
 #include "tests/support/TempDir.h"
@@ -40,8 +40,8 @@ protected:
 
 bool near(uint32_t argb, int r, int g, int b, int tolerance)
 {
-    return std::abs(red(argb) - r) <= tolerance && std::abs(green(argb) - g) <= tolerance &&
-           std::abs(blue(argb) - b) <= tolerance;
+    return std::abs(red(argb) - r) <= tolerance && std::abs(green(argb) - g) <= tolerance
+           && std::abs(blue(argb) - b) <= tolerance;
 }
 
 // One DXT1 block of a single RGB565 colour.
@@ -63,9 +63,9 @@ TEST_F(TextureTest, JpegKeepsItsTopLeftQuadrantTopLeftWithAFullChain)
         EXPECT_EQ(texture->texture()->format(), Gfx::Format::X8R8G8B8);
         EXPECT_EQ(texture->texture()->levelCount(), 7); // 64x32 .. 1x1
         const auto top = level(*texture, 0);
-        EXPECT_TRUE(near(top[4 * 64 + 4], 255, 0, 0, 24));       // top-left red
-        EXPECT_TRUE(near(top[4 * 64 + 60], 0, 255, 0, 24));      // top-right green
-        EXPECT_TRUE(near(top[28 * 64 + 4], 0, 0, 255, 24));      // bottom-left blue
+        EXPECT_TRUE(near(top[4 * 64 + 4], 255, 0, 0, 24)); // top-left red
+        EXPECT_TRUE(near(top[4 * 64 + 60], 0, 255, 0, 24)); // top-right green
+        EXPECT_TRUE(near(top[28 * 64 + 4], 0, 0, 255, 24)); // bottom-left blue
         EXPECT_TRUE(near(top[28 * 64 + 60], 255, 255, 255, 24)); // bottom-right white
         EXPECT_EQ(alpha(top[0]), 255);
         // The smallest level is the average of all four.
@@ -96,8 +96,8 @@ TEST_F(TextureTest, UncompressedDdsFormatsUploadTheirChannels)
 {
     // 2x2 A8R8G8B8 (B, G, R, A bytes), top row red then green.
     const std::vector<std::uint8_t> argb = {0, 0, 255, 128, 0, 255, 0, 255, 255, 0, 0, 255, 255, 255, 255, 255};
-    auto texture = load(buildDds(ddsMasks(2, 2, kDdsRgb | kDdsAlphaPixels, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
-                                 argb));
+    auto texture =
+        load(buildDds(ddsMasks(2, 2, kDdsRgb | kDdsAlphaPixels, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), argb));
     ASSERT_TRUE(texture->texture());
     EXPECT_EQ(texture->texture()->format(), Gfx::Format::A8R8G8B8);
     EXPECT_EQ(texture->texture()->levelCount(), 2);

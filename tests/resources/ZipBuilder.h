@@ -17,7 +17,7 @@ namespace ORV::Test {
 // Raw deflate (no zlib header), as ZIP stores it.
 inline std::string deflateRaw(std::string_view data, int level = Z_DEFAULT_COMPRESSION)
 {
-    z_stream stream {};
+    z_stream stream{};
     if (deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::runtime_error("deflateInit2 failed");
     std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
@@ -41,10 +41,10 @@ inline std::uint32_t crcOf(std::string_view data)
 struct ZipMember {
     std::string name;
     std::string data;
-    std::uint16_t method = 8;  // 0 stored, 8 deflate, anything else written as stored bytes
+    std::uint16_t method = 8; // 0 stored, 8 deflate, anything else written as stored bytes
     bool dataDescriptor = false; // flag bit 3: zero CRC and sizes locally, a descriptor after the data
-    std::string extra;           // extra field, in both headers
-    std::string comment;         // member comment, central header only
+    std::string extra; // extra field, in both headers
+    std::string comment; // member comment, central header only
     int level = Z_DEFAULT_COMPRESSION;
 
     // Overrides for damaged archives.
@@ -60,13 +60,13 @@ struct ZipMember {
 struct ZipBuilder {
     std::vector<ZipMember> members;
     std::string comment;
-    std::string prefix;              // bytes in front of the archive
+    std::string prefix; // bytes in front of the archive
     bool offsetsIncludePrefix = false; // offsets counted from the file start (as "zip -A" writes them)
 
     std::optional<std::uint16_t> thisDisk, directoryDisk, recordsOnDisk, recordsTotal;
     std::optional<std::uint32_t> directorySize, directoryOffset;
     std::optional<std::uint16_t> commentLength;
-    bool zip64EndRecords = false;    // a ZIP64 end record and locator before the end record
+    bool zip64EndRecords = false; // a ZIP64 end record and locator before the end record
 
     ZipBuilder& add(std::string name, std::string data, std::uint16_t method = 8)
     {

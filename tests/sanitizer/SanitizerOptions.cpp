@@ -12,7 +12,10 @@ const char* __asan_default_options()
 }
 
 // Undefined behaviour stops the program with a stack, so the test fails.
-const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+const char* __ubsan_default_options()
+{
+    return "print_stacktrace=1:halt_on_error=1";
+}
 
 // Leak reports let through: only those whose stack lies in a library we do not
 // build, each with the reason.

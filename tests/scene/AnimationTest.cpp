@@ -23,9 +23,15 @@ Floats evaluateTrack(const AnimationTrack& track, float t, float fill = 0.0f)
     return out;
 }
 
-float scalarAt(const AnimationTrack& track, float t) { return evaluateTrack(track, t)[0]; }
+float scalarAt(const AnimationTrack& track, float t)
+{
+    return evaluateTrack(track, t)[0];
+}
 
-void setScalar(SampledAnimationTrack& track, float t, float v) { track.setKey(t, std::array{v}); }
+void setScalar(SampledAnimationTrack& track, float t, float v)
+{
+    track.setKey(t, std::array{v});
+}
 
 void setQuaternion(SampledAnimationTrack& track, float t, Quaternion q)
 {
@@ -58,7 +64,7 @@ TEST(AnimationTrackEvaluate, ScalarInterpolatesAndHoldsEnds)
 
     EXPECT_FLOAT_EQ(scalarAt(track, 0.05f), 5.0f);
     EXPECT_EQ(scalarAt(track, -1.0f), 0.0f);
-    EXPECT_EQ(scalarAt(track, 0.1f), 10.0f);  // an exact key time gives that key with f = 0
+    EXPECT_EQ(scalarAt(track, 0.1f), 10.0f); // an exact key time gives that key with f = 0
     EXPECT_EQ(scalarAt(track, 0.2f), 20.0f);
     EXPECT_EQ(scalarAt(track, 7.0f), 20.0f);
     EXPECT_EQ(scalarAt(track, std::numeric_limits<float>::infinity()), 20.0f);
@@ -187,7 +193,7 @@ TEST(AnimationTrackKeys, SameTimeReplacesAndNeighbouringFloatsAreTwoKeys)
     EXPECT_EQ(track.samples().size(), 2u);
 
     setScalar(track, 0.0f, 4.0f);
-    setScalar(track, -0.0f, 5.0f);  // equal as floats: one key
+    setScalar(track, -0.0f, 5.0f); // equal as floats: one key
     EXPECT_EQ(track.samples().size(), 3u);
     EXPECT_EQ(scalarAt(track, 0.0f), 5.0f);
 }
@@ -221,7 +227,7 @@ TEST(AnimationTrackKeys, Markers)
     track.setMarker("end", 1.0f);
     track.setMarker("end", 2.0f);
     EXPECT_EQ(track.getMarker("end"), 2.0f);
-    EXPECT_EQ(track.getMarker("End"), 0.0f);  // byte-wise names
+    EXPECT_EQ(track.getMarker("End"), 0.0f); // byte-wise names
     EXPECT_EQ(track.markers().size(), 1u);
 }
 
@@ -338,7 +344,7 @@ TEST(AnimationTrackQuaternion, ZeroLengthResultStaysZeroInsteadOfNotANumber)
     EXPECT_EQ((std::array{at0[3], at0[4], at0[5], at0[6]}), (std::array{0.0f, 0.0f, 0.0f, 0.0f}));
     const Floats half = evaluateTrack(transforms, 0.5f);
     ASSERT_TRUE(allFinite(half, 15));
-    EXPECT_FLOAT_EQ(half[6], 1.0f);  // zero blended towards identity normalises to identity
+    EXPECT_FLOAT_EQ(half[6], 1.0f); // zero blended towards identity normalises to identity
 }
 
 TEST(AnimationTrackTransform, FieldsBlendAndSignSnaps)
@@ -446,7 +452,7 @@ TEST(AnimationBinding, TypedEvaluationKeepsUnwrittenFieldsAndNeverOverruns)
     Animation animation;
     animation.setTrack(&transforms);
     float one = 0.0f;
-    animation.evaluate(one);  // a Transform track into one float: translation.x only
+    animation.evaluate(one); // a Transform track into one float: translation.x only
     EXPECT_EQ(one, 5.0f);
     Transform pose;
     animation.evaluate(pose);

@@ -1,11 +1,11 @@
 // Scene assembly: materials typed from a scene file's parameter text, and
 // models built from its mesh parts, on an off-screen device.
+#include "scene/SceneAssembly.h"
 #include "display/Display.h"
 #include "resources/Material.h"
 #include "resources/Model.h"
 #include "resources/ResourceRegistry.h"
 #include "resources/Shader.h"
-#include "scene/SceneAssembly.h"
 #include "scene/SceneFile.h"
 #include "tests/support/OffscreenDevice.h"
 

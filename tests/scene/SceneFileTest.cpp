@@ -1,5 +1,5 @@
-#include "content/scenewriter/SceneWriter.h"
 #include "scene/SceneFile.h"
+#include "content/scenewriter/SceneWriter.h"
 #include "tests/support/AllocationWatch.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,7 +104,7 @@ SceneDescription makeFullScene()
     multi.name = "multi";
     multi.subMaterialCount = 3;
     multi.subMaterials = {0, 2, -1};
-    Demo::MaterialRecord bare;  // empty name, no effect, no parameters
+    Demo::MaterialRecord bare; // empty name, no effect, no parameters
     d.materials = {plain, multi, bare};
 
     d.nodes.push_back({"Box01", 0, 0, 0, Transform::identity()});
@@ -139,7 +139,7 @@ SceneDescription makeFullScene()
         transforms.insert(transforms.end(), f, f + 15);
     }
     Content::appendSampledAnimation(d, TrackValueKind::Transform, transforms);
-    d.animations.emplace_back();  // no track
+    d.animations.emplace_back(); // no track
     Content::appendSampledAnimation(d, TrackValueKind::Scalar, {});
     return d;
 }
@@ -179,8 +179,8 @@ void expectSameScene(const SceneDescription& a, const SceneDescription& b)
 
 bool isEmpty(const SceneDescription& d)
 {
-    return d.meshGroups.empty() && d.materials.empty() && d.nodes.empty() && d.cameras.empty() &&
-           d.lights.empty() && d.objects.empty() && d.animations.empty() && d.tracks.empty();
+    return d.meshGroups.empty() && d.materials.empty() && d.nodes.empty() && d.cameras.empty() && d.lights.empty()
+           && d.objects.empty() && d.animations.empty() && d.tracks.empty();
 }
 
 } // namespace
@@ -243,7 +243,7 @@ TEST(SceneFileSections, NegativeRecordCountsMeanNone)
 {
     FileBuilder file;
     file.i32(-1).i32(-5).i32(std::numeric_limits<std::int32_t>::min()).i32(-2).i32(-3).i32(-4).i32(1);
-    file.i32(0).i32(-7);  // a Scalar animation with a negative sample count
+    file.i32(0).i32(-7); // a Scalar animation with a negative sample count
     const Read r = readBytes(file.bytes());
     ASSERT_TRUE(r.result.complete()) << r.result.message;
     ASSERT_EQ(r.description.animations.size(), 1u);
@@ -255,7 +255,7 @@ TEST(SceneFileSections, NegativeRecordCountsMeanNone)
 TEST(SceneFileSections, EmptyMeshPartKeepsItsPlace)
 {
     FileBuilder file;
-    file.i32(1).i32(3);  // one group, three parts
+    file.i32(1).i32(3); // one group, three parts
     file.i32(4).i32(0).i32(0);
     file.i32(5).i32(1).i32(0);
     for (int i = 0; i < 12; ++i) file.f32(static_cast<float>(i));
@@ -327,7 +327,7 @@ TEST(SceneFileSections, ObjectQuoteRemoval)
     file.str("c").str("abc\"");
     file.str("\"key\"").str("x");
     file.str("d").str("\"\"");
-    file.str("a").str("\"last\"");  // same key again: the later value wins
+    file.str("a").str("\"last\""); // same key again: the later value wins
     const Read r = readBytes(file.zeros(1).bytes());
     ASSERT_TRUE(r.result.complete()) << r.result.message;
     ASSERT_EQ(r.description.objects.size(), 1u);
@@ -543,13 +543,16 @@ TEST(SceneFileDamage, TruncationAtEveryOffsetKeepsWholeRecords)
         }
         sections.push_back(s);
     };
-    section(SceneSection::MeshGroups, scene.meshGroups.size(), [&](std::size_t i) { w.writeMeshGroup(scene.meshGroups[i]); });
-    section(SceneSection::Materials, scene.materials.size(), [&](std::size_t i) { w.writeMaterial(scene.materials[i]); });
+    section(SceneSection::MeshGroups, scene.meshGroups.size(),
+            [&](std::size_t i) { w.writeMeshGroup(scene.meshGroups[i]); });
+    section(SceneSection::Materials, scene.materials.size(),
+            [&](std::size_t i) { w.writeMaterial(scene.materials[i]); });
     section(SceneSection::Nodes, scene.nodes.size(), [&](std::size_t i) { w.writeNode(scene.nodes[i]); });
     section(SceneSection::Cameras, scene.cameras.size(), [&](std::size_t i) { w.writeCamera(scene.cameras[i]); });
     section(SceneSection::Lights, scene.lights.size(), [&](std::size_t i) { w.writeLight(scene.lights[i]); });
     section(SceneSection::Objects, scene.objects.size(), [&](std::size_t i) { w.writeObject(scene.objects[i]); });
-    section(SceneSection::Animations, scene.animations.size(), [&](std::size_t i) { w.writeAnimation(scene.animations[i]); });
+    section(SceneSection::Animations, scene.animations.size(),
+            [&](std::size_t i) { w.writeAnimation(scene.animations[i]); });
     const std::string bytes = out.str();
     ASSERT_EQ(bytes, writeBytes(scene)) << "record writers and writeScene agree";
 
@@ -630,7 +633,8 @@ TEST(SceneFileRoundTrip, RandomScenesReadBackEqual)
         SceneDescription scene;
         for (int g = pick(3); g > 0; --g) {
             Demo::MeshGroup group;
-            for (int p = pick(3); p > 0; --p) group.push_back(makePart(pick(4), pick(5), pick(7), static_cast<float>(pick(100))));
+            for (int p = pick(3); p > 0; --p)
+                group.push_back(makePart(pick(4), pick(5), pick(7), static_cast<float>(pick(100))));
             scene.meshGroups.push_back(group);
         }
         for (int m = pick(4); m > 0; --m) {
@@ -661,7 +665,9 @@ TEST(SceneFileRoundTrip, RandomScenesReadBackEqual)
                 scene.animations.emplace_back();
                 continue;
             }
-            const TrackValueKind k = kind == 0 ? TrackValueKind::Scalar : kind == 1 ? TrackValueKind::Vector3 : TrackValueKind::Transform;
+            const TrackValueKind k = kind == 0   ? TrackValueKind::Scalar
+                                     : kind == 1 ? TrackValueKind::Vector3
+                                                 : TrackValueKind::Transform;
             std::vector<float> samples(Core::trackValueFloats(k) * static_cast<std::size_t>(pick(30)));
             for (float& f : samples) f = static_cast<float>(pick(1000)) * 0.01f - 5.0f;
             Content::appendSampledAnimation(scene, k, samples);

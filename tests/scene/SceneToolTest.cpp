@@ -86,41 +86,45 @@ TEST(SceneTool, ShowsExactlyWhatTheWriterWrote)
     EXPECT_EQ(json.status, 0);
     const std::string expected =
         "{\n"
-        "  \"file\": \"" + path + "\",\n"
-        "  \"status\": \"complete\",\n"
-        "  \"bytesRead\": " + std::to_string(bytes.str().size()) + ",\n"
-        "  \"error\": null,\n"
-        "  \"counts\": {\"meshGroups\": 1, \"materials\": 2, \"nodes\": 1, \"cameras\": 1, \"lights\": 1, "
-        "\"objects\": 1, \"animations\": 4},\n"
-        "  \"meshGroups\": [\n"
-        "    {\"parts\": [{\"materialSlot\": 0, \"vertexCount\": 3, \"indexCount\": 3}, "
-        "{\"materialSlot\": 1, \"vertexCount\": 0, \"indexCount\": 0}]}\n"
-        "  ],\n"
-        "  \"materials\": [\n"
-        "    {\"name\": \"toon\", \"effect\": \"fx/toon.fx\", \"parameters\": {\"Color\": \"1 0 0\", "
-        "\"Texture\": \"tex/a.jpg\"}},\n"
-        "    {\"name\": \"multi\", \"subMaterials\": [0, 1]}\n"
-        "  ],\n"
-        "  \"nodes\": [\n"
-        "    {\"name\": \"Box01\", \"groupIndex\": 0, \"materialIndex\": 1, \"transformAnimation\": 2}\n"
-        "  ],\n"
-        "  \"cameras\": [\n"
-        "    {\"name\": \"Camera01\", \"transformAnimation\": 2, \"fieldOfViewAnimation\": 0}\n"
-        "  ],\n"
-        "  \"lights\": [\n"
-        "    {\"positionAnimation\": 1, \"colourAnimation\": 1, \"radiusAnimation\": 0}\n"
-        "  ],\n"
-        "  \"objects\": [\n"
-        "    {\"name\": \"Lamp\", \"translation\": [1, 2.5, -3], \"rotation\": [0, 0, 0, 1], "
-        "\"properties\": {\"kind\": \"spot\"}}\n"
-        "  ],\n"
-        "  \"animations\": [\n"
-        "    {\"kind\": \"Scalar\", \"samples\": 3, \"end\": 0.300000012},\n"
-        "    {\"kind\": \"Vector3\", \"samples\": 2, \"end\": 0.200000003},\n"
-        "    {\"kind\": \"Transform\", \"samples\": 1, \"end\": 0.100000001},\n"
-        "    {\"kind\": null, \"samples\": 0}\n"
-        "  ]\n"
-        "}\n";
+        "  \"file\": \""
+        + path
+        + "\",\n"
+          "  \"status\": \"complete\",\n"
+          "  \"bytesRead\": "
+        + std::to_string(bytes.str().size())
+        + ",\n"
+          "  \"error\": null,\n"
+          "  \"counts\": {\"meshGroups\": 1, \"materials\": 2, \"nodes\": 1, \"cameras\": 1, \"lights\": 1, "
+          "\"objects\": 1, \"animations\": 4},\n"
+          "  \"meshGroups\": [\n"
+          "    {\"parts\": [{\"materialSlot\": 0, \"vertexCount\": 3, \"indexCount\": 3}, "
+          "{\"materialSlot\": 1, \"vertexCount\": 0, \"indexCount\": 0}]}\n"
+          "  ],\n"
+          "  \"materials\": [\n"
+          "    {\"name\": \"toon\", \"effect\": \"fx/toon.fx\", \"parameters\": {\"Color\": \"1 0 0\", "
+          "\"Texture\": \"tex/a.jpg\"}},\n"
+          "    {\"name\": \"multi\", \"subMaterials\": [0, 1]}\n"
+          "  ],\n"
+          "  \"nodes\": [\n"
+          "    {\"name\": \"Box01\", \"groupIndex\": 0, \"materialIndex\": 1, \"transformAnimation\": 2}\n"
+          "  ],\n"
+          "  \"cameras\": [\n"
+          "    {\"name\": \"Camera01\", \"transformAnimation\": 2, \"fieldOfViewAnimation\": 0}\n"
+          "  ],\n"
+          "  \"lights\": [\n"
+          "    {\"positionAnimation\": 1, \"colourAnimation\": 1, \"radiusAnimation\": 0}\n"
+          "  ],\n"
+          "  \"objects\": [\n"
+          "    {\"name\": \"Lamp\", \"translation\": [1, 2.5, -3], \"rotation\": [0, 0, 0, 1], "
+          "\"properties\": {\"kind\": \"spot\"}}\n"
+          "  ],\n"
+          "  \"animations\": [\n"
+          "    {\"kind\": \"Scalar\", \"samples\": 3, \"end\": 0.300000012},\n"
+          "    {\"kind\": \"Vector3\", \"samples\": 2, \"end\": 0.200000003},\n"
+          "    {\"kind\": \"Transform\", \"samples\": 1, \"end\": 0.100000001},\n"
+          "    {\"kind\": null, \"samples\": 0}\n"
+          "  ]\n"
+          "}\n";
     EXPECT_EQ(json.output, expected);
 
     const ToolRun text = runTool(path);
@@ -138,9 +142,10 @@ TEST(SceneTool, ShowsExactlyWhatTheWriterWrote)
     const std::string cutPath = dir.write("cut.orv3d", cut).string();
     const ToolRun damaged = runTool(cutPath);
     EXPECT_EQ(damaged.status, 1);
-    EXPECT_NE(damaged.output.find("error: truncated: nodes record 0: name needs 5 bytes, the file ends after 2 (at byte " +
-                                  std::to_string(cut.size() - 2) + ")"),
-              std::string::npos)
+    EXPECT_NE(
+        damaged.output.find("error: truncated: nodes record 0: name needs 5 bytes, the file ends after 2 (at byte "
+                            + std::to_string(cut.size() - 2) + ")"),
+        std::string::npos)
         << damaged.output;
     EXPECT_EQ(runTool(dir.path().string() + "/missing.orv3d").status, 2);
 }

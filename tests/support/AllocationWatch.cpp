@@ -17,8 +17,7 @@ void* watchedAllocation(std::size_t size)
 {
     if (watching.load(std::memory_order_relaxed)) {
         std::size_t seen = largestSeen.load(std::memory_order_relaxed);
-        while (size > seen && !largestSeen.compare_exchange_weak(seen, size)) {
-        }
+        while (size > seen && !largestSeen.compare_exchange_weak(seen, size)) {}
     }
     return std::malloc(size ? size : 1);
 }
@@ -31,10 +30,22 @@ void* operator new(std::size_t size)
 }
 // Libraries (LLVM inside the GL driver, for one) allocate with the nothrow
 // form and free with the plain delete: both must come from here.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return watchedAllocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return watchedAllocation(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace ORV::Test {
 
@@ -44,8 +55,14 @@ AllocationWatch::AllocationWatch()
     watching = true;
 }
 
-AllocationWatch::~AllocationWatch() { watching = false; }
+AllocationWatch::~AllocationWatch()
+{
+    watching = false;
+}
 
-std::size_t AllocationWatch::largest() const { return largestSeen.load(); }
+std::size_t AllocationWatch::largest() const
+{
+    return largestSeen.load();
+}
 
 } // namespace ORV::Test

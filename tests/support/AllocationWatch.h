@@ -11,7 +11,7 @@ namespace ORV::Test {
 
 class AllocationWatch {
 public:
-    AllocationWatch();  // starts watching; the largest allocation seen is 0
+    AllocationWatch(); // starts watching; the largest allocation seen is 0
     ~AllocationWatch(); // stops
     AllocationWatch(const AllocationWatch&) = delete;
     AllocationWatch& operator=(const AllocationWatch&) = delete;

@@ -23,9 +23,21 @@ private:
 };
 
 // ARGB channel helpers for pixel assertions.
-inline int red(uint32_t argb) { return int(argb >> 16 & 0xFF); }
-inline int green(uint32_t argb) { return int(argb >> 8 & 0xFF); }
-inline int blue(uint32_t argb) { return int(argb & 0xFF); }
-inline int alpha(uint32_t argb) { return int(argb >> 24); }
+inline int red(uint32_t argb)
+{
+    return int(argb >> 16 & 0xFF);
+}
+inline int green(uint32_t argb)
+{
+    return int(argb >> 8 & 0xFF);
+}
+inline int blue(uint32_t argb)
+{
+    return int(argb & 0xFF);
+}
+inline int alpha(uint32_t argb)
+{
+    return int(argb >> 24);
+}
 
 } // namespace ORV::Test

@@ -25,12 +25,11 @@ using namespace ORV::Gfx;
 
 namespace {
 
-
 const char* typeName(ParameterType type)
 {
-    static const char* names[] = {"void", "bool", "int", "float", "string", "texture", "texture1D", "texture2D",
-                                  "texture3D", "textureCUBE", "sampler", "sampler1D", "sampler2D", "sampler3D",
-                                  "samplerCUBE"};
+    static const char* names[] = {"void",    "bool",      "int",       "float",     "string",
+                                  "texture", "texture1D", "texture2D", "texture3D", "textureCUBE",
+                                  "sampler", "sampler1D", "sampler2D", "sampler3D", "samplerCUBE"};
     return names[size_t(type)];
 }
 
@@ -64,17 +63,12 @@ void printParameter(const EffectDescription& effect, const EffectParameter& p)
     if (p.parameterClass != ParameterClass::Object && p.parameterClass != ParameterClass::Scalar)
         std::cout << (p.rows > 1 ? std::to_string(p.rows) + "x" : "") << p.columns;
     std::cout << " " << p.name;
-    if (p.elements)
-        std::cout << "[" << p.elements << "]";
-    if (!p.semantic.empty())
-        std::cout << " : " << p.semantic;
+    if (p.elements) std::cout << "[" << p.elements << "]";
+    if (!p.semantic.empty()) std::cout << " : " << p.semantic;
     std::cout << "  (" << className(p.parameterClass) << ")";
-    if (!p.defaultValue.empty())
-        std::cout << " = " << numbers(p.defaultValue);
-    if (p.type == ParameterType::String)
-        std::cout << " = \"" << p.defaultText << "\"";
-    if (p.textureParameter >= 0)
-        std::cout << " -> " << effect.parameters[size_t(p.textureParameter)].name;
+    if (!p.defaultValue.empty()) std::cout << " = " << numbers(p.defaultValue);
+    if (p.type == ParameterType::String) std::cout << " = \"" << p.defaultText << "\"";
+    if (p.textureParameter >= 0) std::cout << " -> " << effect.parameters[size_t(p.textureParameter)].name;
     std::cout << "\n";
     for (const SamplerStateAssignment& s : p.samplerStates)
         std::cout << "      " << samplerStateName(s.state) << " = " << samplerStateValueName(s.state, s.value) << "\n";
@@ -98,8 +92,7 @@ void printPass(const EffectDescription& effect, const EffectTechnique& technique
     for (const UniformMember& m : pass.uniforms.members) {
         std::cout << "      " << effect.parameters[size_t(m.parameter)].name << " offset " << m.offset << " size "
                   << m.size;
-        if (m.arrayStride)
-            std::cout << " array stride " << m.arrayStride;
+        if (m.arrayStride) std::cout << " array stride " << m.arrayStride;
         if (m.matrixStride)
             std::cout << " matrix stride " << m.matrixStride << (m.writeTransposed ? " (write transposed)" : "");
         std::cout << "\n";
@@ -111,8 +104,7 @@ void printPass(const EffectDescription& effect, const EffectTechnique& technique
                   << "\n";
     if (glsl) {
         std::cout << "    --- vertex GLSL (" << technique.name << "/" << pass.name << ") ---\n"
-                  << pass.vertexShader.glsl << "    --- pixel GLSL (" << technique.name << "/" << pass.name
-                  << ") ---\n"
+                  << pass.vertexShader.glsl << "    --- pixel GLSL (" << technique.name << "/" << pass.name << ") ---\n"
                   << pass.pixelShader.glsl;
     }
 }
@@ -186,13 +178,11 @@ int main(int argc, char** argv)
     std::cout << filePath.filename().string() << ": " << effect.parameters.size() << " parameters, "
               << effect.techniques.size() << " techniques\n";
     std::cout << "parameters:\n";
-    for (const EffectParameter& p : effect.parameters)
-        printParameter(effect, p);
+    for (const EffectParameter& p : effect.parameters) printParameter(effect, p);
     for (const EffectTechnique& technique : effect.techniques) {
         std::cout << "technique " << (technique.name.empty() ? "(unnamed)" : technique.name) << "\n";
         printAnnotations(technique.annotations, "  ");
-        for (const EffectPass& pass : technique.passes)
-            printPass(effect, technique, pass, glsl);
+        for (const EffectPass& pass : technique.passes) printPass(effect, technique, pass, glsl);
     }
     return linkPasses(effect) ? 0 : 1;
 }

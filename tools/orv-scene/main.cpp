@@ -90,9 +90,9 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
 {
     out << "scene " << quoted(path, false) << ": " << Demo::sceneReadStatusName(result.status) << ", "
         << result.bytesRead << " bytes read\n";
-    out << "meshGroups " << d.meshGroups.size() << ", materials " << d.materials.size() << ", nodes "
-        << d.nodes.size() << ", cameras " << d.cameras.size() << ", lights " << d.lights.size() << ", objects "
-        << d.objects.size() << ", animations " << d.animations.size() << "\n";
+    out << "meshGroups " << d.meshGroups.size() << ", materials " << d.materials.size() << ", nodes " << d.nodes.size()
+        << ", cameras " << d.cameras.size() << ", lights " << d.lights.size() << ", objects " << d.objects.size()
+        << ", animations " << d.animations.size() << "\n";
 
     for (std::size_t g = 0; g < d.meshGroups.size(); ++g) {
         out << "mesh group " << g << ": " << d.meshGroups[g].size() << " parts\n";
@@ -112,8 +112,7 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
             out << "]\n";
             continue;
         }
-        out << "effect " << quoted(material.effectName, false) << ", " << material.parameters.size()
-            << " parameters\n";
+        out << "effect " << quoted(material.effectName, false) << ", " << material.parameters.size() << " parameters\n";
         for (const auto& [key, value] : material.parameters)
             out << "  " << quoted(key, false) << " = " << quoted(value, false) << "\n";
     }
@@ -155,8 +154,8 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
 void printJson(std::ostream& out, const std::string& path, const Demo::SceneDescription& d,
                const Demo::SceneReadResult& result)
 {
-    out << "{\n  \"file\": " << quoted(path, true) << ",\n  \"status\": \""
-        << Demo::sceneReadStatusName(result.status) << "\",\n  \"bytesRead\": " << result.bytesRead << ",\n";
+    out << "{\n  \"file\": " << quoted(path, true) << ",\n  \"status\": \"" << Demo::sceneReadStatusName(result.status)
+        << "\",\n  \"bytesRead\": " << result.bytesRead << ",\n";
     if (result.complete()) {
         out << "  \"error\": null,\n";
     } else {
@@ -213,24 +212,25 @@ void printJson(std::ostream& out, const std::string& path, const Demo::SceneDesc
     list("nodes", d.nodes.size(), [&](std::size_t n) {
         const Demo::NodeRecord& node = d.nodes[n];
         out << "{\"name\": " << quoted(node.name, true) << ", \"groupIndex\": " << node.groupIndex
-            << ", \"materialIndex\": " << node.materialIndex << ", \"transformAnimation\": "
-            << node.transformAnimation << "}";
+            << ", \"materialIndex\": " << node.materialIndex << ", \"transformAnimation\": " << node.transformAnimation
+            << "}";
     });
     list("cameras", d.cameras.size(), [&](std::size_t c) {
         const Demo::CameraRecord& camera = d.cameras[c];
-        out << "{\"name\": " << quoted(camera.name, true) << ", \"transformAnimation\": "
-            << camera.transformAnimation << ", \"fieldOfViewAnimation\": " << camera.fieldOfViewAnimation << "}";
+        out << "{\"name\": " << quoted(camera.name, true) << ", \"transformAnimation\": " << camera.transformAnimation
+            << ", \"fieldOfViewAnimation\": " << camera.fieldOfViewAnimation << "}";
     });
     list("lights", d.lights.size(), [&](std::size_t l) {
         const Demo::LightRecord& light = d.lights[l];
-        out << "{\"positionAnimation\": " << light.positionAnimation << ", \"colourAnimation\": "
-            << light.colourAnimation << ", \"radiusAnimation\": " << light.radiusAnimation << "}";
+        out << "{\"positionAnimation\": " << light.positionAnimation
+            << ", \"colourAnimation\": " << light.colourAnimation << ", \"radiusAnimation\": " << light.radiusAnimation
+            << "}";
     });
     list("objects", d.objects.size(), [&](std::size_t o) {
         const Demo::ObjectRecord& object = d.objects[o];
         out << "{\"name\": " << quoted(object.name, true) << ", \"translation\": ["
-            << vector3(object.transform.translation) << "], \"rotation\": ["
-            << quaternion(object.transform.rotation) << "], \"properties\": ";
+            << vector3(object.transform.translation) << "], \"rotation\": [" << quaternion(object.transform.rotation)
+            << "], \"properties\": ";
         map(object.properties);
         out << "}";
     });

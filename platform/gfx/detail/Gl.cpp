@@ -51,7 +51,10 @@ namespace {
 thread_local uint64_t deletions = 0;
 } // namespace
 
-uint64_t bindableDeletions() { return deletions; }
+uint64_t bindableDeletions()
+{
+    return deletions;
+}
 
 void GlObject::reset()
 {
@@ -109,8 +112,8 @@ GlObject compileShader(GLenum stage, const std::string& source, std::string* log
     GLint ok = GL_FALSE;
     GL_CHECK(glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok));
     if (ok) return shader;
-    *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") +
-            infoLog(shader.get(), glGetShaderiv, glGetShaderInfoLog);
+    *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ")
+            + infoLog(shader.get(), glGetShaderiv, glGetShaderInfoLog);
     return {};
 }
 } // namespace

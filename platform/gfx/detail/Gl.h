@@ -17,10 +17,10 @@ bool checkGlErrors(const char* call, const char* file, int line);
 // followed by an error check that names the call and stops on misuse; the
 // Release build runs the call alone.
 #if defined(ORV_GL_CHECKS)
-#define GL_CHECK(call)                                                   \
-    do {                                                                 \
-        call;                                                            \
-        ::ORV::Gfx::detail::checkGlErrors(#call, __FILE__, __LINE__);    \
+#define GL_CHECK(call)                                                                                                 \
+    do {                                                                                                               \
+        call;                                                                                                          \
+        ::ORV::Gfx::detail::checkGlErrors(#call, __FILE__, __LINE__);                                                  \
     } while (0)
 #else
 #define GL_CHECK(call) call

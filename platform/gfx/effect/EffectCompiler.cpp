@@ -21,8 +21,7 @@ double millisecondsSince(Clock::time_point start)
 
 bool sameLayout(const UniformBlockLayout& a, const UniformBlockLayout& b)
 {
-    if (a.size != b.size || a.members.size() != b.members.size())
-        return false;
+    if (a.size != b.size || a.members.size() != b.members.size()) return false;
     for (size_t i = 0; i < a.members.size(); ++i) {
         const UniformMember& x = a.members[i];
         const UniformMember& y = b.members[i];
@@ -65,22 +64,20 @@ public:
         pass.location = parsedPass.location;
         std::string where = " (technique '" + technique.name + "', pass '" + parsedPass.name + "')";
         const detail::CrossCompiled* vertex = stage(ShaderStage::Vertex, parsedPass.vertexShader, nullptr, where);
-        if (!vertex)
-            return false;
+        if (!vertex) return false;
         const detail::CrossCompiled* pixel =
             stage(ShaderStage::Pixel, parsedPass.pixelShader, &vertex->outputSemantics, where);
-        if (!pixel)
-            return false;
+        if (!pixel) return false;
         pass.vertexShader = {parsedPass.vertexShader.entryPoint, parsedPass.vertexShader.profile, vertex->glsl,
                              parsedPass.vertexShader.location};
         pass.pixelShader = {parsedPass.pixelShader.entryPoint, parsedPass.pixelShader.profile, pixel->glsl,
                             parsedPass.pixelShader.location};
         pass.vertexInputs = vertex->vertexInputs;
         if (vertex->hasUniforms && pixel->hasUniforms && !sameLayout(vertex->uniforms, pixel->uniforms)) {
-            messages_ += detail::formatMessage(parsedPass.location,
-                                                      "the vertex and pixel shaders lay out the parameters "
-                                                      "differently"
-                                                          + where);
+            messages_ +=
+                detail::formatMessage(parsedPass.location, "the vertex and pixel shaders lay out the parameters "
+                                                           "differently"
+                                                               + where);
             return false;
         }
         if (vertex->hasUniforms)
@@ -91,8 +88,7 @@ public:
             for (const std::string& sampler : stage->samplers) {
                 int parameter = findParameter(sampler);
                 bool known = false;
-                for (const SamplerBinding& b : pass.samplers)
-                    known = known || b.samplerParameter == parameter;
+                for (const SamplerBinding& b : pass.samplers) known = known || b.samplerParameter == parameter;
                 if (!known)
                     pass.samplers.push_back({parameter, parsed_.parameters[size_t(parameter)].textureParameter,
                                              uint32_t(samplerBindings_.at(sampler))});
@@ -116,8 +112,7 @@ private:
     int findParameter(const std::string& name) const
     {
         for (size_t i = 0; i < parsed_.parameters.size(); ++i)
-            if (parsed_.parameters[i].name == name)
-                return int(i);
+            if (parsed_.parameters[i].name == name) return int(i);
         return -1;
     }
 
@@ -125,14 +120,11 @@ private:
                                        const std::vector<std::string>* vertexOutputs, const std::string& where)
     {
         std::string key = (kind == ShaderStage::Vertex ? "vs:" : "ps:") + shader.entryPoint;
-        if (!shader.arguments.empty())
-            key += "(" + shader.argumentsText + ")";
+        if (!shader.arguments.empty()) key += "(" + shader.argumentsText + ")";
         std::string glslKey = key;
         if (vertexOutputs)
-            for (const std::string& semantic : *vertexOutputs)
-                glslKey += "," + semantic;
-        if (auto found = glsl_.find(glslKey); found != glsl_.end())
-            return &found->second;
+            for (const std::string& semantic : *vertexOutputs) glslKey += "," + semantic;
+        if (auto found = glsl_.find(glslKey); found != glsl_.end()) return &found->second;
         auto compiled = spirv_.find(key);
         if (compiled == spirv_.end()) {
             auto start = Clock::now();
@@ -152,8 +144,7 @@ private:
             std::vector<uint32_t> spirv;
             bool ok = detail::compileHlsl(hlsl, kind, entry, shader.location, spirv, messages_);
             frontEndMilliseconds += millisecondsSince(start);
-            if (!ok)
-                return nullptr;
+            if (!ok) return nullptr;
             compiled = spirv_.emplace(key, std::move(spirv)).first;
         }
         auto start = Clock::now();
@@ -164,10 +155,9 @@ private:
         bool ok = detail::crossCompile(compiled->second, kind, context, out, error);
         crossMilliseconds += millisecondsSince(start);
         if (!ok) {
-            messages_ += detail::formatMessage(
-                shader.location,
-                std::string(kind == ShaderStage::Vertex ? "vertex" : "pixel") + " shader '" + shader.entryPoint
-                    + "': " + error + where);
+            messages_ +=
+                detail::formatMessage(shader.location, std::string(kind == ShaderStage::Vertex ? "vertex" : "pixel")
+                                                           + " shader '" + shader.entryPoint + "': " + error + where);
             return nullptr;
         }
         return &glsl_.emplace(glslKey, std::move(out)).first->second;
@@ -185,10 +175,8 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
     auto failed = [&] {
         // Messages are built a line at a time, each line ending in a newline;
         // a Result's last line has none.
-        if (!messages.empty() && messages.back() == '\n')
-            messages.pop_back();
-        if (timings)
-            *timings = spent;
+        if (!messages.empty() && messages.back() == '\n') messages.pop_back();
+        if (timings) *timings = spent;
         return Core::Result<EffectDescription>::failure(std::move(messages));
     };
     std::string name = sourceName.empty() ? std::string("effect") : std::string(sourceName);
@@ -197,16 +185,14 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
     std::string preprocessed;
     bool ok = detail::preprocessEffect(source, name, defines, includes, preprocessed, messages);
     spent.preprocess = millisecondsSince(start);
-    if (!ok)
-        return failed();
+    if (!ok) return failed();
 
     start = Clock::now();
     detail::LexedEffect lexed = detail::lexEffect(preprocessed, name);
     detail::ParsedEffect parsed;
     ok = detail::parseEffect(lexed, parsed, messages);
     spent.frontEnd = millisecondsSince(start);
-    if (!ok)
-        return failed();
+    if (!ok) return failed();
 
     EffectDescription effect;
     effect.parameters = parsed.parameters;
@@ -219,23 +205,19 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
         for (const detail::ParsedPass& parsedPass : parsedTechnique.passes) {
             EffectPass pass;
             ok = passes.compilePass(parsedTechnique, parsedPass, pass);
-            if (!ok)
-                break;
+            if (!ok) break;
             technique.passes.push_back(std::move(pass));
         }
-        if (!ok)
-            break;
+        if (!ok) break;
         effect.techniques.push_back(std::move(technique));
     }
     spent.frontEnd += passes.frontEndMilliseconds;
     spent.crossCompile = passes.crossMilliseconds;
     if (!ok) {
-        if (messages.empty())
-            messages = detail::formatMessage({name, 1}, "the effect failed to compile");
+        if (messages.empty()) messages = detail::formatMessage({name, 1}, "the effect failed to compile");
         return failed();
     }
-    if (timings)
-        *timings = spent;
+    if (timings) *timings = spent;
     return effect;
 }
 

@@ -46,7 +46,7 @@ struct EffectDefine {
 // Milliseconds spent in each step, summed over all shaders of the effect.
 struct EffectCompileTimings {
     double preprocess = 0.0;
-    double frontEnd = 0.0;     // effect parser and glslang's HLSL to SPIR-V
+    double frontEnd = 0.0; // effect parser and glslang's HLSL to SPIR-V
     double crossCompile = 0.0; // SPIRV-Cross to GLSL and reflection
 };
 

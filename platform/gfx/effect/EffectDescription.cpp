@@ -8,16 +8,14 @@ namespace ORV::Gfx {
 const UniformMember* UniformBlockLayout::find(int parameter) const
 {
     for (const UniformMember& member : members)
-        if (member.parameter == parameter)
-            return &member;
+        if (member.parameter == parameter) return &member;
     return nullptr;
 }
 
 int EffectDescription::findParameter(std::string_view name) const
 {
     for (size_t i = 0; i < parameters.size(); ++i)
-        if (parameters[i].name == name)
-            return int(i);
+        if (parameters[i].name == name) return int(i);
     return -1;
 }
 
@@ -30,8 +28,8 @@ int vertexInputLocation(std::string_view semantic, uint32_t index)
         int location;
     };
     static constexpr Fixed table[] = {
-        {"POSITION", 0, 1, 0},    {"NORMAL", 0, 1, 1},      {"TANGENT", 0, 1, 2},       {"BINORMAL", 0, 1, 3},
-        {"COLOR", 0, 2, 4},       {"BLENDWEIGHT", 0, 1, 6}, {"BLENDINDICES", 0, 1, 7}, {"TEXCOORD", 0, 8, 8},
+        {"POSITION", 0, 1, 0}, {"NORMAL", 0, 1, 1},      {"TANGENT", 0, 1, 2},      {"BINORMAL", 0, 1, 3},
+        {"COLOR", 0, 2, 4},    {"BLENDWEIGHT", 0, 1, 6}, {"BLENDINDICES", 0, 1, 7}, {"TEXCOORD", 0, 8, 8},
     };
     for (const Fixed& f : table)
         if (semantic == f.name && index >= f.first && index < f.first + f.count)
@@ -48,16 +46,14 @@ void packUniform(const UniformMember& member, std::span<const float> values, std
         for (uint32_t r = 0; r < member.rows; ++r) {
             for (uint32_t c = 0; c < member.columns; ++c) {
                 size_t source = size_t(e) * perElement + size_t(r) * member.columns + c;
-                if (source >= values.size())
-                    return;
+                if (source >= values.size()) return;
                 size_t offset = size_t(member.offset) + size_t(e) * member.arrayStride;
                 if (matrix)
                     offset += member.writeTransposed ? size_t(c) * member.matrixStride + r * 4u
                                                      : size_t(r) * member.matrixStride + c * 4u;
                 else
                     offset += c * 4u;
-                if (offset + 4 > block.size())
-                    continue;
+                if (offset + 4 > block.size()) continue;
                 float value = values[source];
                 std::byte bytes[4];
                 if (member.scalar == UniformScalar::Float) {

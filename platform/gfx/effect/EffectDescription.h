@@ -36,9 +36,21 @@ namespace ORV::Gfx {
 
 // D3DXPARAMETER_TYPE, the kinds an effect file declares.
 enum class ParameterType : uint8_t {
-    Void, Bool, Int, Float, String,
-    Texture, Texture1D, Texture2D, Texture3D, TextureCube,
-    Sampler, Sampler1D, Sampler2D, Sampler3D, SamplerCube
+    Void,
+    Bool,
+    Int,
+    Float,
+    String,
+    Texture,
+    Texture1D,
+    Texture2D,
+    Texture3D,
+    TextureCube,
+    Sampler,
+    Sampler1D,
+    Sampler2D,
+    Sampler3D,
+    SamplerCube
 };
 
 // D3DXPARAMETER_CLASS. A matrix is MatrixColumns unless declared row_major
@@ -70,8 +82,8 @@ struct EffectParameter {
     std::string semantic; // as written, empty when none
     ParameterType type = ParameterType::Void;
     ParameterClass parameterClass = ParameterClass::Object;
-    uint32_t rows = 0;     // 1 for scalars and vectors, 0 for objects
-    uint32_t columns = 0;  // vector size; 0 for objects
+    uint32_t rows = 0; // 1 for scalars and vectors, 0 for objects
+    uint32_t columns = 0; // vector size; 0 for objects
     uint32_t elements = 0; // array size, 0 when not an array
     std::vector<EffectAnnotation> annotations;
     // The initialiser's values, row by row, element by element: rows * columns
@@ -96,8 +108,8 @@ enum class ShaderStage : uint8_t { Vertex, Pixel };
 
 struct ShaderProgram {
     std::string entryPoint; // the HLSL function (compile arguments are already bound in glsl)
-    std::string profile;    // "vs_2_0", "ps_3_0"
-    std::string glsl;       // "#version 450" GLSL core source
+    std::string profile; // "vs_2_0", "ps_3_0"
+    std::string glsl; // "#version 450" GLSL core source
     SourceLocation location; // the compile statement
 };
 
@@ -113,12 +125,12 @@ enum class UniformScalar : uint8_t { Float, Int, Bool /* 32-bit 0/1 */ };
 
 // Where one parameter lives in a pass's uniform block.
 struct UniformMember {
-    int parameter = -1;    // index into EffectDescription::parameters
-    uint32_t offset = 0;   // bytes from the start of the block
-    uint32_t size = 0;     // bytes the member occupies
-    uint32_t arrayStride = 0;  // bytes between elements; 0 when not an array
+    int parameter = -1; // index into EffectDescription::parameters
+    uint32_t offset = 0; // bytes from the start of the block
+    uint32_t size = 0; // bytes the member occupies
+    uint32_t arrayStride = 0; // bytes between elements; 0 when not an array
     uint32_t matrixStride = 0; // bytes between the vectors of a matrix; 0 when not a matrix
-    uint32_t rows = 1;     // HLSL rows and columns (float4x3: 4 rows, 3 columns)
+    uint32_t rows = 1; // HLSL rows and columns (float4x3: 4 rows, 3 columns)
     uint32_t columns = 1;
     uint32_t elements = 0; // array size as declared, 0 when not an array
     UniformScalar scalar = UniformScalar::Float;
@@ -145,7 +157,7 @@ struct UniformBlockLayout {
 struct SamplerBinding {
     int samplerParameter = -1;
     int textureParameter = -1; // from its sampler_state; -1 when it names none
-    uint32_t binding = 0;      // texture unit; the same for the sampler in every pass
+    uint32_t binding = 0; // texture unit; the same for the sampler in every pass
 };
 
 struct EffectPass {

@@ -29,13 +29,12 @@ struct ValueSpace {
 
 constexpr NamedValue boolNames[] = {{"false", 0}, {"true", 1}};
 constexpr NamedValue zBufferNames[] = {{"false", 0}, {"true", 1}, {"UseW", 2}};
-constexpr NamedValue cmpNames[] = {{"Never", 1}, {"Less", 2}, {"Equal", 3}, {"LessEqual", 4},
+constexpr NamedValue cmpNames[] = {{"Never", 1},   {"Less", 2},     {"Equal", 3},        {"LessEqual", 4},
                                    {"Greater", 5}, {"NotEqual", 6}, {"GreaterEqual", 7}, {"Always", 8}};
 constexpr NamedValue cullNames[] = {{"None", 1}, {"CW", 2}, {"CCW", 3}};
-constexpr NamedValue blendNames[] = {{"Zero", 1}, {"One", 2}, {"SrcColor", 3}, {"InvSrcColor", 4},
-                                     {"SrcAlpha", 5}, {"InvSrcAlpha", 6}, {"DestAlpha", 7},
-                                     {"InvDestAlpha", 8}, {"DestColor", 9}, {"InvDestColor", 10},
-                                     {"SrcAlphaSat", 11}};
+constexpr NamedValue blendNames[] = {{"Zero", 1},      {"One", 2},           {"SrcColor", 3},    {"InvSrcColor", 4},
+                                     {"SrcAlpha", 5},  {"InvSrcAlpha", 6},   {"DestAlpha", 7},   {"InvDestAlpha", 8},
+                                     {"DestColor", 9}, {"InvDestColor", 10}, {"SrcAlphaSat", 11}};
 constexpr NamedValue blendOpNames[] = {{"Add", 1}, {"Subtract", 2}, {"RevSubtract", 3}, {"Min", 4}, {"Max", 5}};
 constexpr NamedValue colorWriteNames[] = {{"Red", 1}, {"Green", 2}, {"Blue", 4}, {"Alpha", 8}};
 constexpr NamedValue filterNames[] = {{"None", 0}, {"Point", 1}, {"Linear", 2}, {"Anisotropic", 3}};
@@ -81,8 +80,7 @@ constexpr RenderStateInfo renderStates[] = {
 const RenderStateInfo* findRenderState(RenderState state)
 {
     for (const RenderStateInfo& info : renderStates)
-        if (info.state == state)
-            return &info;
+        if (info.state == state) return &info;
     return nullptr;
 }
 
@@ -104,10 +102,8 @@ constexpr std::array<SamplerStateInfo, size_t(SamplerState::Count)> samplerState
 
 std::string_view trim(std::string_view text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-        text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.remove_suffix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     return text;
 }
 
@@ -120,8 +116,7 @@ std::optional<uint32_t> parseNumber(std::string_view text)
     }
     uint32_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || text.empty())
-        return std::nullopt;
+    if (ec != std::errc() || text.empty()) return std::nullopt;
     // D3DX accepts integer suffixes and a float written as an integer value.
     std::string_view rest(end, text.data() + text.size() - end);
     if (!rest.empty() && rest != "u" && rest != "U" && rest != "l" && rest != "L" && rest != ".0" && rest != ".0f"
@@ -132,21 +127,17 @@ std::optional<uint32_t> parseNumber(std::string_view text)
 
 std::optional<uint32_t> parseOne(const ValueSpace& space, std::string_view text)
 {
-    if (auto number = parseNumber(text))
-        return number;
+    if (auto number = parseNumber(text)) return number;
     if (space.isBool || space.isMask || !space.names.empty()) {
         std::string_view bare = text;
         std::string_view prefix = space.prefix;
         if (!prefix.empty() && bare.size() > prefix.size() && equalsIgnoringCase(bare.substr(0, prefix.size()), prefix))
             bare.remove_prefix(prefix.size());
         for (const NamedValue& named : space.names)
-            if (equalsIgnoringCase(bare, named.name))
-                return named.value;
+            if (equalsIgnoringCase(bare, named.name)) return named.value;
         if (space.isBool || space.names.data() == zBufferNames) {
-            if (equalsIgnoringCase(text, "true"))
-                return 1;
-            if (equalsIgnoringCase(text, "false"))
-                return 0;
+            if (equalsIgnoringCase(text, "true")) return 1;
+            if (equalsIgnoringCase(text, "false")) return 0;
         }
     }
     return std::nullopt;
@@ -169,12 +160,10 @@ std::optional<uint32_t> parseValue(const ValueSpace& space, uint32_t maximum, st
                 break;
             }
             mask |= *part;
-            if (bar == std::string_view::npos)
-                break;
+            if (bar == std::string_view::npos) break;
             rest.remove_prefix(bar + 1);
         }
-        if (ok)
-            result = mask;
+        if (ok) result = mask;
     } else {
         result = parseOne(space, text);
     }
@@ -187,7 +176,7 @@ std::optional<uint32_t> parseValue(const ValueSpace& space, uint32_t maximum, st
     }
     if (*result > maximum) {
         error = "value " + std::to_string(*result) + " is out of range for " + std::string(stateName) + " (0.."
-            + std::to_string(maximum) + ")";
+                + std::to_string(maximum) + ")";
         return std::nullopt;
     }
     return result;
@@ -201,8 +190,7 @@ std::string valueName(const ValueSpace& space, uint32_t value)
         return text;
     }
     for (const NamedValue& named : space.names)
-        if (named.value == value)
-            return named.name;
+        if (named.value == value) return named.name;
     return std::to_string(value);
 }
 
@@ -216,16 +204,14 @@ uint32_t defaultSamplerState(SamplerState state)
 std::optional<RenderState> findRenderStateName(std::string_view name)
 {
     for (const RenderStateInfo& info : renderStates)
-        if (equalsIgnoringCase(name, info.name))
-            return info.state;
+        if (equalsIgnoringCase(name, info.name)) return info.state;
     return std::nullopt;
 }
 
 std::optional<SamplerState> findSamplerStateName(std::string_view name)
 {
     for (size_t i = 0; i < samplerStates.size(); ++i)
-        if (equalsIgnoringCase(name, samplerStates[i].name))
-            return SamplerState(i);
+        if (equalsIgnoringCase(name, samplerStates[i].name)) return SamplerState(i);
     return std::nullopt;
 }
 

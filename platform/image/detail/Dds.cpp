@@ -12,8 +12,8 @@
 #include "core/ByteOrder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 
 namespace ORV::Gfx::detail {
 
@@ -35,7 +35,7 @@ constexpr std::uint32_t kCaps2Volume = 0x200000;
 // How the bytes of a level become the stored format.
 enum class Conversion {
     Copy,
-    OpaqueX,  // 32-bit without alpha: the fourth byte becomes 0xFF
+    OpaqueX, // 32-bit without alpha: the fourth byte becomes 0xFF
     SwapRgb24 // 24-bit with red in the low byte: reorder to B, G, R
 };
 
@@ -113,18 +113,15 @@ PixelLayout fromFourCC(std::uint32_t code)
     switch (code) {
     case std::uint32_t(Format::DXT1):
     case std::uint32_t(Format::DXT3):
-    case std::uint32_t(Format::DXT5):
-        return {Format(code)};
+    case std::uint32_t(Format::DXT5): return {Format(code)};
     // Some writers (D3DX among them) store a D3DFORMAT number in place of a FourCC.
     case std::uint32_t(Format::A8R8G8B8):
     case std::uint32_t(Format::A8B8G8R8):
     case std::uint32_t(Format::R8G8B8):
     case std::uint32_t(Format::L8):
-    case std::uint32_t(Format::A8L8):
-        return {Format(code)};
+    case std::uint32_t(Format::A8L8): return {Format(code)};
     case std::uint32_t(Format::X8R8G8B8):
-    case std::uint32_t(Format::X8B8G8R8):
-        return {Format(code), Conversion::OpaqueX};
+    case std::uint32_t(Format::X8B8G8R8): return {Format(code), Conversion::OpaqueX};
     }
     if (code == makeFourCC('D', 'X', 'T', '2') || code == makeFourCC('D', 'X', 'T', '4'))
         return {Format::Unknown, Conversion::Copy,
@@ -136,8 +133,7 @@ PixelLayout fromFourCC(std::uint32_t code)
 
 PixelLayout pixelLayout(const Header& h)
 {
-    if (h.pfFlags & kPfFourCC)
-        return fromFourCC(h.fourCC);
+    if (h.pfFlags & kPfFourCC) return fromFourCC(h.fourCC);
     const bool alpha = (h.pfFlags & kPfAlphaPixels) != 0;
     auto masks = [&](std::uint32_t r, std::uint32_t g, std::uint32_t b) {
         return h.rMask == r && h.gMask == g && h.bMask == b;
@@ -149,20 +145,16 @@ PixelLayout pixelLayout(const Header& h)
         if (h.bitCount == 32 && masks(0xFF, 0xFF00, 0xFF0000))
             return alpha && h.aMask == 0xFF000000 ? PixelLayout{Format::A8B8G8R8}
                                                   : PixelLayout{Format::X8B8G8R8, Conversion::OpaqueX};
-        if (h.bitCount == 24 && masks(0xFF0000, 0xFF00, 0xFF))
-            return {Format::R8G8B8};
-        if (h.bitCount == 24 && masks(0xFF, 0xFF00, 0xFF0000))
-            return {Format::R8G8B8, Conversion::SwapRgb24};
+        if (h.bitCount == 24 && masks(0xFF0000, 0xFF00, 0xFF)) return {Format::R8G8B8};
+        if (h.bitCount == 24 && masks(0xFF, 0xFF00, 0xFF0000)) return {Format::R8G8B8, Conversion::SwapRgb24};
     } else if (h.pfFlags & kPfLuminance) {
-        if (h.bitCount == 8 && h.rMask == 0xFF && !alpha)
-            return {Format::L8};
-        if (h.bitCount == 16 && h.rMask == 0xFF && alpha && h.aMask == 0xFF00)
-            return {Format::A8L8};
+        if (h.bitCount == 8 && h.rMask == 0xFF && !alpha) return {Format::L8};
+        if (h.bitCount == 16 && h.rMask == 0xFF && alpha && h.aMask == 0xFF00) return {Format::A8L8};
     }
     return {Format::Unknown, Conversion::Copy,
-            "unsupported DDS pixel format (flags " + hex(h.pfFlags) + ", " + std::to_string(h.bitCount) +
-                " bits, masks R " + hex(h.rMask) + " G " + hex(h.gMask) + " B " + hex(h.bMask) + " A " +
-                hex(h.aMask) + ")"};
+            "unsupported DDS pixel format (flags " + hex(h.pfFlags) + ", " + std::to_string(h.bitCount)
+                + " bits, masks R " + hex(h.rMask) + " G " + hex(h.gMask) + " B " + hex(h.bMask) + " A " + hex(h.aMask)
+                + ")"};
 }
 
 void convertLevel(const std::uint8_t* src, ImageLevel& level, Conversion conversion)
@@ -171,15 +163,12 @@ void convertLevel(const std::uint8_t* src, ImageLevel& level, Conversion convers
     std::uint8_t* p = level.bytes.data();
     const std::size_t n = level.bytes.size();
     switch (conversion) {
-    case Conversion::Copy:
-        break;
+    case Conversion::Copy: break;
     case Conversion::OpaqueX:
-        for (std::size_t i = 3; i < n; i += 4)
-            p[i] = 0xFF;
+        for (std::size_t i = 3; i < n; i += 4) p[i] = 0xFF;
         break;
     case Conversion::SwapRgb24:
-        for (std::size_t i = 0; i + 2 < n; i += 3)
-            std::swap(p[i], p[i + 2]);
+        for (std::size_t i = 0; i + 2 < n; i += 3) std::swap(p[i], p[i + 2]);
         break;
     }
 }
@@ -191,18 +180,14 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
     if (bytes.size() < kHeaderBytes)
         return {{}, "DDS header truncated (" + std::to_string(bytes.size()) + " of 128 bytes)"};
     const Header h = readHeader(bytes.data());
-    if (h.size != 124)
-        return {{}, "DDS header size is " + std::to_string(h.size) + ", not 124"};
-    if (h.pfSize != 32)
-        return {{}, "DDS pixel format size is " + std::to_string(h.pfSize) + ", not 32"};
-    if (h.caps2 & kCaps2Cubemap)
-        return {{}, "DDS cube maps are not supported as 2D textures"};
+    if (h.size != 124) return {{}, "DDS header size is " + std::to_string(h.size) + ", not 124"};
+    if (h.pfSize != 32) return {{}, "DDS pixel format size is " + std::to_string(h.pfSize) + ", not 32"};
+    if (h.caps2 & kCaps2Cubemap) return {{}, "DDS cube maps are not supported as 2D textures"};
     if ((h.caps2 & kCaps2Volume) || ((h.flags & kFlagDepth) && h.depth > 1))
         return {{}, "DDS volume textures are not supported as 2D textures"};
 
     const PixelLayout layout = pixelLayout(h);
-    if (!layout.failure.empty())
-        return {{}, layout.failure};
+    if (!layout.failure.empty()) return {{}, layout.failure};
     if (std::string failure = checkDimensions(h.width, h.height, options); !failure.empty())
         return {{}, "DDS " + failure};
 
@@ -211,17 +196,19 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
     const std::uint32_t fullCount = fullMipCount(h.width, h.height);
     const std::uint32_t fileCount = std::max(1u, h.mipCount);
     if (fileCount > fullCount)
-        return {{}, "DDS mipmap count " + std::to_string(fileCount) + " exceeds the " + std::to_string(fullCount) +
-                        " levels of a " + std::to_string(h.width) + " x " + std::to_string(h.height) + " image"};
+        return {{},
+                "DDS mipmap count " + std::to_string(fileCount) + " exceeds the " + std::to_string(fullCount)
+                    + " levels of a " + std::to_string(h.width) + " x " + std::to_string(h.height) + " image"};
 
     std::uint64_t needed = 0;
     for (std::uint32_t i = 0; i < fileCount; ++i)
         needed += levelByteSize(layout.format, mipExtent(h.width, i), mipExtent(h.height, i));
     const std::uint64_t available = bytes.size() - kHeaderBytes;
     if (available < needed)
-        return {{}, "DDS pixel data truncated: " + std::to_string(fileCount) + " level(s) of " +
-                        std::to_string(h.width) + " x " + std::to_string(h.height) + " " + name(layout.format) +
-                        " need " + std::to_string(needed) + " bytes, the file has " + std::to_string(available)};
+        return {{},
+                "DDS pixel data truncated: " + std::to_string(fileCount) + " level(s) of " + std::to_string(h.width)
+                    + " x " + std::to_string(h.height) + " " + name(layout.format) + " need " + std::to_string(needed)
+                    + " bytes, the file has " + std::to_string(available)};
 
     DecodeResult result;
     Image& image = result.image;
@@ -253,8 +240,7 @@ DecodeResult decodeDds(std::span<const std::uint8_t> bytes, const DecodeOptions&
         src += levelByteSize(layout.format, w, ht);
         image.levels.push_back(std::move(level));
     }
-    if (options.generateMips)
-        generateMipChain(image);
+    if (options.generateMips) generateMipChain(image);
     return result;
 }
 

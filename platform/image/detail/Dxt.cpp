@@ -46,8 +46,7 @@ void decodeColours(const std::uint8_t* block, bool allowTransparent, Bgra out[16
         palette[2] = mix(palette[0], palette[1], 1, 1);
         palette[3] = {0, 0, 0, 0};
     }
-    for (int i = 0; i < 16; ++i)
-        out[i] = palette[(block[4 + i / 4] >> ((i % 4) * 2)) & 3];
+    for (int i = 0; i < 16; ++i) out[i] = palette[(block[4 + i / 4] >> ((i % 4) * 2)) & 3];
 }
 
 void decodeExplicitAlpha(const std::uint8_t* block, Bgra out[16])
@@ -63,19 +62,15 @@ void decodeInterpolatedAlpha(const std::uint8_t* block, Bgra out[16])
     const unsigned a0 = block[0], a1 = block[1];
     std::uint8_t palette[8] = {std::uint8_t(a0), std::uint8_t(a1)};
     if (a0 > a1) {
-        for (unsigned i = 2; i < 8; ++i)
-            palette[i] = std::uint8_t(((8 - i) * a0 + (i - 1) * a1) / 7);
+        for (unsigned i = 2; i < 8; ++i) palette[i] = std::uint8_t(((8 - i) * a0 + (i - 1) * a1) / 7);
     } else {
-        for (unsigned i = 2; i < 6; ++i)
-            palette[i] = std::uint8_t(((6 - i) * a0 + (i - 1) * a1) / 5);
+        for (unsigned i = 2; i < 6; ++i) palette[i] = std::uint8_t(((6 - i) * a0 + (i - 1) * a1) / 5);
         palette[6] = 0;
         palette[7] = 255;
     }
     std::uint64_t bits = 0;
-    for (int i = 0; i < 6; ++i)
-        bits |= std::uint64_t(block[2 + i]) << (8 * i);
-    for (int i = 0; i < 16; ++i)
-        out[i].a = palette[(bits >> (3 * i)) & 7];
+    for (int i = 0; i < 6; ++i) bits |= std::uint64_t(block[2 + i]) << (8 * i);
+    for (int i = 0; i < 16; ++i) out[i].a = palette[(bits >> (3 * i)) & 7];
 }
 
 } // namespace

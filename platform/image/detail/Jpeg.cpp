@@ -30,8 +30,7 @@ std::string tjMessage(tjhandle handle)
 DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes, const DecodeOptions& options)
 {
     TjHandle handle(tjInitDecompress());
-    if (!handle)
-        return {{}, "JPEG decoder could not be created"};
+    if (!handle) return {{}, "JPEG decoder could not be created"};
     // TurboJPEG takes a non-const buffer but does not write to it.
     auto* data = const_cast<unsigned char*>(bytes.data());
     const auto size = static_cast<unsigned long>(bytes.size());
@@ -39,10 +38,8 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes, const DecodeOptions
     int width = 0, height = 0, subsampling = 0, colourSpace = 0;
     if (tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling, &colourSpace) != 0)
         return {{}, "JPEG header is invalid: " + tjMessage(handle.get())};
-    if (colourSpace == TJCS_CMYK || colourSpace == TJCS_YCCK)
-        return {{}, "CMYK JPEG images are not supported"};
-    if (width <= 0 || height <= 0)
-        return {{}, "JPEG image has no pixels"};
+    if (colourSpace == TJCS_CMYK || colourSpace == TJCS_YCCK) return {{}, "CMYK JPEG images are not supported"};
+    if (width <= 0 || height <= 0) return {{}, "JPEG image has no pixels"};
     if (std::string failure = checkDimensions(std::uint32_t(width), std::uint32_t(height), options); !failure.empty())
         return {{}, "JPEG " + failure};
 
@@ -57,11 +54,11 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes, const DecodeOptions
     // which would otherwise cost minutes of CPU time for a few kilobytes.
     const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(handle.get(), data, size, level.bytes.data(), width, int(level.rowPitch), height, TJPF_BGRA,
-                      flags) != 0)
+                      flags)
+        != 0)
         return {{}, "JPEG data is corrupt or truncated: " + tjMessage(handle.get())};
     image.levels.push_back(std::move(level));
-    if (options.generateMips)
-        generateMipChain(image);
+    if (options.generateMips) generateMipChain(image);
     return result;
 }
 

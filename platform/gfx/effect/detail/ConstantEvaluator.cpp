@@ -12,9 +12,9 @@ namespace {
 bool scalarBase(std::string_view name, ParameterType& type)
 {
     static const std::pair<const char*, ParameterType> bases[] = {
-        {"float", ParameterType::Float}, {"half", ParameterType::Float}, {"double", ParameterType::Float},
-        {"min16float", ParameterType::Float}, {"int", ParameterType::Int}, {"uint", ParameterType::Int},
-        {"dword", ParameterType::Int}, {"bool", ParameterType::Bool}};
+        {"float", ParameterType::Float},      {"half", ParameterType::Float}, {"double", ParameterType::Float},
+        {"min16float", ParameterType::Float}, {"int", ParameterType::Int},    {"uint", ParameterType::Int},
+        {"dword", ParameterType::Int},        {"bool", ParameterType::Bool}};
     for (const auto& [base, t] : bases)
         if (name == base) {
             type = t;
@@ -29,8 +29,7 @@ bool sum(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 
 bool combine(ConstantValue& left, const ConstantValue& right, char op)
 {
-    if (left.size() != right.size() && left.size() != 1 && right.size() != 1)
-        return false;
+    if (left.size() != right.size() && left.size() != 1 && right.size() != 1) return false;
     size_t n = std::max(left.size(), right.size());
     ConstantValue result(n);
     for (size_t i = 0; i < n; ++i) {
@@ -51,8 +50,7 @@ bool list(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth
             return true;
         }
         ConstantValue item;
-        if (!sum(e, at, item, depth))
-            return false;
+        if (!sum(e, at, item, depth)) return false;
         out.insert(out.end(), item.begin(), item.end());
         if (at < e.size() && isPunct(e[at], ',')) {
             ++at;
@@ -68,16 +66,14 @@ bool list(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth
 
 bool primary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 {
-    if (depth > 64 || at >= e.size())
-        return false;
+    if (depth > 64 || at >= e.size()) return false;
     const Token& t = e[at];
     if (t.kind == TokenKind::Number) {
         ++at;
         std::string text = t.text;
         // A hexadecimal integer takes only the integer suffixes: its F is a digit.
         const bool hexadecimal = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-        while (!text.empty() && std::strchr(hexadecimal ? "lLuU" : "fFhHlLuU", text.back()))
-            text.pop_back();
+        while (!text.empty() && std::strchr(hexadecimal ? "lLuU" : "fFhHlLuU", text.back())) text.pop_back();
         double value = 0.0;
         const char* first = text.data();
         const char* last = text.data() + text.size();
@@ -89,8 +85,7 @@ bool primary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int de
         } else {
             parsed = std::from_chars(first, last, value);
         }
-        if (parsed.ec != std::errc() || parsed.ptr != last)
-            return false;
+        if (parsed.ec != std::errc() || parsed.ptr != last) return false;
         out = {float(value)};
         return true;
     }
@@ -106,13 +101,11 @@ bool primary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int de
     }
     if (isPunct(t, '(')) {
         ++at;
-        if (!sum(e, at, out, depth + 1) || at >= e.size() || !isPunct(e[at], ')'))
-            return false;
+        if (!sum(e, at, out, depth + 1) || at >= e.size() || !isPunct(e[at], ')')) return false;
         ++at;
         return true;
     }
-    if (t.kind == TokenKind::Identifier && at + 1 < e.size() && isPunct(e[at + 1], '(')
-        && numericType({t})) {
+    if (t.kind == TokenKind::Identifier && at + 1 < e.size() && isPunct(e[at + 1], '(') && numericType({t})) {
         at += 2;
         out.clear();
         return list(e, at, out, depth + 1, ')');
@@ -122,15 +115,12 @@ bool primary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int de
 
 bool unary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 {
-    if (depth > 64 || at >= e.size())
-        return false;
+    if (depth > 64 || at >= e.size()) return false;
     if (isPunct(e[at], '-') || isPunct(e[at], '+')) {
         bool negate = e[at++].text[0] == '-';
-        if (!unary(e, at, out, depth + 1))
-            return false;
+        if (!unary(e, at, out, depth + 1)) return false;
         if (negate)
-            for (float& v : out)
-                v = -v;
+            for (float& v : out) v = -v;
         return true;
     }
     return primary(e, at, out, depth + 1);
@@ -138,26 +128,22 @@ bool unary(const std::vector<Token>& e, size_t& at, ConstantValue& out, int dept
 
 bool product(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 {
-    if (!unary(e, at, out, depth))
-        return false;
+    if (!unary(e, at, out, depth)) return false;
     while (at < e.size() && (isPunct(e[at], '*') || isPunct(e[at], '/'))) {
         char op = e[at++].text[0];
         ConstantValue right;
-        if (!unary(e, at, right, depth) || !combine(out, right, op))
-            return false;
+        if (!unary(e, at, right, depth) || !combine(out, right, op)) return false;
     }
     return true;
 }
 
 bool sum(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 {
-    if (!product(e, at, out, depth))
-        return false;
+    if (!product(e, at, out, depth)) return false;
     while (at < e.size() && (isPunct(e[at], '+') || isPunct(e[at], '-'))) {
         char op = e[at++].text[0];
         ConstantValue right;
-        if (!product(e, at, right, depth) || !combine(out, right, op))
-            return false;
+        if (!product(e, at, right, depth) || !combine(out, right, op)) return false;
     }
     return true;
 }
@@ -166,8 +152,7 @@ bool sum(const std::vector<Token>& e, size_t& at, ConstantValue& out, int depth)
 
 std::optional<NumericType> numericType(const std::vector<Token>& typeTokens)
 {
-    if (typeTokens.empty())
-        return std::nullopt;
+    if (typeTokens.empty()) return std::nullopt;
     const std::string& name = typeTokens[0].text;
     NumericType info;
     if (typeTokens.size() == 1) {
@@ -182,8 +167,7 @@ std::optional<NumericType> numericType(const std::vector<Token>& typeTokens)
         // Split "float4x3" into base and dimensions.
         size_t digits = name.find_first_of("0123456789");
         std::string_view base = std::string_view(name).substr(0, digits);
-        if (!scalarBase(base, info.type))
-            return std::nullopt;
+        if (!scalarBase(base, info.type)) return std::nullopt;
         if (digits == std::string::npos) {
             info.rows = info.columns = 1;
             return info;
@@ -206,8 +190,7 @@ std::optional<NumericType> numericType(const std::vector<Token>& typeTokens)
     // vector < base , N >  or  matrix < base , R , C >
     std::vector<std::string> args;
     for (size_t i = 2; i + 1 < typeTokens.size(); ++i)
-        if (!isPunct(typeTokens[i], ','))
-            args.push_back(typeTokens[i].text);
+        if (!isPunct(typeTokens[i], ',')) args.push_back(typeTokens[i].text);
     auto dim = [](const std::string& s) -> uint32_t {
         return s.size() == 1 && s[0] >= '1' && s[0] <= '4' ? uint32_t(s[0] - '0') : 0;
     };

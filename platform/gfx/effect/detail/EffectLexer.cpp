@@ -19,8 +19,7 @@ bool isIdentChar(char c)
 int fileIndex(LexedEffect& lexed, std::string_view name)
 {
     for (size_t i = 0; i < lexed.files.size(); ++i)
-        if (lexed.files[i] == name)
-            return int(i);
+        if (lexed.files[i] == name) return int(i);
     lexed.files.emplace_back(name);
     return int(lexed.files.size() - 1);
 }
@@ -57,15 +56,13 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
             continue;
         }
         if (c == '/' && i + 1 < n && text[i + 1] == '/') {
-            while (i < n && text[i] != '\n')
-                ++i;
+            while (i < n && text[i] != '\n') ++i;
             continue;
         }
         if (c == '/' && i + 1 < n && text[i + 1] == '*') {
             i += 2;
             while (i < n && !(text[i] == '*' && i + 1 < n && text[i + 1] == '/')) {
-                if (text[i] == '\n')
-                    ++line;
+                if (text[i] == '\n') ++line;
                 ++i;
             }
             i = std::min(n, i + 2);
@@ -74,17 +71,14 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
         }
         if (c == '#' && atLineStart) {
             size_t end = text.find('\n', i);
-            if (end == std::string_view::npos)
-                end = n;
+            if (end == std::string_view::npos) end = n;
             std::string_view directive = text.substr(i + 1, end - i - 1);
             size_t k = 0;
-            while (k < directive.size() && std::isspace(static_cast<unsigned char>(directive[k])))
-                ++k;
+            while (k < directive.size() && std::isspace(static_cast<unsigned char>(directive[k]))) ++k;
             if (directive.substr(k, 4) == "line") {
                 // "#line N" or "#line N "file"": the next line is line N.
                 std::string_view rest = directive.substr(k + 4);
-                while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front())))
-                    rest.remove_prefix(1);
+                while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
                 int number = 0;
                 auto [after, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
                 if (ec == std::errc()) {
@@ -103,8 +97,7 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
         }
         if (isIdentStart(c)) {
             size_t begin = i;
-            while (i < n && isIdentChar(text[i]))
-                ++i;
+            while (i < n && isIdentChar(text[i])) ++i;
             push(TokenKind::Identifier, begin, i);
             continue;
         }
@@ -113,19 +106,15 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
             size_t begin = i;
             if (c == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
                 i += 2;
-                while (i < n && std::isxdigit(static_cast<unsigned char>(text[i])))
-                    ++i;
+                while (i < n && std::isxdigit(static_cast<unsigned char>(text[i]))) ++i;
             } else {
-                while (i < n && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
-                    ++i;
+                while (i < n && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) ++i;
                 if (i < n && (text[i] == 'e' || text[i] == 'E')) {
                     size_t k = i + 1;
-                    if (k < n && (text[k] == '+' || text[k] == '-'))
-                        ++k;
+                    if (k < n && (text[k] == '+' || text[k] == '-')) ++k;
                     if (k < n && std::isdigit(static_cast<unsigned char>(text[k]))) {
                         i = k;
-                        while (i < n && std::isdigit(static_cast<unsigned char>(text[i])))
-                            ++i;
+                        while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
                     }
                 }
             }
@@ -137,12 +126,10 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
         if (c == '"') {
             size_t begin = i++;
             while (i < n && text[i] != '"' && text[i] != '\n') {
-                if (text[i] == '\\' && i + 1 < n && text[i + 1] != '\n')
-                    ++i;
+                if (text[i] == '\\' && i + 1 < n && text[i + 1] != '\n') ++i;
                 ++i;
             }
-            if (i < n && text[i] == '"')
-                ++i;
+            if (i < n && text[i] == '"') ++i;
             push(TokenKind::String, begin, i);
             continue;
         }

@@ -13,8 +13,8 @@ enum class TokenKind : uint8_t { Identifier, Number, String, Punct, Directive, E
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text;     // as written; String tokens include their quotes
-    int file = 0;         // index into LexedEffect::files
+    std::string text; // as written; String tokens include their quotes
+    int file = 0; // index into LexedEffect::files
     int line = 0;
     bool spaceBefore = false;
 };

@@ -18,16 +18,19 @@ bool isWordNoCase(const Token& t, std::string_view word)
 
 std::optional<ParameterType> objectType(std::string_view name)
 {
-    static const std::pair<const char*, ParameterType> objects[] = {
-        {"texture", ParameterType::Texture}, {"texture1D", ParameterType::Texture1D},
-        {"texture2D", ParameterType::Texture2D}, {"texture3D", ParameterType::Texture3D},
-        {"textureCUBE", ParameterType::TextureCube}, {"sampler", ParameterType::Sampler},
-        {"sampler1D", ParameterType::Sampler1D}, {"sampler2D", ParameterType::Sampler2D},
-        {"sampler3D", ParameterType::Sampler3D}, {"samplerCUBE", ParameterType::SamplerCube},
-        {"string", ParameterType::String}};
+    static const std::pair<const char*, ParameterType> objects[] = {{"texture", ParameterType::Texture},
+                                                                    {"texture1D", ParameterType::Texture1D},
+                                                                    {"texture2D", ParameterType::Texture2D},
+                                                                    {"texture3D", ParameterType::Texture3D},
+                                                                    {"textureCUBE", ParameterType::TextureCube},
+                                                                    {"sampler", ParameterType::Sampler},
+                                                                    {"sampler1D", ParameterType::Sampler1D},
+                                                                    {"sampler2D", ParameterType::Sampler2D},
+                                                                    {"sampler3D", ParameterType::Sampler3D},
+                                                                    {"samplerCUBE", ParameterType::SamplerCube},
+                                                                    {"string", ParameterType::String}};
     for (const auto& [objectName, type] : objects)
-        if (equalsIgnoringCase(name, objectName))
-            return type;
+        if (equalsIgnoringCase(name, objectName)) return type;
     return std::nullopt;
 }
 
@@ -43,13 +46,11 @@ bool isSampler(ParameterType t)
 
 bool isModifier(const Token& t)
 {
-    static const char* modifiers[] = {"static", "uniform", "extern", "shared", "const", "volatile",
-                                      "row_major", "column_major", "inline", "precise"};
-    if (t.kind != TokenKind::Identifier)
-        return false;
+    static const char* modifiers[] = {"static",   "uniform",   "extern",       "shared", "const",
+                                      "volatile", "row_major", "column_major", "inline", "precise"};
+    if (t.kind != TokenKind::Identifier) return false;
     for (const char* m : modifiers)
-        if (t.text == m)
-            return true;
+        if (t.text == m) return true;
     return false;
 }
 
@@ -57,15 +58,13 @@ class Parser {
 public:
     Parser(const LexedEffect& lexed, ParsedEffect& effect, std::string& messages)
         : tokens_(lexed.tokens), files_(lexed.files), effect_(effect), messages_(messages)
-    {
-    }
+    {}
 
     bool run()
     {
         effect_.files = files_;
         while (peek().kind != TokenKind::End) {
-            if (!topLevel())
-                return false;
+            if (!topLevel()) return false;
         }
         return checkTechniques();
     }
@@ -88,8 +87,7 @@ private:
     const Token& next()
     {
         const Token& t = tokens_[pos_];
-        if (pos_ + 1 < tokens_.size())
-            ++pos_;
+        if (pos_ + 1 < tokens_.size()) ++pos_;
         return t;
     }
     SourceLocation where(const Token& t) const { return {files_[size_t(t.file)], t.line}; }
@@ -129,10 +127,8 @@ private:
         int depth = 0;
         while (true) {
             const Token& t = peek();
-            if (t.kind == TokenKind::End)
-                return fail(start, std::string("'") + open + "' is never closed");
-            if (out)
-                out->push_back(t);
+            if (t.kind == TokenKind::End) return fail(start, std::string("'") + open + "' is never closed");
+            if (out) out->push_back(t);
             next();
             if (isPunct(t, open))
                 ++depth;
@@ -154,18 +150,15 @@ private:
             next();
             return true;
         }
-        if (isWordNoCase(t, "technique"))
-            return technique();
+        if (isWordNoCase(t, "technique")) return technique();
         if (isWordNoCase(t, "technique10") || isWordNoCase(t, "technique11") || isWord(t, "cbuffer")
             || isWord(t, "tbuffer") || isWord(t, "namespace") || isWord(t, "interface") || isWord(t, "class"))
             return fail(t, "'" + t.text + "' is not supported in a Direct3D 9 effect");
-        if (isWord(t, "struct"))
-            return structDeclaration();
+        if (isWord(t, "struct")) return structDeclaration();
         if (isWord(t, "typedef")) {
             HlslChunk chunk;
             while (!isPunct(peek(), ';')) {
-                if (peek().kind == TokenKind::End)
-                    return fail(t, "typedef without ';'");
+                if (peek().kind == TokenKind::End) return fail(t, "typedef without ';'");
                 chunk.tokens.push_back(next());
             }
             chunk.tokens.push_back(next());
@@ -173,8 +166,7 @@ private:
             return true;
         }
         // glslang's preprocessor hands on stray bytes as '<'.
-        if (t.kind != TokenKind::Identifier)
-            return fail(t, "unexpected '" + t.text + "' at file scope");
+        if (t.kind != TokenKind::Identifier) return fail(t, "unexpected '" + t.text + "' at file scope");
         return declaration();
     }
 
@@ -182,8 +174,7 @@ private:
     {
         // #pragma pack_matrix(row_major) changes how later matrices are stored
         // and so how D3DX describes them (MatrixRows rather than MatrixColumns).
-        if (text.find("pack_matrix") == std::string::npos)
-            return;
+        if (text.find("pack_matrix") == std::string::npos) return;
         if (text.find("row_major") != std::string::npos)
             rowMajorDefault_ = true;
         else if (text.find("column_major") != std::string::npos)
@@ -214,10 +205,8 @@ private:
             name = peek().text;
             chunk.tokens.push_back(next());
         }
-        if (!isPunct(peek(), '{'))
-            return fail(peek(), "expected '{' after struct " + name);
-        if (!takeBalanced('{', '}', &chunk.tokens))
-            return false;
+        if (!isPunct(peek(), '{')) return fail(peek(), "expected '{' after struct " + name);
+        if (!takeBalanced('{', '}', &chunk.tokens)) return false;
         if (!isPunct(peek(), ';'))
             return fail(peek(), "a struct declaration must end with ';' (declaring variables with it is not "
                                 "supported)");
@@ -235,29 +224,21 @@ private:
         bool isStatic = false;
         bool rowMajor = rowMajorDefault_;
         while (isModifier(peek())) {
-            if (peek().text == "static")
-                isStatic = true;
-            if (peek().text == "row_major")
-                rowMajor = true;
-            if (peek().text == "column_major")
-                rowMajor = false;
+            if (peek().text == "static") isStatic = true;
+            if (peek().text == "row_major") rowMajor = true;
+            if (peek().text == "column_major") rowMajor = false;
             modifiers.push_back(next());
         }
-        if (isWord(peek(), "unsigned"))
-            modifiers.push_back(next());
+        if (isWord(peek(), "unsigned")) modifiers.push_back(next());
         std::vector<Token> typeTokens;
-        if (peek().kind != TokenKind::Identifier)
-            return fail(peek(), "expected a type, found '" + peek().text + "'");
+        if (peek().kind != TokenKind::Identifier) return fail(peek(), "expected a type, found '" + peek().text + "'");
         typeTokens.push_back(next());
         if ((typeTokens[0].text == "vector" || typeTokens[0].text == "matrix") && isPunct(peek(), '<')) {
-            if (!takeBalanced('<', '>', &typeTokens))
-                return false;
+            if (!takeBalanced('<', '>', &typeTokens)) return false;
         }
         if (peek().kind != TokenKind::Identifier)
-            return fail(peek(), "expected a name after type '" + typeTokens[0].text + "', found '" + peek().text
-                                    + "'");
-        if (isPunct(peek(1), '('))
-            return function(start);
+            return fail(peek(), "expected a name after type '" + typeTokens[0].text + "', found '" + peek().text + "'");
+        if (isPunct(peek(1), '(')) return function(start);
         if (isStatic) {
             // Static globals are no parameters; kept as written.
             pos_ = start;
@@ -265,22 +246,17 @@ private:
             int depth = 0;
             while (true) {
                 const Token& t = peek();
-                if (t.kind == TokenKind::End)
-                    return fail(tokens_[start], "declaration without ';'");
+                if (t.kind == TokenKind::End) return fail(tokens_[start], "declaration without ';'");
                 chunk.tokens.push_back(next());
-                if (isPunct(t, '{') || isPunct(t, '('))
-                    ++depth;
-                if (isPunct(t, '}') || isPunct(t, ')'))
-                    --depth;
-                if (depth == 0 && isPunct(t, ';'))
-                    break;
+                if (isPunct(t, '{') || isPunct(t, '(')) ++depth;
+                if (isPunct(t, '}') || isPunct(t, ')')) --depth;
+                if (depth == 0 && isPunct(t, ';')) break;
             }
             effect_.chunks.push_back(std::move(chunk));
             return true;
         }
         while (true) {
-            if (!variable(modifiers, typeTokens, rowMajor))
-                return false;
+            if (!variable(modifiers, typeTokens, rowMajor)) return false;
             if (isPunct(peek(), ',')) {
                 next();
                 continue;
@@ -293,15 +269,13 @@ private:
     {
         pos_ = start;
         HlslChunk chunk;
-        while (!isPunct(peek(), '('))
-            chunk.tokens.push_back(next());
+        while (!isPunct(peek(), '(')) chunk.tokens.push_back(next());
         chunk.functionName = chunk.tokens.back().text;
         for (size_t i = 0; i + 1 < chunk.tokens.size(); ++i)
             if (chunk.tokens[i].text != "static" && chunk.tokens[i].text != "inline")
                 chunk.returnType.push_back(chunk.tokens[i]);
         size_t open = chunk.tokens.size();
-        if (!takeBalanced('(', ')', &chunk.tokens))
-            return false;
+        if (!takeBalanced('(', ')', &chunk.tokens)) return false;
         size_t close = chunk.tokens.size() - 1;
         while (!isPunct(peek(), '{') && !isPunct(peek(), ';')) {
             if (peek().kind == TokenKind::End)
@@ -315,12 +289,10 @@ private:
         if (isPunct(peek(), ';')) {
             chunk.tokens.push_back(next());
         } else {
-            if (!takeBalanced('{', '}', &chunk.tokens))
-                return false;
+            if (!takeBalanced('{', '}', &chunk.tokens)) return false;
         }
         for (size_t i = 0; i < chunk.tokens.size(); ++i)
-            if (chunk.tokens[i].kind == TokenKind::Identifier)
-                chunk.identifiers.push_back(chunk.tokens[i].text);
+            if (chunk.tokens[i].kind == TokenKind::Identifier) chunk.identifiers.push_back(chunk.tokens[i].text);
         std::sort(chunk.identifiers.begin(), chunk.identifiers.end());
         chunk.identifiers.erase(std::unique(chunk.identifiers.begin(), chunk.identifiers.end()),
                                 chunk.identifiers.end());
@@ -334,16 +306,13 @@ private:
     static std::vector<std::vector<Token>> splitList(const std::vector<Token>& tokens, size_t begin, size_t end)
     {
         std::vector<std::vector<Token>> items;
-        if (begin >= end)
-            return items;
+        if (begin >= end) return items;
         items.emplace_back();
         int depth = 0;
         for (size_t i = begin; i < end; ++i) {
             const Token& t = tokens[i];
-            if (isPunct(t, '(') || isPunct(t, '[') || isPunct(t, '{'))
-                ++depth;
-            if (isPunct(t, ')') || isPunct(t, ']') || isPunct(t, '}'))
-                --depth;
+            if (isPunct(t, '(') || isPunct(t, '[') || isPunct(t, '{')) ++depth;
+            if (isPunct(t, ')') || isPunct(t, ']') || isPunct(t, '}')) --depth;
             if (depth == 0 && isPunct(t, ',')) {
                 items.emplace_back();
                 continue;
@@ -357,8 +326,7 @@ private:
     {
         const Token& nameToken = peek();
         EffectParameter parameter;
-        if (!expectIdentifier(parameter.name, "for a variable"))
-            return false;
+        if (!expectIdentifier(parameter.name, "for a variable")) return false;
         parameter.location = where(nameToken);
         for (const EffectParameter& other : effect_.parameters)
             if (other.name == parameter.name)
@@ -367,15 +335,13 @@ private:
         std::vector<Token> dims;
         while (isPunct(peek(), '[')) {
             const Token& open = peek();
-            if (!takeBalanced('[', ']', &dims))
-                return false;
-            if (parameter.elements != 0)
-                return fail(open, "multi-dimensional array parameters are not supported");
+            if (!takeBalanced('[', ']', &dims)) return false;
+            if (parameter.elements != 0) return fail(open, "multi-dimensional array parameters are not supported");
             ConstantValue count;
             std::vector<Token> expression(dims.begin() + 1, dims.end() - 1);
             size_t at = 0;
-            if (!evaluateConstant(expression, at, count) || at != expression.size() || count.size() != 1
-                || count[0] < 1 || count[0] > 65536 || count[0] != float(int(count[0])))
+            if (!evaluateConstant(expression, at, count) || at != expression.size() || count.size() != 1 || count[0] < 1
+                || count[0] > 65536 || count[0] != float(int(count[0])))
                 return fail(open, "the array size of '" + parameter.name + "' must be a constant from 1 to 65536");
             parameter.elements = uint32_t(count[0]);
         }
@@ -385,19 +351,15 @@ private:
                 next();
                 if (isWord(peek(), "register") || isWord(peek(), "packoffset")) {
                     next();
-                    if (!isPunct(peek(), '('))
-                        return fail(peek(), "expected '(' after register");
-                    if (!takeBalanced('(', ')', nullptr))
-                        return false;
+                    if (!isPunct(peek(), '(')) return fail(peek(), "expected '(' after register");
+                    if (!takeBalanced('(', ')', nullptr)) return false;
                     continue;
                 }
-                if (!expectIdentifier(parameter.semantic, "for the semantic"))
-                    return false;
+                if (!expectIdentifier(parameter.semantic, "for the semantic")) return false;
                 continue;
             }
             if (isPunct(peek(), '<')) {
-                if (!annotations(parameter.annotations))
-                    return false;
+                if (!annotations(parameter.annotations)) return false;
                 continue;
             }
             break;
@@ -407,8 +369,7 @@ private:
         if (object) {
             parameter.type = *object;
             parameter.parameterClass = ParameterClass::Object;
-            if (isSampler(*object))
-                return samplerVariable(std::move(parameter), nameToken, dims);
+            if (isSampler(*object)) return samplerVariable(std::move(parameter), nameToken, dims);
             if (isPunct(peek(), '=')) {
                 next();
                 if (*object == ParameterType::String && peek().kind == TokenKind::String) {
@@ -442,16 +403,14 @@ private:
                     : ParameterClass::Vector;
         if (isPunct(peek(), '=')) {
             const Token& equals = next();
-            if (!initialiser(parameter, equals))
-                return false;
+            if (!initialiser(parameter, equals)) return false;
         }
         // The declaration glslang sees: a uniform without semantic, annotation
         // or initialiser (the runtime writes the default value). "const" goes
         // too: a global const is still a parameter in a D3DX effect.
         HlslChunk chunk;
         for (const Token& m : modifiers)
-            if (m.text == "row_major" || m.text == "column_major" || m.text == "unsigned")
-                chunk.tokens.push_back(m);
+            if (m.text == "row_major" || m.text == "column_major" || m.text == "unsigned") chunk.tokens.push_back(m);
         chunk.tokens.insert(chunk.tokens.end(), typeTokens.begin(), typeTokens.end());
         chunk.tokens.push_back(nameToken);
         chunk.tokens.insert(chunk.tokens.end(), dims.begin(), dims.end());
@@ -466,14 +425,10 @@ private:
         int depth = 0;
         while (true) {
             const Token& t = peek();
-            if (t.kind == TokenKind::End)
-                return fail(t, "initialiser without ';'");
-            if (depth == 0 && (isPunct(t, ';') || isPunct(t, ',')))
-                return true;
-            if (isPunct(t, '{') || isPunct(t, '('))
-                ++depth;
-            if (isPunct(t, '}') || isPunct(t, ')'))
-                --depth;
+            if (t.kind == TokenKind::End) return fail(t, "initialiser without ';'");
+            if (depth == 0 && (isPunct(t, ';') || isPunct(t, ','))) return true;
+            if (isPunct(t, '{') || isPunct(t, '(')) ++depth;
+            if (isPunct(t, '}') || isPunct(t, ')')) --depth;
             next();
         }
     }
@@ -482,24 +437,20 @@ private:
     {
         std::vector<Token> expression;
         size_t begin = pos_;
-        if (!skipInitialiser())
-            return false;
+        if (!skipInitialiser()) return false;
         expression.assign(tokens_.begin() + long(begin), tokens_.begin() + long(pos_));
         ConstantValue value;
         size_t at = 0;
         if (expression.empty() || !evaluateConstant(expression, at, value) || at != expression.size())
             return fail(equals, "the initialiser of '" + parameter.name + "' is not a constant expression");
         size_t expected = size_t(parameter.rows) * parameter.columns * std::max<uint32_t>(parameter.elements, 1);
-        if (value.size() == 1 && parameter.elements == 0)
-            value.assign(expected, value[0]);
+        if (value.size() == 1 && parameter.elements == 0) value.assign(expected, value[0]);
         if (value.size() != expected)
             return fail(equals, "the initialiser of '" + parameter.name + "' has " + std::to_string(value.size())
                                     + " values where " + std::to_string(expected) + " are needed");
         for (float& v : value) {
-            if (parameter.type == ParameterType::Bool)
-                v = v != 0.0f ? 1.0f : 0.0f;
-            if (parameter.type == ParameterType::Int)
-                v = float(long(v));
+            if (parameter.type == ParameterType::Bool) v = v != 0.0f ? 1.0f : 0.0f;
+            if (parameter.type == ParameterType::Int) v = float(long(v));
         }
         parameter.defaultValue = std::move(value);
         return true;
@@ -507,18 +458,15 @@ private:
 
     bool samplerVariable(EffectParameter parameter, const Token& nameToken, const std::vector<Token>& dims)
     {
-        if (!dims.empty())
-            return fail(nameToken, "sampler arrays are not supported");
+        if (!dims.empty()) return fail(nameToken, "sampler arrays are not supported");
         if (isPunct(peek(), '=')) {
             next();
             if (!isWordNoCase(peek(), "sampler_state"))
                 return fail(peek(), "a sampler is initialised with sampler_state { ... }");
             next();
-            if (!expectPunct('{', "after sampler_state"))
-                return false;
+            if (!expectPunct('{', "after sampler_state")) return false;
             while (!isPunct(peek(), '}')) {
-                if (!samplerAssignment(parameter))
-                    return false;
+                if (!samplerAssignment(parameter)) return false;
             }
             next();
         }
@@ -556,14 +504,12 @@ private:
         while (!isPunct(peek(), ';')) {
             if (peek().kind == TokenKind::End || isPunct(peek(), '}'))
                 return fail(peek(), "expected ';' after a state assignment");
-            if (!value.empty() && peek().spaceBefore)
-                text += ' ';
+            if (!value.empty() && peek().spaceBefore) text += ' ';
             text += peek().text;
             value.push_back(next());
         }
         next();
-        if (value.empty())
-            return fail(stateToken, "a state assignment needs a value");
+        if (value.empty()) return fail(stateToken, "a state assignment needs a value");
         return true;
     }
 
@@ -571,16 +517,12 @@ private:
     {
         const Token& stateToken = peek();
         std::string state;
-        if (!expectIdentifier(state, "of a sampler state"))
-            return false;
-        if (isPunct(peek(), '['))
-            return fail(peek(), "indexed sampler state '" + state + "' is not supported");
-        if (!expectPunct('=', "after a sampler state name"))
-            return false;
+        if (!expectIdentifier(state, "of a sampler state")) return false;
+        if (isPunct(peek(), '[')) return fail(peek(), "indexed sampler state '" + state + "' is not supported");
+        if (!expectPunct('=', "after a sampler state name")) return false;
         std::vector<Token> value;
         std::string text;
-        if (!stateValue(stateToken, value, text))
-            return false;
+        if (!stateValue(stateToken, value, text)) return false;
         if (equalsIgnoringCase(state, "Texture")) {
             // Texture = <name>; Texture = (name); Texture = name;
             std::vector<Token> inner = value;
@@ -597,12 +539,10 @@ private:
             return true;
         }
         std::optional<SamplerState> id = findSamplerStateName(state);
-        if (!id)
-            return fail(stateToken, "unknown sampler state '" + state + "' in sampler '" + sampler.name + "'");
+        if (!id) return fail(stateToken, "unknown sampler state '" + state + "' in sampler '" + sampler.name + "'");
         std::string error;
         std::optional<uint32_t> parsed = parseSamplerStateValue(*id, text, error);
-        if (!parsed)
-            return fail(value[0], error);
+        if (!parsed) return fail(value[0], error);
         sampler.samplerStates.push_back({*id, *parsed});
         return true;
     }
@@ -610,8 +550,7 @@ private:
     int findParameter(const std::string& name) const
     {
         for (size_t i = 0; i < effect_.parameters.size(); ++i)
-            if (effect_.parameters[i].name == name)
-                return int(i);
+            if (effect_.parameters[i].name == name) return int(i);
         return -1;
     }
 
@@ -621,12 +560,9 @@ private:
         while (!isPunct(peek(), '>')) {
             const Token& start = peek();
             EffectAnnotation annotation;
-            if (!expectIdentifier(annotation.typeName, "for an annotation type"))
-                return false;
-            if (!expectIdentifier(annotation.name, "for an annotation"))
-                return false;
-            if (!expectPunct('=', "in an annotation"))
-                return false;
+            if (!expectIdentifier(annotation.typeName, "for an annotation type")) return false;
+            if (!expectIdentifier(annotation.name, "for an annotation")) return false;
+            if (!expectPunct('=', "in an annotation")) return false;
             if (peek().kind == TokenKind::String) {
                 const std::string& s = next().text;
                 annotation.text = s.substr(1, s.size() >= 2 ? s.size() - 2 : 0);
@@ -640,11 +576,10 @@ private:
                 size_t at = 0;
                 if (expression.empty() || !evaluateConstant(expression, at, annotation.numbers)
                     || at != expression.size())
-                    return fail(start, "the value of annotation '" + annotation.name
-                                           + "' is not a string or a constant");
+                    return fail(start,
+                                "the value of annotation '" + annotation.name + "' is not a string or a constant");
             }
-            if (!expectPunct(';', "after an annotation"))
-                return false;
+            if (!expectPunct(';', "after an annotation")) return false;
             out.push_back(std::move(annotation));
         }
         next();
@@ -656,22 +591,18 @@ private:
         const Token& keyword = next();
         ParsedTechnique technique;
         technique.location = where(keyword);
-        if (peek().kind == TokenKind::Identifier)
-            technique.name = next().text;
-        if (isPunct(peek(), '<') && !annotations(technique.annotations))
-            return false;
-        if (!expectPunct('{', "to open technique " + technique.name))
-            return false;
+        if (peek().kind == TokenKind::Identifier) technique.name = next().text;
+        if (isPunct(peek(), '<') && !annotations(technique.annotations)) return false;
+        if (!expectPunct('{', "to open technique " + technique.name)) return false;
         while (!isPunct(peek(), '}')) {
             if (!isWordNoCase(peek(), "pass")) {
                 const Token& t = peek();
                 return fail(t.kind == TokenKind::End ? keyword : t,
-                            t.kind == TokenKind::End ? "technique '" + technique.name + "' is never closed"
-                                                        : "expected 'pass' in technique '" + technique.name
-                                                              + "', found '" + t.text + "'");
+                            t.kind == TokenKind::End
+                                ? "technique '" + technique.name + "' is never closed"
+                                : "expected 'pass' in technique '" + technique.name + "', found '" + t.text + "'");
             }
-            if (!pass(technique))
-                return false;
+            if (!pass(technique)) return false;
         }
         next();
         for (const ParsedTechnique& other : effect_.techniques)
@@ -688,17 +619,12 @@ private:
         const Token& keyword = next();
         ParsedPass pass;
         pass.location = where(keyword);
-        if (peek().kind == TokenKind::Identifier)
-            pass.name = next().text;
-        if (isPunct(peek(), '<') && !annotations(pass.annotations))
-            return false;
-        if (!expectPunct('{', "to open pass " + pass.name))
-            return false;
+        if (peek().kind == TokenKind::Identifier) pass.name = next().text;
+        if (isPunct(peek(), '<') && !annotations(pass.annotations)) return false;
+        if (!expectPunct('{', "to open pass " + pass.name)) return false;
         while (!isPunct(peek(), '}')) {
-            if (peek().kind == TokenKind::End)
-                return fail(keyword, "pass '" + pass.name + "' is never closed");
-            if (!passAssignment(pass))
-                return false;
+            if (peek().kind == TokenKind::End) return fail(keyword, "pass '" + pass.name + "' is never closed");
+            if (!passAssignment(pass)) return false;
         }
         next();
         if (!pass.vertexShader.present)
@@ -713,26 +639,21 @@ private:
     {
         const Token& stateToken = peek();
         std::string state;
-        if (!expectIdentifier(state, "of a pass state"))
-            return false;
+        if (!expectIdentifier(state, "of a pass state")) return false;
         if (isPunct(peek(), '['))
             return fail(peek(), "indexed state '" + state + "[...]' is not supported in pass '" + pass.name + "'");
-        if (!expectPunct('=', "after a state name"))
-            return false;
+        if (!expectPunct('=', "after a state name")) return false;
         bool vertex = equalsIgnoringCase(state, "VertexShader");
         if (vertex || equalsIgnoringCase(state, "PixelShader"))
             return shaderAssignment(vertex ? pass.vertexShader : pass.pixelShader, vertex, stateToken, pass);
         std::vector<Token> value;
         std::string text;
-        if (!stateValue(stateToken, value, text))
-            return false;
+        if (!stateValue(stateToken, value, text)) return false;
         std::optional<RenderState> id = findRenderStateName(state);
-        if (!id)
-            return fail(stateToken, "unknown state '" + state + "' in pass '" + pass.name + "'");
+        if (!id) return fail(stateToken, "unknown state '" + state + "' in pass '" + pass.name + "'");
         std::string error;
         std::optional<uint32_t> parsed = parseRenderStateValue(*id, text, error);
-        if (!parsed)
-            return fail(value[0], error + " (pass '" + pass.name + "')");
+        if (!parsed) return fail(value[0], error + " (pass '" + pass.name + "')");
         pass.states.push_back({*id, *parsed, where(stateToken)});
         return true;
     }
@@ -743,14 +664,13 @@ private:
         if (shader.present)
             return fail(stateToken, std::string(what) + " is assigned twice in pass '" + pass.name + "'");
         if (!isWord(peek(), "compile"))
-            return fail(peek(), std::string(what) + " must be 'compile <profile> <function>()' in pass '"
-                                    + pass.name + "' (fixed-function, asm and shader variables are not supported)");
+            return fail(peek(), std::string(what) + " must be 'compile <profile> <function>()' in pass '" + pass.name
+                                    + "' (fixed-function, asm and shader variables are not supported)");
         const Token& compile = next();
         std::string profile;
-        if (!expectIdentifier(profile, "for the shader profile"))
-            return false;
+        if (!expectIdentifier(profile, "for the shader profile")) return false;
         static const char* vertexProfiles[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_x", "vs_2_sw", "vs_3_0", "vs_3_sw"};
-        static const char* pixelProfiles[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0", "ps_2_a",
+        static const char* pixelProfiles[] = {"ps_1_1", "ps_1_2", "ps_1_3",  "ps_1_4", "ps_2_0", "ps_2_a",
                                               "ps_2_b", "ps_2_x", "ps_2_sw", "ps_3_0", "ps_3_sw"};
         bool known = false;
         if (vertex)
@@ -760,24 +680,19 @@ private:
             known = std::any_of(std::begin(pixelProfiles), std::end(pixelProfiles),
                                 [&](const char* p) { return equalsIgnoringCase(profile, p); });
         if (!known)
-            return fail(compile, "'" + profile + "' is not a Direct3D 9 " + (vertex ? "vertex" : "pixel")
-                                     + " shader profile");
+            return fail(compile,
+                        "'" + profile + "' is not a Direct3D 9 " + (vertex ? "vertex" : "pixel") + " shader profile");
         std::string entry;
-        if (!expectIdentifier(entry, "for the shader function"))
-            return false;
-        if (!isPunct(peek(), '('))
-            return fail(peek(), "expected '(' after the shader function");
+        if (!expectIdentifier(entry, "for the shader function")) return false;
+        if (!isPunct(peek(), '(')) return fail(peek(), "expected '(' after the shader function");
         std::vector<Token> call;
-        if (!takeBalanced('(', ')', &call))
-            return false;
+        if (!takeBalanced('(', ')', &call)) return false;
         shader.arguments = splitList(call, 1, call.size() - 1);
         for (size_t i = 1; i + 1 < call.size(); ++i)
             shader.argumentsText += (i > 1 && call[i].spaceBefore ? " " : "") + call[i].text;
         for (const std::vector<Token>& argument : shader.arguments)
-            if (argument.empty())
-                return fail(compile, "an argument of '" + entry + "' is empty");
-        if (!expectPunct(';', "after the compile statement"))
-            return false;
+            if (argument.empty()) return fail(compile, "an argument of '" + entry + "' is empty");
+        if (!expectPunct(';', "after the compile statement")) return false;
         shader.present = true;
         shader.profile = profile;
         shader.entryPoint = entry;
@@ -790,8 +705,7 @@ private:
         if (effect_.techniques.empty()) {
             // Reported at the last token of the effect, or line 1 when empty.
             SourceLocation end{files_[0], 1};
-            if (tokens_.size() > 1)
-                end = where(tokens_[tokens_.size() - 2]);
+            if (tokens_.size() > 1) end = where(tokens_[tokens_.size() - 2]);
             messages_ += formatMessage(end, "the effect has no technique");
             return false;
         }
@@ -799,8 +713,8 @@ private:
             for (const ParsedPass& pass : technique.passes)
                 for (const ParsedShader* shader : {&pass.vertexShader, &pass.pixelShader})
                     if (!functionNames_.count(shader->entryPoint)) {
-                        messages_ += formatMessage(shader->location, "shader function '" + shader->entryPoint
-                                                                         + "' is not defined");
+                        messages_ += formatMessage(shader->location,
+                                                   "shader function '" + shader->entryPoint + "' is not defined");
                         return false;
                     }
         return true;

@@ -43,7 +43,7 @@ struct ParsedTechnique {
 // function (emitted only when reachable from the entry point being compiled).
 struct HlslChunk {
     std::vector<Token> tokens;
-    std::string functionName;             // empty unless a function
+    std::string functionName; // empty unless a function
     std::vector<std::string> identifiers; // identifiers a function's body uses
     // Functions: the return type (without storage modifiers), the parameters
     // as written, and what stands between ')' and the body (the semantic).

@@ -27,8 +27,7 @@ void emitToken(std::string& out, const Token& t, const std::vector<std::string>&
             ++line;
         }
     }
-    if (t.spaceBefore)
-        out += ' ';
+    if (t.spaceBefore) out += ' ';
     out += t.text;
 }
 
@@ -52,7 +51,7 @@ bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, co
     }
     if (!function) {
         error = "no definition of '" + shader.entryPoint + "' has " + std::to_string(shader.arguments.size())
-            + " uniform parameters for the compile arguments";
+                + " uniform parameters for the compile arguments";
         return false;
     }
     // Where the compile statement is, for the tokens made here.
@@ -60,15 +59,13 @@ bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, co
     at.kind = TokenKind::Identifier;
     at.file = 0;
     for (size_t i = 0; i < effect.files.size(); ++i)
-        if (effect.files[i] == shader.location.file)
-            at.file = int(i);
+        if (effect.files[i] == shader.location.file) at.file = int(i);
     at.line = shader.location.line;
     auto add = [&](std::string text, TokenKind kind = TokenKind::Identifier) {
         wrapper.tokens.push_back(synthesized(at, std::move(text), kind));
     };
     bool returns = !(function->returnType.size() == 1 && function->returnType[0].text == "void");
-    for (const Token& t : function->returnType)
-        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+    for (const Token& t : function->returnType) wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
     add(wrapperName);
     add("(", TokenKind::Punct);
     std::vector<std::string> callArguments;
@@ -77,8 +74,7 @@ bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, co
     for (const std::vector<Token>& parameter : function->parameters) {
         if (isUniform(parameter)) {
             std::string text;
-            for (const Token& t : shader.arguments[nextArgument])
-                text += (text.empty() ? "" : " ") + t.text;
+            for (const Token& t : shader.arguments[nextArgument]) text += (text.empty() ? "" : " ") + t.text;
             callArguments.push_back("(" + text + ")");
             ++nextArgument;
             continue;
@@ -87,29 +83,22 @@ bool makeEntryWrapper(const ParsedEffect& effect, const ParsedShader& shader, co
         // array size or default value.
         std::string name;
         for (const Token& t : parameter) {
-            if (isPunct(t, ':') || isPunct(t, '[') || isPunct(t, '='))
-                break;
-            if (t.kind == TokenKind::Identifier)
-                name = t.text;
+            if (isPunct(t, ':') || isPunct(t, '[') || isPunct(t, '=')) break;
+            if (t.kind == TokenKind::Identifier) name = t.text;
         }
-        if (!first)
-            add(",", TokenKind::Punct);
+        if (!first) add(",", TokenKind::Punct);
         first = false;
-        for (const Token& t : parameter)
-            wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+        for (const Token& t : parameter) wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
         callArguments.push_back(name);
     }
     add(")", TokenKind::Punct);
-    for (const Token& t : function->returnSemantic)
-        wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
+    for (const Token& t : function->returnSemantic) wrapper.tokens.push_back(synthesized(at, t.text, t.kind));
     add("{", TokenKind::Punct);
-    if (returns)
-        add("return");
+    if (returns) add("return");
     add(shader.entryPoint);
     add("(", TokenKind::Punct);
     for (size_t i = 0; i < callArguments.size(); ++i) {
-        if (i > 0)
-            add(",", TokenKind::Punct);
+        if (i > 0) add(",", TokenKind::Punct);
         add(callArguments[i]);
     }
     add(")", TokenKind::Punct);
@@ -130,39 +119,31 @@ std::string writeHlsl(const ParsedEffect& effect, const std::string& entryPoint,
     std::vector<std::string> work{entryPoint};
     std::multimap<std::string, const HlslChunk*> functions;
     for (const HlslChunk& chunk : effect.chunks)
-        if (!chunk.functionName.empty())
-            functions.emplace(chunk.functionName, &chunk);
-    if (extra)
-        functions.emplace(extra->functionName, extra);
+        if (!chunk.functionName.empty()) functions.emplace(chunk.functionName, &chunk);
+    if (extra) functions.emplace(extra->functionName, extra);
     // Initialisers of static globals may call functions too.
     for (const HlslChunk& chunk : effect.chunks)
         if (chunk.functionName.empty())
             for (const Token& t : chunk.tokens)
-                if (t.kind == TokenKind::Identifier && functions.count(t.text))
-                    work.push_back(t.text);
+                if (t.kind == TokenKind::Identifier && functions.count(t.text)) work.push_back(t.text);
     while (!work.empty()) {
         std::string name = std::move(work.back());
         work.pop_back();
-        if (!reachable.insert(name).second)
-            continue;
+        if (!reachable.insert(name).second) continue;
         auto [begin, end] = functions.equal_range(name);
         for (auto it = begin; it != end; ++it)
             for (const std::string& id : it->second->identifiers)
-                if (functions.count(id) && !reachable.count(id))
-                    work.push_back(id);
+                if (functions.count(id) && !reachable.count(id)) work.push_back(id);
     }
     std::string out;
     int file = -1;
     int line = 0;
     for (const HlslChunk& chunk : effect.chunks) {
-        if (!chunk.functionName.empty() && !reachable.count(chunk.functionName))
-            continue;
-        for (const Token& t : chunk.tokens)
-            emitToken(out, t, effect.files, file, line);
+        if (!chunk.functionName.empty() && !reachable.count(chunk.functionName)) continue;
+        for (const Token& t : chunk.tokens) emitToken(out, t, effect.files, file, line);
     }
     if (extra)
-        for (const Token& t : extra->tokens)
-            emitToken(out, t, effect.files, file, line);
+        for (const Token& t : extra->tokens) emitToken(out, t, effect.files, file, line);
     out += '\n';
     return out;
 }

@@ -80,8 +80,8 @@ const TBuiltInResource& resources()
     return limits;
 }
 
-constexpr EShMessages hlslMessages = EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl
-                                                 | EShMsgHlslDX9Compatible | EShMsgHlslLegalization);
+constexpr EShMessages hlslMessages =
+    EShMessages(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgHlslLegalization);
 
 void setEnvironment(glslang::TShader& shader, EShLanguage language)
 {
@@ -96,25 +96,23 @@ void setEnvironment(glslang::TShader& shader, EShLanguage language)
 std::string convertLog(const std::string& log, const SourceLocation& fallback, const std::string& context)
 {
     static const std::regex located(R"(^(ERROR|WARNING): (.*?):(\d+): (.*?)\s*$)");
-    static const std::regex summary(R"(^(ERROR: \d+ compilation errors|.*\(\d+\): error at column|SPIR-V is not generated))");
+    static const std::regex summary(
+        R"(^(ERROR: \d+ compilation errors|.*\(\d+\): error at column|SPIR-V is not generated))");
     std::string out;
     std::istringstream lines(log);
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.find_first_not_of(" \t\r") == std::string::npos || std::regex_search(line, summary))
-            continue;
+        if (line.find_first_not_of(" \t\r") == std::string::npos || std::regex_search(line, summary)) continue;
         std::smatch m;
         if (std::regex_match(line, m, located)) {
-            if (m[1] == "WARNING")
-                continue;
+            if (m[1] == "WARNING") continue;
             out += m[2].str() + ":" + m[3].str() + ": error: " + m[4].str() + "\n";
         } else {
             std::string text = line.rfind("ERROR: ", 0) == 0 ? line.substr(7) : line;
             out += formatMessage(fallback, text);
         }
     }
-    if (!out.empty() && !context.empty())
-        out += formatMessage(fallback, context);
+    if (!out.empty() && !context.empty()) out += formatMessage(fallback, context);
     return out;
 }
 
@@ -141,12 +139,10 @@ public:
             return new IncludeResult(std::string(), text->data(), text->size(), text);
         }
         *text = std::move(*content);
-        if (text->rfind(utf8ByteOrderMark, 0) == 0)
-            text->erase(0, utf8ByteOrderMark.size());
+        if (text->rfind(utf8ByteOrderMark, 0) == 0) text->erase(0, utf8ByteOrderMark.size());
         // glslang looks at the last byte of an include; an empty file is
         // served as one line feed.
-        if (text->empty())
-            *text = "\n";
+        if (text->empty()) *text = "\n";
         return new IncludeResult(headerName, text->data(), text->size(), text);
     }
 
@@ -165,15 +161,13 @@ private:
 std::string semanticKey(const std::string& semantic)
 {
     auto [name, index] = splitSemantic(semantic);
-    if (name == "SV_POSITION")
-        name = "POSITION";
-    if (name == "SV_TARGET")
-        name = "COLOR";
+    if (name == "SV_POSITION") name = "POSITION";
+    if (name == "SV_TARGET") name = "COLOR";
     return name + std::to_string(index);
 }
 
-void reflectBlock(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resource& block,
-                  const CrossContext& context, CrossCompiled& out)
+void reflectBlock(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resource& block, const CrossContext& context,
+                  CrossCompiled& out)
 {
     const spirv_cross::SPIRType& type = compiler.get_type(block.base_type_id);
     out.hasUniforms = true;
@@ -181,8 +175,7 @@ void reflectBlock(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resour
     for (uint32_t i = 0; i < uint32_t(type.member_types.size()); ++i) {
         const std::string& name = compiler.get_member_name(block.base_type_id, i);
         int parameter = context.findParameter(name);
-        if (parameter < 0)
-            throw std::runtime_error("uniform '" + name + "' is not an effect parameter");
+        if (parameter < 0) throw std::runtime_error("uniform '" + name + "' is not an effect parameter");
         const EffectParameter& p = (*context.parameters)[size_t(parameter)];
         const spirv_cross::SPIRType& memberType = compiler.get_type(type.member_types[i]);
         UniformMember member;
@@ -192,12 +185,11 @@ void reflectBlock(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resour
         member.rows = p.rows;
         member.columns = p.columns;
         member.elements = p.elements;
-        if (!memberType.array.empty())
-            member.arrayStride = compiler.type_struct_member_array_stride(type, i);
+        if (!memberType.array.empty()) member.arrayStride = compiler.type_struct_member_array_stride(type, i);
         // glslang turns an HLSL RxC matrix into R SPIR-V columns of C
         // components, so memberType.columns is the HLSL row count.
-        bool matrix = p.parameterClass == ParameterClass::MatrixRows
-            || p.parameterClass == ParameterClass::MatrixColumns;
+        bool matrix =
+            p.parameterClass == ParameterClass::MatrixRows || p.parameterClass == ParameterClass::MatrixColumns;
         bool shapeMatches = matrix ? memberType.columns == p.rows && memberType.vecsize == p.columns
                                    : memberType.columns == 1 && memberType.vecsize == p.columns;
         if (!shapeMatches || memberType.array.size() != (p.elements ? 1u : 0u))
@@ -227,38 +219,46 @@ bool appendAlphaTest(std::string& glsl, const std::string& alpha)
 {
     const std::string mainHeader = "\nvoid main()\n";
     size_t at = glsl.find(mainHeader);
-    if (at == std::string::npos || glsl.find(mainHeader, at + 1) != std::string::npos)
-        return false;
+    if (at == std::string::npos || glsl.find(mainHeader, at + 1) != std::string::npos) return false;
     glsl.replace(at, mainHeader.size(), "\nvoid orv_main()\n");
-    glsl += std::string("\n#ifdef ") + alphaTestVariantDefine + "\n"
-            "layout(location = " + std::to_string(alphaTestFuncLocation) + ") uniform int orv_AlphaFunc;\n"
-            "layout(location = " + std::to_string(alphaTestRefLocation) + ") uniform int orv_AlphaRef;\n"
-            "#endif\n"
-            "\n"
-            "void main()\n"
-            "{\n"
-            "    orv_main();\n"
-            "#ifdef " + alphaTestVariantDefine + "\n"
-            "    if (orv_AlphaFunc != 0)\n"
-            "    {\n"
-            "        int alpha = int(clamp(" + alpha + ", 0.0, 1.0) * 255.0 + 0.5);\n"
-            "        bool keep = true;\n"
-            "        switch (orv_AlphaFunc)\n"
-            "        {\n"
-            "            case 1: keep = false; break;\n"
-            "            case 2: keep = alpha < orv_AlphaRef; break;\n"
-            "            case 3: keep = alpha == orv_AlphaRef; break;\n"
-            "            case 4: keep = alpha <= orv_AlphaRef; break;\n"
-            "            case 5: keep = alpha > orv_AlphaRef; break;\n"
-            "            case 6: keep = alpha != orv_AlphaRef; break;\n"
-            "            case 7: keep = alpha >= orv_AlphaRef; break;\n"
-            "            default: break;\n"
-            "        }\n"
-            "        if (!keep)\n"
-            "            discard;\n"
-            "    }\n"
-            "#endif\n"
-            "}\n";
+    glsl += std::string("\n#ifdef ") + alphaTestVariantDefine
+            + "\n"
+              "layout(location = "
+            + std::to_string(alphaTestFuncLocation)
+            + ") uniform int orv_AlphaFunc;\n"
+              "layout(location = "
+            + std::to_string(alphaTestRefLocation)
+            + ") uniform int orv_AlphaRef;\n"
+              "#endif\n"
+              "\n"
+              "void main()\n"
+              "{\n"
+              "    orv_main();\n"
+              "#ifdef "
+            + alphaTestVariantDefine
+            + "\n"
+              "    if (orv_AlphaFunc != 0)\n"
+              "    {\n"
+              "        int alpha = int(clamp("
+            + alpha
+            + ", 0.0, 1.0) * 255.0 + 0.5);\n"
+              "        bool keep = true;\n"
+              "        switch (orv_AlphaFunc)\n"
+              "        {\n"
+              "            case 1: keep = false; break;\n"
+              "            case 2: keep = alpha < orv_AlphaRef; break;\n"
+              "            case 3: keep = alpha == orv_AlphaRef; break;\n"
+              "            case 4: keep = alpha <= orv_AlphaRef; break;\n"
+              "            case 5: keep = alpha > orv_AlphaRef; break;\n"
+              "            case 6: keep = alpha != orv_AlphaRef; break;\n"
+              "            case 7: keep = alpha >= orv_AlphaRef; break;\n"
+              "            default: break;\n"
+              "        }\n"
+              "        if (!keep)\n"
+              "            discard;\n"
+              "    }\n"
+              "#endif\n"
+              "}\n";
     return true;
 }
 
@@ -268,7 +268,9 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
     spirv_cross::CompilerGLSL compiler(std::move(spirv));
     spirv_cross::ShaderResources resources = compiler.get_shader_resources();
     const char* stageName = stage == ShaderStage::Vertex ? "vertex" : "pixel";
-    auto builtin = [&](const spirv_cross::Resource& r) { return compiler.has_decoration(r.id, spv::DecorationBuiltIn); };
+    auto builtin = [&](const spirv_cross::Resource& r) {
+        return compiler.has_decoration(r.id, spv::DecorationBuiltIn);
+    };
     auto semanticOf = [&](const spirv_cross::Resource& r) {
         const std::string& s = compiler.get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE);
         if (s.empty())
@@ -276,20 +278,17 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
         return s;
     };
 
-    if (!resources.storage_buffers.empty() || !resources.storage_images.empty()
-        || !resources.separate_images.empty() || !resources.separate_samplers.empty()
-        || !resources.push_constant_buffers.empty())
+    if (!resources.storage_buffers.empty() || !resources.storage_images.empty() || !resources.separate_images.empty()
+        || !resources.separate_samplers.empty() || !resources.push_constant_buffers.empty())
         throw std::runtime_error(std::string(stageName)
                                  + " shader uses Direct3D 10 resources (Texture2D, SamplerState, buffers); "
                                    "use sampler2D and tex2D");
 
     if (stage == ShaderStage::Vertex) {
         for (const spirv_cross::Resource& input : resources.stage_inputs) {
-            if (builtin(input))
-                continue;
+            if (builtin(input)) continue;
             auto [name, index] = splitSemantic(semanticOf(input));
-            if (name == "SV_POSITION")
-                name = "POSITION";
+            if (name == "SV_POSITION") name = "POSITION";
             int location = vertexInputLocation(name, index);
             if (location < 0)
                 throw std::runtime_error("vertex input semantic " + name + std::to_string(index)
@@ -308,8 +307,7 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
         // shader finds each by semantic whatever order either side declares.
         std::vector<std::pair<std::string, uint32_t>> outputs;
         for (const spirv_cross::Resource& output : resources.stage_outputs)
-            if (!builtin(output))
-                outputs.emplace_back(semanticKey(semanticOf(output)), output.id);
+            if (!builtin(output)) outputs.emplace_back(semanticKey(semanticOf(output)), output.id);
         std::sort(outputs.begin(), outputs.end());
         for (size_t i = 0; i < outputs.size(); ++i) {
             if (i > 0 && outputs[i].first == outputs[i - 1].first)
@@ -319,8 +317,7 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
         }
     } else {
         for (const spirv_cross::Resource& input : resources.stage_inputs) {
-            if (builtin(input))
-                continue;
+            if (builtin(input)) continue;
             std::string key = semanticKey(semanticOf(input));
             const std::vector<std::string>& produced = *context.vertexOutputs;
             auto found = std::find(produced.begin(), produced.end(), key);
@@ -333,8 +330,7 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
     std::string alpha = "1.0";
     if (stage == ShaderStage::Pixel) {
         for (const spirv_cross::Resource& output : resources.stage_outputs) {
-            if (builtin(output))
-                continue;
+            if (builtin(output)) continue;
             auto [name, index] = splitSemantic(semanticOf(output));
             if ((name != "COLOR" && name != "SV_TARGET") || index > 3)
                 throw std::runtime_error("pixel shader output semantic " + name + std::to_string(index)
@@ -343,14 +339,12 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
             if (index == 0) {
                 compiler.set_name(output.id, "orv_Color0");
                 uint32_t size = compiler.get_type(output.type_id).vecsize;
-                if (size == 4)
-                    alpha = "orv_Color0.a";
+                if (size == 4) alpha = "orv_Color0.a";
             }
         }
     }
 
-    if (resources.uniform_buffers.size() > 1)
-        throw std::runtime_error("more than one uniform block");
+    if (resources.uniform_buffers.size() > 1) throw std::runtime_error("more than one uniform block");
     for (const spirv_cross::Resource& block : resources.uniform_buffers) {
         compiler.set_decoration(block.id, spv::DecorationBinding, uniformBlockBinding);
         compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
@@ -359,8 +353,7 @@ void crossCompileOrThrow(std::vector<uint32_t> spirv, ShaderStage stage, const C
     for (const spirv_cross::Resource& sampler : resources.sampled_images) {
         std::string name = compiler.get_name(sampler.id);
         int binding = context.samplerBinding(name);
-        if (binding < 0)
-            throw std::runtime_error("sampler '" + name + "' is not a sampler parameter");
+        if (binding < 0) throw std::runtime_error("sampler '" + name + "' is not a sampler parameter");
         compiler.set_decoration(sampler.id, spv::DecorationBinding, uint32_t(binding));
         compiler.unset_decoration(sampler.id, spv::DecorationDescriptorSet);
         out.samplers.push_back(name);
@@ -382,8 +375,7 @@ std::pair<std::string, uint32_t> splitSemantic(std::string_view semantic)
 {
     std::string name = Core::toUpperAscii(semantic);
     size_t digits = name.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
-        --digits;
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1]))) --digits;
     uint32_t index = 0;
     if (digits < name.size() && name.size() - digits <= 3)
         index = uint32_t(std::stoul(name.substr(digits)));
@@ -408,14 +400,13 @@ bool preprocessEffect(std::string_view source, const std::string& sourceName, st
         messages += formatMessage(top, "the effect source is too large");
         return false;
     }
-    if (source.substr(0, utf8ByteOrderMark.size()) == utf8ByteOrderMark)
-        source.remove_prefix(utf8ByteOrderMark.size());
+    if (source.substr(0, utf8ByteOrderMark.size()) == utf8ByteOrderMark) source.remove_prefix(utf8ByteOrderMark.size());
     std::string preamble;
     for (const EffectDefine& define : defines) {
         bool valid = !define.name.empty() && !std::isdigit(static_cast<unsigned char>(define.name[0]))
-            && std::all_of(define.name.begin(), define.name.end(),
-                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; })
-            && define.definition.find_first_of("\r\n") == std::string::npos;
+                     && std::all_of(define.name.begin(), define.name.end(),
+                                    [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; })
+                     && define.definition.find_first_of("\r\n") == std::string::npos;
         if (!valid) {
             messages += formatMessage(top, "invalid define '" + define.name + "'");
             return false;
@@ -445,7 +436,7 @@ bool compileHlsl(const std::string& hlsl, ShaderStage stage, const std::string& 
     ensureGlslang();
     EShLanguage language = stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
     std::string context = std::string(stage == ShaderStage::Vertex ? "vertex" : "pixel") + " shader '" + entryPoint
-        + "' failed to compile";
+                          + "' failed to compile";
     glslang::TShader shader(language);
     const char* text = hlsl.c_str();
     int length = int(hlsl.size());

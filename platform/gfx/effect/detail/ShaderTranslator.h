@@ -24,11 +24,11 @@ bool compileHlsl(const std::string& hlsl, ShaderStage stage, const std::string& 
 
 struct CrossCompiled {
     std::string glsl;
-    std::vector<VertexInput> vertexInputs;       // vertex stage
-    std::vector<std::string> outputSemantics;    // vertex stage: varyings by location ("TEXCOORD0")
+    std::vector<VertexInput> vertexInputs; // vertex stage
+    std::vector<std::string> outputSemantics; // vertex stage: varyings by location ("TEXCOORD0")
     bool hasUniforms = false;
     UniformBlockLayout uniforms;
-    std::vector<std::string> samplers;           // sampler parameter names the stage reads
+    std::vector<std::string> samplers; // sampler parameter names the stage reads
 };
 
 struct CrossContext {
