@@ -10,7 +10,7 @@ packages=(
   glslang-dev glslang-tools spirv-tools libspirv-cross-c-shared-dev spirv-cross
   libturbojpeg0-dev libmeshoptimizer-dev libvorbis-dev
   libgtest-dev
-  zip unzip python3
+  zip unzip python3 clang-format
 )
 
 missing=()
