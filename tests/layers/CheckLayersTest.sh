@@ -12,12 +12,12 @@ failed=0
 
 # tree NAME FILE=CONTENT...: a fresh tree with the given files.
 tree() {
-    local dir=$work/$1 spec
+    local dir=$work/$1 entry
     shift
     mkdir -p "$dir"
-    for spec in "$@"; do
-        mkdir -p "$dir/$(dirname "${spec%%=*}")"
-        printf '%s\n' "${spec#*=}" > "$dir/${spec%%=*}"
+    for entry in "$@"; do
+        mkdir -p "$dir/$(dirname "${entry%%=*}")"
+        printf '%s\n' "${entry#*=}" > "$dir/${entry%%=*}"
     done
     echo "$dir"
 }
