@@ -789,6 +789,24 @@ TEST(EffectErrors, UnknownStateNamesItsLine)
     expectErrorAt(result, "test.fx", 9, "unknown state 'FillMode'");
 }
 
+TEST(EffectErrors, LineDirectivesAtTheEdgesOfAnIntStillGiveMessages)
+{
+    const std::string effect = "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                               "float4 ps() : COLOR { return 1; }\n"
+                               "technique t { pass p {\n"
+                               "    VertexShader = compile vs_2_0 vs();\n"
+                               "    PixelShader = compile ps_2_0 ps();\n"
+                               "    FillMode = Wireframe; } }\n";
+    for (const char* number : {"2147483647", "-2147483648", "2147483648", "1073741825"}) {
+        Compiled result = compileText(std::string("#line ") + number + "\n" + effect);
+        EXPECT_FALSE(result) << number;
+        EXPECT_FALSE(result.messages().empty()) << number;
+    }
+    // The largest number kept still numbers the lines after it.
+    Compiled kept = compileText("#line 1073741824\n" + effect);
+    EXPECT_NE(kept.messages().find(":1073741829: "), std::string::npos) << kept.messages();
+}
+
 TEST(EffectErrors, BadStateValuesNameTheirLine)
 {
     const std::string head = "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"

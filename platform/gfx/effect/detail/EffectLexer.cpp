@@ -81,7 +81,9 @@ LexedEffect lexEffect(std::string_view text, std::string_view mainFile)
                 while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
                 int number = 0;
                 auto [after, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
-                if (ec == std::errc()) {
+                // A number past maxLineNumber (or below 0) is ignored and the
+                // count goes on, so that counting lines can never overflow.
+                if (ec == std::errc() && number >= 0 && number <= maxLineNumber) {
                     std::string_view tail(after, rest.data() + rest.size() - after);
                     size_t open = tail.find('"');
                     size_t close = open == std::string_view::npos ? open : tail.find('"', open + 1);

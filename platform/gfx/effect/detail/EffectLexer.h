@@ -30,6 +30,10 @@ struct LexedEffect {
 // other directives (#pragma) become Directive tokens holding the whole line.
 LexedEffect lexEffect(std::string_view text, std::string_view mainFile);
 
+// The largest line number a #line directive may set: far past any real source,
+// and low enough that counting the lines after it stays inside an int.
+constexpr int maxLineNumber = 1 << 30;
+
 inline bool isPunct(const Token& t, char c)
 {
     return t.kind == TokenKind::Punct && t.text.size() == 1 && t.text[0] == c;
