@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -148,4 +149,25 @@ TEST(SceneTool, ShowsExactlyWhatTheWriterWrote)
         std::string::npos)
         << damaged.output;
     EXPECT_EQ(runTool(dir.path().string() + "/missing.orv3d").status, 2);
+}
+
+TEST(SceneTool, NumbersThatAreNotFiniteAreNullInJsonAndNamedInText)
+{
+    ORV::Test::TempDir dir;
+    Demo::SceneDescription scene = makeSmallScene();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    scene.objects[0].transform.translation = {nan, inf, -inf};
+    std::ostringstream bytes;
+    std::string error;
+    ASSERT_TRUE(Content::writeScene(bytes, scene, error)) << error;
+    const std::string path = dir.write("odd.orv3d", bytes.str()).string();
+
+    const ToolRun json = runTool(path + " --json");
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.output.find("\"translation\": [null, null, null]"), std::string::npos) << json.output;
+    for (const char* bare : {"nan", "inf"}) EXPECT_EQ(json.output.find(bare), std::string::npos) << bare;
+
+    const ToolRun text = runTool(path);
+    EXPECT_NE(text.output.find("translation (nan, inf, -inf)"), std::string::npos) << text.output;
 }

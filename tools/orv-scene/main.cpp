@@ -11,10 +11,12 @@
 //
 // Strings are printed byte for byte between quotes with C-style escapes for
 // quotes, backslashes and bytes outside printable ASCII; in JSON, bytes from
-// 0x80 up are written as \u0080-\u00FF so that the output is always valid JSON.
+// 0x80 up are written as \u0080-\u00FF, and numbers that are not finite (NaN,
+// infinities) as null, so that the output is always valid JSON.
 #include "scene/Animation.h"
 #include "scene/SceneFile.h"
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -26,8 +28,10 @@ using namespace ORV;
 
 namespace {
 
-std::string number(double value)
+// JSON has no NaN or infinity: there they are written as null.
+std::string number(double value, bool json)
 {
+    if (json && !std::isfinite(value)) return "null";
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.9g", value);
     return buffer;
@@ -75,14 +79,14 @@ std::size_t sampleCount(const Core::Animation& animation)
     return track ? track->samples().size() : 0;
 }
 
-std::string vector3(const Core::Vector3& v)
+std::string vector3(const Core::Vector3& v, bool json)
 {
-    return number(v.x) + ", " + number(v.y) + ", " + number(v.z);
+    return number(v.x, json) + ", " + number(v.y, json) + ", " + number(v.z, json);
 }
 
-std::string quaternion(const Core::Quaternion& q)
+std::string quaternion(const Core::Quaternion& q, bool json)
 {
-    return number(q.x) + ", " + number(q.y) + ", " + number(q.z) + ", " + number(q.w);
+    return number(q.x, json) + ", " + number(q.y, json) + ", " + number(q.z, json) + ", " + number(q.w, json);
 }
 
 void printText(std::ostream& out, const std::string& path, const Demo::SceneDescription& d,
@@ -134,8 +138,8 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
     for (std::size_t o = 0; o < d.objects.size(); ++o) {
         const Demo::ObjectRecord& object = d.objects[o];
         out << "object " << o << " " << quoted(object.name, false) << ": translation ("
-            << vector3(object.transform.translation) << "), rotation (" << quaternion(object.transform.rotation)
-            << "), " << object.properties.size() << " properties\n";
+            << vector3(object.transform.translation, false) << "), rotation ("
+            << quaternion(object.transform.rotation, false) << "), " << object.properties.size() << " properties\n";
         for (const auto& [key, value] : object.properties)
             out << "  " << quoted(key, false) << " = " << quoted(value, false) << "\n";
     }
@@ -143,7 +147,7 @@ void printText(std::ostream& out, const std::string& path, const Demo::SceneDesc
         const Core::Animation& animation = d.animations[a];
         out << "animation " << a << ": ";
         if (const char* kind = kindName(animation))
-            out << kind << ", " << sampleCount(animation) << " samples, length " << number(animation.endTime())
+            out << kind << ", " << sampleCount(animation) << " samples, length " << number(animation.endTime(), false)
                 << " s\n";
         else
             out << "unknown kind, no track\n";
@@ -229,8 +233,8 @@ void printJson(std::ostream& out, const std::string& path, const Demo::SceneDesc
     list("objects", d.objects.size(), [&](std::size_t o) {
         const Demo::ObjectRecord& object = d.objects[o];
         out << "{\"name\": " << quoted(object.name, true) << ", \"translation\": ["
-            << vector3(object.transform.translation) << "], \"rotation\": [" << quaternion(object.transform.rotation)
-            << "], \"properties\": ";
+            << vector3(object.transform.translation, true) << "], \"rotation\": ["
+            << quaternion(object.transform.rotation, true) << "], \"properties\": ";
         map(object.properties);
         out << "}";
     });
@@ -240,7 +244,7 @@ void printJson(std::ostream& out, const std::string& path, const Demo::SceneDesc
             const Core::Animation& animation = d.animations[a];
             if (const char* kind = kindName(animation))
                 out << "{\"kind\": \"" << kind << "\", \"samples\": " << sampleCount(animation)
-                    << ", \"end\": " << number(animation.endTime()) << "}";
+                    << ", \"end\": " << number(animation.endTime(), true) << "}";
             else
                 out << "{\"kind\": null, \"samples\": 0}";
         },
