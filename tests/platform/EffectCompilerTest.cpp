@@ -878,6 +878,8 @@ TEST(EffectErrors, StructuralFaults)
         {"struct S { float a; };\nS light;\n", 2, "struct parameters are not supported"},
         {"\n\nmystery thing;\n", 3, "unknown type 'mystery'"},
         {"float4 a;\nfloat4 a;\n", 2, "declared twice"},
+        {"texture a;\nfloat4 b;\nfloat a;\n", 3, "declared twice (first at line 1)"},
+        {"float4 a;\nsampler2D s;\nsampler2D s;\n", 3, "declared twice (first at line 2)"},
         {"float x[0];\n", 1, "array size"},
         {"cbuffer b { float4 x; };\n", 1, "not supported"},
         {"float4 f(float4 p : POSITION) : POSITION\n{\n return p;\n", 2, "'{' is never closed"},

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 
 namespace ORV::Gfx::detail {
 namespace {
@@ -78,6 +79,15 @@ private:
     bool rowMajorDefault_ = false;
     std::set<std::string> structNames_;
     std::set<std::string> functionNames_;
+    // Index of each parameter by name, so that the check for a name declared
+    // twice does not grow with the square of the parameter count.
+    std::unordered_map<std::string, size_t> parameterIndex_;
+
+    void addParameter(EffectParameter parameter)
+    {
+        parameterIndex_.emplace(parameter.name, effect_.parameters.size());
+        effect_.parameters.push_back(std::move(parameter));
+    }
 
     const Token& peek(size_t ahead = 0) const
     {
@@ -328,10 +338,9 @@ private:
         EffectParameter parameter;
         if (!expectIdentifier(parameter.name, "for a variable")) return false;
         parameter.location = where(nameToken);
-        for (const EffectParameter& other : effect_.parameters)
-            if (other.name == parameter.name)
-                return fail(nameToken, "'" + parameter.name + "' is declared twice (first at line "
-                                           + std::to_string(other.location.line) + ")");
+        if (auto other = parameterIndex_.find(parameter.name); other != parameterIndex_.end())
+            return fail(nameToken, "'" + parameter.name + "' is declared twice (first at line "
+                                       + std::to_string(effect_.parameters[other->second].location.line) + ")");
         std::vector<Token> dims;
         while (isPunct(peek(), '[')) {
             const Token& open = peek();
@@ -381,7 +390,7 @@ private:
             }
             if (parameter.elements != 0 && isTexture(*object))
                 return fail(nameToken, "texture arrays are not supported");
-            effect_.parameters.push_back(std::move(parameter));
+            addParameter(std::move(parameter));
             return true;
         }
         std::optional<NumericType> info = numericType(typeTokens);
@@ -416,7 +425,7 @@ private:
         chunk.tokens.insert(chunk.tokens.end(), dims.begin(), dims.end());
         chunk.tokens.push_back(synthesized(nameToken, ";", TokenKind::Punct));
         effect_.chunks.push_back(std::move(chunk));
-        effect_.parameters.push_back(std::move(parameter));
+        addParameter(std::move(parameter));
         return true;
     }
 
@@ -494,7 +503,7 @@ private:
         chunk.tokens.push_back(nameToken);
         chunk.tokens.push_back(synthesized(nameToken, ";", TokenKind::Punct));
         effect_.chunks.push_back(std::move(chunk));
-        effect_.parameters.push_back(std::move(parameter));
+        addParameter(std::move(parameter));
         return true;
     }
 
