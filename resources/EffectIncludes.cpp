@@ -2,15 +2,17 @@
 
 #include "resources/FileSystem.h"
 
-#include <iterator>
-
 namespace ORV::Demo {
 
-std::optional<std::string> EffectIncludes::open(const std::string& name)
+Core::Result<std::string> EffectIncludes::open(const std::string& name)
 {
-    auto stream = openStream(name);
-    if (!stream || !*stream) return std::nullopt;
-    return std::string{std::istreambuf_iterator<char>(*stream), std::istreambuf_iterator<char>()};
+    using Result = Core::Result<std::string>;
+    if (!isAssetPath(name)) return Result::failure("include file \"" + name + "\" is outside the asset folder");
+    auto stream = openMountedStream(name);
+    if (!stream) return Result::failure("cannot open include file \"" + name + "\": no such asset");
+    Result bytes = readWholeStream(*stream, maxEffectIncludeBytes);
+    if (!bytes) return Result::failure("include file \"" + name + "\" " + bytes.messages());
+    return bytes;
 }
 
 } // namespace ORV::Demo

@@ -122,6 +122,13 @@ void FileSystem::scan(const std::string& root, const std::string& relative, Moun
 
 std::unique_ptr<std::istream> FileSystem::openStream(const std::string& path) const
 {
+    if (auto mounted = openMountedStream(path)) return mounted;
+    // Not known to any mount: the path exactly as the caller wrote it.
+    return std::make_unique<std::ifstream>(path, std::ios::binary);
+}
+
+std::unique_ptr<std::istream> FileSystem::openMountedStream(const std::string& path) const
+{
     const std::string key = normalizePath(path);
     for (const MountPoint& mount : mounts_) {
         if (mount.isArchive) {
@@ -133,8 +140,7 @@ std::unique_ptr<std::istream> FileSystem::openStream(const std::string& path) co
         if (mount.files.count(key) != 0)
             return std::make_unique<std::ifstream>(joinPath(mount.root, key), std::ios::binary);
     }
-    // Not known to any mount: the path exactly as the caller wrote it.
-    return std::make_unique<std::ifstream>(path, std::ios::binary);
+    return nullptr;
 }
 
 FileSystem& fileSystem()
@@ -146,6 +152,49 @@ FileSystem& fileSystem()
 std::unique_ptr<std::istream> openStream(const std::string& path)
 {
     return fileSystem().openStream(path);
+}
+
+std::unique_ptr<std::istream> openMountedStream(const std::string& path)
+{
+    return fileSystem().openMountedStream(path);
+}
+
+Core::Result<std::string> readWholeStream(std::istream& in, std::size_t maxBytes)
+{
+    if (!in) return Core::Result<std::string>::failure("cannot be opened");
+    std::string bytes;
+    constexpr std::size_t chunk = std::size_t(1) << 16;
+    // istream::read turns a failing buffer (reading a folder, an I/O error) into
+    // badbit rather than an exception, unless the caller asked for exceptions.
+    in.exceptions(std::ios::goodbit);
+    while (true) {
+        const std::size_t used = bytes.size();
+        const std::size_t want = std::min(chunk, maxBytes - used + 1); // one past the bound tells "too large"
+        try {
+            bytes.resize(used + want);
+        } catch (const std::exception&) {
+            return Core::Result<std::string>::failure("is too large to read into memory");
+        }
+        in.read(bytes.data() + used, std::streamsize(want));
+        bytes.resize(used + std::size_t(in.gcount()));
+        if (in.bad()) return Core::Result<std::string>::failure("cannot be read");
+        if (bytes.size() > maxBytes)
+            return Core::Result<std::string>::failure("is larger than " + std::to_string(maxBytes) + " bytes");
+        if (in.eof()) return bytes;
+    }
+}
+
+bool isAssetPath(std::string_view path)
+{
+    if (path.empty() || path.front() == '/' || path.front() == '\\') return false;
+    if (path.size() >= 2 && path[1] == ':') return false; // a drive letter
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        const std::size_t end = std::min(path.find_first_of("/\\", begin), path.size());
+        if (path.substr(begin, end - begin) == "..") return false;
+        begin = end + 1;
+    }
+    return true;
 }
 
 namespace {

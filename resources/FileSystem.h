@@ -9,12 +9,15 @@
 // a path that no mount knows is opened as a plain file exactly as given.
 #pragma once
 
+#include "core/Result.h"
 #include "resources/detail/ZipArchive.h"
 
+#include <cstddef>
 #include <istream>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ORV::Demo {
@@ -52,6 +55,10 @@ public:
     // exists nowhere.
     std::unique_ptr<std::istream> openStream(const std::string& path) const;
 
+    // openStream without the last resort: null when no mount point has the
+    // path. For readers that must stay inside the asset folder.
+    std::unique_ptr<std::istream> openMountedStream(const std::string& path) const;
+
     // The search list, first match wins.
     const std::vector<MountPoint>& mountPoints() const { return mounts_; }
 
@@ -68,6 +75,26 @@ FileSystem& fileSystem();
 
 // openStream of the process-wide file system.
 std::unique_ptr<std::istream> openStream(const std::string& path);
+
+// openMountedStream of the process-wide file system.
+std::unique_ptr<std::istream> openMountedStream(const std::string& path);
+
+// The most bytes a whole-asset read takes in. The demo's largest file is a few
+// megabytes; the bound is there so that a hostile or broken file (a device
+// node, a runaway archive member) ends in a message instead of exhausting
+// memory.
+constexpr std::size_t maxAssetBytes = std::size_t(256) << 20;
+
+// Reads in to its end, in bounded chunks. Fails with a message (no file name;
+// callers add it) when the stream is already failed, a read fails (a folder
+// opened as a file, an I/O error) or more than maxBytes arrive. Never throws
+// for a stream fault: the stream's own exceptions are caught here.
+Core::Result<std::string> readWholeStream(std::istream& in, std::size_t maxBytes = maxAssetBytes);
+
+// True for a path that names something inside the asset folder: not empty,
+// relative (no leading "/" or "\\", no drive letter) and without a ".."
+// segment. Says nothing about whether the asset exists.
+bool isAssetPath(std::string_view path);
 
 // The lookup form of a path: A-Z lower-cased, "\" turned into "/", and "/" in
 // front unless it starts with one. "." and ".." segments and doubled slashes

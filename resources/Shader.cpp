@@ -5,8 +5,6 @@
 #include "resources/EffectIncludes.h"
 #include "resources/FileSystem.h"
 
-#include <iterator>
-
 namespace ORV::Demo {
 
 namespace {
@@ -14,11 +12,6 @@ namespace {
 EffectFailureHandler effectFailureHandler = nullptr;
 
 const Gfx::EffectDefine demoEffectDefines[] = {{"TELM", ""}, {"TELM_VER", "100"}};
-
-std::string readAll(std::istream& in)
-{
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 } // namespace
 
@@ -41,14 +34,16 @@ Shader::~Shader() = default;
 
 void Shader::compile(std::istream& in, const std::string& sourceName)
 {
-    const std::string source = readAll(in);
     automaticTableVersion_ = 0; // the parameters found belong to the effect being replaced
     Core::consoleStream << "Compiling effect\n" << std::flush;
+    const Core::Result<std::string> source = readWholeStream(in);
     EffectIncludes includes;
     std::string messages;
-    if (Display::hasDevice())
-        effect_ =
-            Gfx::CompiledEffect::create(Display::device(), source, sourceName, effectDefines(), includes, &messages);
+    if (!source)
+        messages = sourceName + ":0: error: the effect source " + source.messages();
+    else if (Display::hasDevice())
+        effect_ = Gfx::CompiledEffect::create(Display::device(), source.value(), sourceName, effectDefines(), includes,
+                                              &messages);
     else
         messages = sourceName + ":0: error: no graphics device to create the effect on";
     if (!messages.empty()) Core::consoleStream << messages << "\n" << std::flush;

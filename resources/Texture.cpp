@@ -4,16 +4,17 @@
 #include "platform/image/Image.h"
 #include "resources/FileSystem.h"
 
-#include <iterator>
-#include <vector>
+#include <span>
 
 namespace ORV::Demo {
 
 void Texture::loadFromStream(std::istream& in)
 {
     texture_.reset();
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Gfx::DecodeResult decoded = Gfx::decodeImage(bytes);
+    const Core::Result<std::string> bytes = readWholeStream(in);
+    if (!bytes) return;
+    Gfx::DecodeResult decoded =
+        Gfx::decodeImage(std::span(reinterpret_cast<const std::uint8_t*>(bytes.value().data()), bytes.value().size()));
     if (!decoded.ok()) return;
     const Gfx::Image& image = decoded.image;
     auto texture =

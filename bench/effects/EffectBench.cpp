@@ -36,9 +36,10 @@ std::string readFile(const fs::path& path)
 class FolderIncludes final : public EffectIncludeHandler {
 public:
     explicit FolderIncludes(fs::path folder) : folder_(std::move(folder)) {}
-    std::optional<std::string> open(const std::string& name) override
+    ORV::Core::Result<std::string> open(const std::string& name) override
     {
-        if (!fs::is_regular_file(folder_ / name)) return std::nullopt;
+        if (!fs::is_regular_file(folder_ / name))
+            return ORV::Core::Result<std::string>::failure("cannot open include file");
         return readFile(folder_ / name);
     }
 

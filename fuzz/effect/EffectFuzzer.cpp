@@ -26,7 +26,11 @@ void check(bool condition)
 class OneFileIncludes final : public EffectIncludeHandler {
 public:
     std::optional<std::string> include;
-    std::optional<std::string> open(const std::string&) override { return include; }
+    ORV::Core::Result<std::string> open(const std::string&) override
+    {
+        if (!include) return ORV::Core::Result<std::string>::failure("cannot open include file");
+        return *include;
+    }
 };
 
 } // namespace

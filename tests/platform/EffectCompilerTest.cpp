@@ -45,7 +45,7 @@ public:
     bool fromSamples = false;
     std::vector<std::string> requested;
 
-    std::optional<std::string> open(const std::string& name) override
+    ORV::Core::Result<std::string> open(const std::string& name) override
     {
         requested.push_back(name);
         if (auto found = files.find(name); found != files.end()) return found->second;
@@ -53,7 +53,7 @@ public:
             std::string text = readSample(name);
             if (!text.empty()) return text;
         }
-        return std::nullopt;
+        return ORV::Core::Result<std::string>::failure("cannot open include file");
     }
 };
 

@@ -12,6 +12,7 @@
 #include "platform/DeviceWindow.h"
 #include "platform/gfx/CompiledEffect.h"
 #include "platform/gfx/effect/EffectCompiler.h"
+#include "resources/FileSystem.h"
 #include "resources/Shader.h"
 
 #include <cstdio>
@@ -159,17 +160,16 @@ int main(int argc, char** argv)
         return 2;
     }
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::cerr << path << ": cannot open\n";
+    const ORV::Core::Result<std::string> source = ORV::Demo::readWholeStream(file);
+    if (!source) {
+        std::cerr << path << ": " << source.messages() << "\n";
         return 1;
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
 
     std::filesystem::path filePath(path);
     ORV::Demo::EffectIncludes includes; // the mounts of the current folder, as the demo has them
     ORV::Core::Result<EffectDescription> result =
-        compileEffect(bytes.str(), filePath.filename().string(), ORV::Demo::effectDefines(), includes);
+        compileEffect(source.value(), filePath.filename().string(), ORV::Demo::effectDefines(), includes);
     if (!result) {
         std::cerr << result.messages() << '\n';
         return 1;

@@ -15,7 +15,6 @@
 #include "core/Result.h"
 #include "platform/gfx/effect/EffectDescription.h"
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,19 +22,24 @@
 namespace ORV::Gfx {
 
 // Serves the files named by #include "name". The name is passed as written in
-// the directive; where to look it up is the handler's business (the engine
-// serves every name from the archive root). Called during compileEffect only.
+// the directive; where to look it up, and which names to refuse, is the
+// handler's business (the engine serves names from the asset folder only).
+// Called during compileEffect only, at most once per name and compilation.
 class EffectIncludeHandler {
 public:
     virtual ~EffectIncludeHandler() = default;
-    // The file's bytes, or nothing when it can't be opened.
-    virtual std::optional<std::string> open(const std::string& name) = 0;
+    // The file's bytes, or why there are none: the message is reported at the
+    // #include line.
+    virtual Core::Result<std::string> open(const std::string& name) = 0;
 };
 
 // A handler that serves nothing: every #include fails with a message.
 class NoEffectIncludes final : public EffectIncludeHandler {
 public:
-    std::optional<std::string> open(const std::string&) override { return std::nullopt; }
+    Core::Result<std::string> open(const std::string&) override
+    {
+        return Core::Result<std::string>::failure("cannot open include file");
+    }
 };
 
 struct EffectDefine {
@@ -56,6 +60,8 @@ struct EffectCompileTimings {
 // include file the fault is in. When timings is given, it receives the time
 // spent in each step, whether or not compilation succeeded.
 // Limits on bad input: include nesting is at most maxEffectIncludeDepth deep;
+// the preprocessed text, the include count, macro expansion and bracket
+// nesting are bounded (detail/PreprocessorBounds.h, detail/EffectLexer.h);
 // every fault gives messages, never an exception or an abort.
 Core::Result<EffectDescription> compileEffect(std::string_view source, std::string_view sourceName,
                                               std::span<const EffectDefine> defines, EffectIncludeHandler& includes,

@@ -2,6 +2,7 @@
 
 #include "core/Ascii.h"
 #include "platform/gfx/effect/detail/EffectParser.h"
+#include "platform/gfx/effect/detail/PreprocessorBounds.h"
 
 // The HLSL front end is built into Debian's glslang, but its CMake package
 // does not export ENABLE_HLSL, which guards the inline setter of the
@@ -121,24 +122,22 @@ constexpr std::string_view utf8ByteOrderMark = "\xEF\xBB\xBF";
 
 class Includer final : public glslang::TShader::Includer {
 public:
-    explicit Includer(EffectIncludeHandler& handler) : handler_(handler) {}
+    Includer(EffectIncludeHandler& handler, FetchedIncludes& fetched) : handler_(handler), fetched_(fetched) {}
 
     // Quoted and angle-bracket includes alike come here (glslang asks
     // includeLocal first, whose default finds nothing), so the handler sees
-    // every name once.
+    // every name once. A failure's text is what glslang reports at the
+    // #include line.
     IncludeResult* includeSystem(const char* headerName, const char*, size_t depth) override
     {
-        auto* text = new std::string;
-        if (depth > size_t(maxEffectIncludeDepth)) {
-            *text = "includes nest deeper than " + std::to_string(maxEffectIncludeDepth) + " levels";
-            return new IncludeResult(std::string(), text->data(), text->size(), text);
-        }
-        std::optional<std::string> content = handler_.open(headerName);
-        if (!content) {
-            *text = "cannot open include file";
-            return new IncludeResult(std::string(), text->data(), text->size(), text);
-        }
-        *text = std::move(*content);
+        if (depth > size_t(maxEffectIncludeDepth))
+            return failure("includes nest deeper than " + std::to_string(maxEffectIncludeDepth) + " levels");
+        if (++served_ > maxEffectIncludes)
+            return failure("more than " + std::to_string(maxEffectIncludes) + " #include directives");
+        auto found = fetched_.find(headerName);
+        if (found == fetched_.end()) found = fetched_.emplace(headerName, handler_.open(headerName)).first;
+        if (!found->second.ok()) return failure(found->second.messages());
+        auto* text = new std::string(found->second.value());
         if (text->rfind(utf8ByteOrderMark, 0) == 0) text->erase(0, utf8ByteOrderMark.size());
         // glslang looks at the last byte of an include; an empty file is
         // served as one line feed.
@@ -155,7 +154,17 @@ public:
     }
 
 private:
+    // glslang treats a result without a header name as a failed include and
+    // reports its data as the message.
+    static IncludeResult* failure(std::string message)
+    {
+        auto* text = new std::string(std::move(message));
+        return new IncludeResult(std::string(), text->data(), text->size(), text);
+    }
+
     EffectIncludeHandler& handler_;
+    FetchedIncludes& fetched_;
+    int served_ = 0;
 };
 
 std::string semanticKey(const std::string& semantic)
@@ -413,6 +422,8 @@ bool preprocessEffect(std::string_view source, const std::string& sourceName, st
         }
         preamble += "#define " + define.name + " " + define.definition + "\n";
     }
+    FetchedIncludes fetched;
+    if (!checkPreprocessorBounds(preamble, source, sourceName, includes, fetched, messages)) return false;
     glslang::TShader shader(EShLangFragment);
     const char* text = source.data();
     int length = int(source.size());
@@ -420,7 +431,7 @@ bool preprocessEffect(std::string_view source, const std::string& sourceName, st
     shader.setStringsWithLengthsAndNames(&text, &length, &name, 1);
     shader.setPreamble(preamble.c_str());
     setEnvironment(shader, EShLangFragment);
-    Includer includer(includes);
+    Includer includer(includes, fetched);
     bool ok = shader.preprocess(&resources(), 100, ENoProfile, false, false, hlslMessages, &output, includer);
     std::string log = convertLog(shader.getInfoLog(), top, "");
     if (!ok) {
