@@ -437,6 +437,9 @@ bool ZipArchive::open(const std::string& path)
         where = zip64;
         break;
     case Zip64End::damaged:
+        // The directory still ends before the ZIP64 end record, which is
+        // taken to be of the fixed size nearly every writer uses.
+        where.followedBy = std::max<std::int64_t>(0, endPosition - zip64LocatorSize - zip64EndRecordSize);
         addFault(hasZip64Markers(end) ? "its ZIP64 end record is missing or damaged, so its member count is not known"
                                       : "its ZIP64 end record is missing or damaged");
         break;
