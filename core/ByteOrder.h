@@ -11,7 +11,7 @@
 
 namespace ORV::Core {
 
-// The 16-bit and 32-bit values stored little-endian at p.
+// The 16-bit, 32-bit and 64-bit values stored little-endian at p.
 inline std::uint16_t readLittle16(const std::uint8_t* p)
 {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -19,6 +19,10 @@ inline std::uint16_t readLittle16(const std::uint8_t* p)
 inline std::uint32_t readLittle32(const std::uint8_t* p)
 {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+inline std::uint64_t readLittle64(const std::uint8_t* p)
+{
+    return std::uint64_t{readLittle32(p)} | std::uint64_t{readLittle32(p + 4)} << 32;
 }
 
 // A 32-bit word copied raw from little-endian storage, in host order; the

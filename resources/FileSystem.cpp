@@ -1,6 +1,7 @@
 #include "resources/FileSystem.h"
 
 #include "core/Ascii.h"
+#include "platform/DebugOutput.h"
 #include "resources/detail/MemoryStream.h"
 
 #include <algorithm>
@@ -48,6 +49,10 @@ void FileSystem::mountArchive(const std::string& path)
     MountPoint mount;
     mount.isArchive = true;
     mount.archive.open(path);
+    // An archive read in part still serves the members it lists, but a user
+    // missing the others must learn why.
+    if (!mount.archive.directoryFault().empty())
+        Platform::debugOutput("Archive " + path + ": " + mount.archive.directoryFault() + "\n");
     mounts_.push_back(std::move(mount));
 }
 

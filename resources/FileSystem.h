@@ -42,7 +42,9 @@ public:
     void mountDirectory(const std::string& root);
 
     // Appends an archive mount; also when the archive can't be read, in which
-    // case the mount point has no members.
+    // case the mount point has no members. An archive whose directory is not
+    // read in full (see ZipArchive::directoryFault) gets a warning line on the
+    // debugger output naming it and the fault.
     void mountArchive(const std::string& path);
 
     // Forgets every mount point and mounts root the way start-up mounts the

@@ -2,6 +2,7 @@
 // archive fuzzer's starting corpus.
 #include "tests/resources/ZipBuilder.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -50,5 +51,22 @@ int main(int argc, char** argv)
     zip64.members[0].localZip64Sizes = true;
     zip64.zip64EndRecords = true;
     write(folder, "zip64.zip", zip64);
+
+    // Only ZIP64 markers in the end record and the member's fields: the values
+    // come from the ZIP64 end record (with extensible data) and extra field.
+    ZipBuilder markers;
+    markers.add("s", "stored", 0).add("d", text.substr(0, 200));
+    markers.members[0].compressedSize = markers.members[0].uncompressedSize = 0xffffffffu;
+    markers.members[0].localHeaderOffset = 0xffffffffu;
+    std::string extra;
+    ZipBuilder::put16(extra, 1);
+    ZipBuilder::put16(extra, 24);
+    for (std::uint64_t value : {6, 6, 0}) ZipBuilder::put64(extra, value);
+    markers.members[0].extra = extra;
+    markers.zip64EndRecords = true;
+    markers.zip64ExtensibleData = "extensible";
+    markers.recordsOnDisk = markers.recordsTotal = 0xffff;
+    markers.directorySize = markers.directoryOffset = 0xffffffffu;
+    write(folder, "zip64-markers.zip", markers);
     return 0;
 }

@@ -53,6 +53,21 @@ std::string member(const ZipArchive& archive, const std::string& key)
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
+bool mentions(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// A ZIP64 extended-information extra field holding values, each 8 bytes.
+std::string zip64Extra(std::initializer_list<std::uint64_t> values)
+{
+    std::string extra;
+    ZipBuilder::put16(extra, 0x0001);
+    ZipBuilder::put16(extra, static_cast<std::uint16_t>(8 * values.size()));
+    for (std::uint64_t value : values) ZipBuilder::put64(extra, value);
+    return extra;
+}
+
 // ---------------------------------------------------------------- paths
 
 TEST(NormalizePath, LowersLettersTurnsBackslashesAndAddsLeadingSlash)
@@ -587,6 +602,74 @@ TEST(HostileArchive, DeclaredSizeIsBoundedByWhatDeflateCanProduce)
     }
 }
 
+// Declared sizes over the limit: the read fails before anything is allocated
+// or inflated (a 4 GiB allocation would abort the sanitizer build), and the
+// archive's other members still read. Just over the limit, the data is a
+// good deflate stream that ends early, which would otherwise be padded with
+// zeros up to the declared size.
+TEST(HostileArchive, MembersOverTheSizeLimitFailWithoutBeingRead)
+{
+    constexpr std::uint64_t limit = ZipArchive::maxMemberSize;
+    std::mt19937 random(11);
+    std::string noise(300 << 10, '\0'); // deflated, enough data to produce the limit
+    for (char& c : noise) c = static_cast<char>(random());
+    const std::string zeros(4 << 20, '\0'); // as much data as 4 GiB of zeros deflate to
+    struct Case {
+        std::uint64_t declared;
+        std::string payload;
+    };
+    for (const Case& c : {Case{limit + 1, ORV::Test::deflateRaw(noise)}, Case{0xffffffffu, zeros},
+                          Case{std::uint64_t{1} << 40, zeros}}) {
+        ZipBuilder zip;
+        zip.add("huge", "").add("fine", "fine");
+        ZipMember& huge = zip.members[0];
+        huge.payload = c.payload;
+        if (c.declared > 0xffffffffu) {
+            huge.uncompressedSize = 0xffffffffu;
+            huge.extra = zip64Extra({c.declared});
+        } else {
+            huge.uncompressedSize = static_cast<std::uint32_t>(c.declared);
+        }
+        TempDir dir;
+        dir.write("pack.zip", zip.build());
+        ZipArchive archive;
+        archive.open((dir.path() / "pack.zip").string());
+        EXPECT_EQ(archive.memberSize("/huge"), c.declared);
+        EXPECT_FALSE(archive.readMember("/huge").has_value()) << c.declared;
+
+        FileSystem files;
+        files.remount(dir.path().string());
+        auto stream = files.openStream("huge");
+        EXPECT_TRUE(stream->fail()) << c.declared;
+        EXPECT_EQ(stream->get(), std::char_traits<char>::eof());
+        EXPECT_EQ(readPath(files, "fine").bytes, "fine");
+    }
+}
+
+// Data that goes on past the declared size is refused, even when the CRC-32
+// in the directory is that of the bytes up to the declared size: inflation
+// stops one byte past it, so a small declared size over a bomb costs nothing.
+TEST(HostileArchive, DataLongerThanTheDeclaredSizeIsRefused)
+{
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += std::to_string(i * 7919);
+    const std::string zeros(8 << 20, '\0'); // deflates to about 8 KiB
+    struct Case {
+        std::string data;
+        std::size_t declared;
+        std::uint16_t method;
+    };
+    for (const Case& c : {Case{text, text.size() - 1, 8}, Case{text, 0, 8}, Case{zeros, 100, 8}, Case{"abcd", 3, 0}}) {
+        ZipBuilder zip;
+        zip.add("long", c.data, c.method);
+        zip.members[0].uncompressedSize = static_cast<std::uint32_t>(c.declared);
+        zip.members[0].crc = ORV::Test::crcOf(std::string_view(c.data).substr(0, c.declared));
+        TempDir dir;
+        const ZipArchive archive = openArchive(dir, zip.build());
+        EXPECT_FALSE(archive.readMember("/long").has_value()) << c.declared << " of " << c.data.size();
+    }
+}
+
 TEST(HostileArchive, EndRecordPointingOutsideTheFileGivesNoMembers)
 {
     for (int fault = 0; fault < 3; ++fault) {
@@ -640,6 +723,105 @@ TEST(HostileArchive, ArchiveChangedOnDiskAfterMountingFailsCleanly)
     EXPECT_FALSE(archive.readMember("/a").has_value());
     std::filesystem::remove(file);
     EXPECT_FALSE(archive.readMember("/a").has_value());
+}
+
+// ---------------------------------------------------------------- ZIP64
+
+TEST(ArchiveZip64, SeventyThousandMembersAreAllListedAndTheLastOneReads)
+{
+    ZipBuilder zip;
+    for (int i = 0; i < 70000; ++i) zip.add(std::to_string(i), "", 0);
+    zip.members.back().data = "last";
+    zip.zip64EndRecords = true;
+    zip.prefix = "bytes in front";
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.directoryFault(), "");
+    EXPECT_EQ(archive.entries().size(), 70000u);
+    EXPECT_EQ(archive.baseOffset(), 14);
+    EXPECT_EQ(member(archive, "/69999"), "last");
+    EXPECT_EQ(member(archive, "/65536"), "");
+}
+
+// The end record holds only markers; the ZIP64 end record, found through its
+// locator although extensible data follows its fixed part, and a member's
+// ZIP64 extra field give the real values.
+TEST(ArchiveZip64, SixtyFourBitFieldsComeFromTheEndRecordAndExtraFields)
+{
+    ZipBuilder zip;
+    zip.add("first", "stored data", 0).add("second", std::string(500, 's'));
+    ZipMember& first = zip.members[0];
+    first.compressedSize = first.uncompressedSize = 0xffffffffu;
+    first.localHeaderOffset = 0xffffffffu;
+    first.extra = zip64Extra({11, 11, 0});
+    zip.zip64EndRecords = true;
+    zip.zip64ExtensibleData = std::string(30, 'e');
+    zip.recordsOnDisk = zip.recordsTotal = 0xffff;
+    zip.directorySize = zip.directoryOffset = 0xffffffffu;
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.directoryFault(), "");
+    EXPECT_EQ(archive.memberSize("/first"), 11u);
+    EXPECT_EQ(member(archive, "/first"), "stored data");
+    EXPECT_EQ(member(archive, "/second"), std::string(500, 's'));
+}
+
+// Counts that cut the directory short, promise more members than there are,
+// or disagree between the two end records: the members that are there stay
+// usable, and the fault is said, on the archive and as a warning on mounting.
+TEST(ArchiveZip64, UntrustworthyCountsAndCutDirectoriesAreReported)
+{
+    struct Case {
+        std::size_t listed;
+        std::string said;
+    };
+    for (int fault = 0; fault < 5; ++fault) {
+        ZipBuilder zip;
+        zip.add("a", "A").add("b", "B", 0).add("c", "C");
+        Case expected{3, ""};
+        switch (fault) {
+        case 0: // A 16-bit count cut short, as for 70,000 members without ZIP64 records.
+            zip.recordsOnDisk = zip.recordsTotal = 2;
+            expected = {2, "2 members fill"};
+            break;
+        case 1:
+            zip.zip64EndRecords = true;
+            zip.zip64RecordsOnDisk = zip.zip64RecordsTotal = 4;
+            expected = {3, "3 of the 4 members"};
+            break;
+        case 2: // Nothing may be reserved from such a count.
+            zip.zip64EndRecords = true;
+            zip.zip64RecordsOnDisk = zip.zip64RecordsTotal = ~std::uint64_t{0};
+            expected = {3, "3 of the 18446744073709551615 members"};
+            break;
+        case 3:
+            zip.zip64EndRecords = true;
+            zip.zip64RecordsOnDisk = zip.zip64RecordsTotal = 2;
+            expected = {2, "disagree"};
+            break;
+        case 4: // The end record's count is the marker, and the ZIP64 record is gone.
+            zip.zip64EndRecords = true;
+            zip.recordsOnDisk = zip.recordsTotal = 0xffff;
+            expected = {3, "member count is not known"};
+            break;
+        }
+        std::string bytes = zip.build();
+        if (fault == 4) bytes.replace(bytes.find(std::string("PK\x06\x06", 4)), 4, "PK\x06\x07");
+        TempDir dir;
+        const ZipArchive archive = openArchive(dir, bytes);
+        EXPECT_EQ(archive.entries().size(), expected.listed) << fault;
+        EXPECT_TRUE(mentions(archive.directoryFault(), expected.said)) << fault << ": " << archive.directoryFault();
+        EXPECT_EQ(member(archive, "/a"), "A");
+
+        dir.write("sub/good.zip", ZipBuilder().add("g", "G").build());
+        FileSystem files;
+        testing::internal::CaptureStderr();
+        files.remount(dir.path().string());
+        const std::string warnings = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(mentions(warnings, "a.zip: " + archive.directoryFault() + "\n")) << warnings;
+        EXPECT_FALSE(mentions(warnings, "good.zip")) << warnings;
+        EXPECT_EQ(readPath(files, "g").bytes, "G");
+    }
 }
 
 // Every prefix of a good archive: mounting never fails hard, and any member

@@ -67,6 +67,10 @@ struct ZipBuilder {
     std::optional<std::uint32_t> directorySize, directoryOffset;
     std::optional<std::uint16_t> commentLength;
     bool zip64EndRecords = false; // a ZIP64 end record and locator before the end record
+    // Overrides for the ZIP64 end record, and bytes of extensible data after
+    // its fixed part.
+    std::optional<std::uint64_t> zip64RecordsOnDisk, zip64RecordsTotal;
+    std::string zip64ExtensibleData;
 
     ZipBuilder& add(std::string name, std::string data, std::uint16_t method = 8)
     {
@@ -133,20 +137,26 @@ struct ZipBuilder {
             directory += m.extra;
             directory += m.comment;
         }
-        const auto count = static_cast<std::uint16_t>(members.size());
+        // With ZIP64 end records a count that does not fit is the marker
+        // 0xffff, as the format says; without, it is cut to 16 bits, as
+        // careless writers do.
+        const std::uint16_t count = zip64EndRecords && members.size() > 0xffff
+                                        ? std::uint16_t{0xffff}
+                                        : static_cast<std::uint16_t>(members.size());
         std::string end;
         if (zip64EndRecords) {
             const std::uint64_t recordAt = body.size() + directory.size() + shift;
             put32(end, 0x06064b50);
-            put64(end, 44);
+            put64(end, 44 + zip64ExtensibleData.size());
             put16(end, 0x031e);
             put16(end, 45);
             put32(end, 0);
             put32(end, 0);
-            put64(end, count);
-            put64(end, count);
+            put64(end, zip64RecordsOnDisk.value_or(members.size()));
+            put64(end, zip64RecordsTotal.value_or(members.size()));
             put64(end, directory.size());
             put64(end, body.size() + shift);
+            end += zip64ExtensibleData;
             put32(end, 0x07064b50);
             put32(end, 0);
             put64(end, recordAt);

@@ -23,7 +23,8 @@ void printSearchList()
             const auto& entries = mount.archive.entries();
             std::printf("archive %s (%zu members)\n", mount.archive.path().c_str(), entries.size());
             for (const auto& [key, entry] : entries)
-                std::printf("  %s %u bytes, %s\n", key.c_str(), entry.uncompressedSize,
+                std::printf("  %s %llu bytes, %s\n", key.c_str(),
+                            static_cast<unsigned long long>(entry.uncompressedSize),
                             entry.method == 0 ? "stored" : "deflated");
         } else {
             std::printf("directory %s (%zu files)\n", mount.root.c_str(), mount.files.size());
