@@ -82,7 +82,7 @@ int main(int argc, char** argv)
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         for (const auto& track : description.tracks) {
             const auto& sampled = static_cast<const Core::SampledAnimationTrack&>(*track);
-            keys += sampled.samples().size();
+            keys += sampled.keyCount();
             float range[2];
             sampled.getTimeRange(range);
             lastTime = std::max(lastTime, range[1]);

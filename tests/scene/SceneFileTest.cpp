@@ -157,12 +157,9 @@ void expectSameAnimation(const Animation& a, const Animation& b, std::size_t ind
     ASSERT_TRUE(ta && tb);
     EXPECT_EQ(ta->getValueKind(), tb->getValueKind());
     EXPECT_EQ(ta->markers(), tb->markers());
-    ASSERT_EQ(ta->samples().size(), tb->samples().size());
-    const std::size_t floats = Core::trackValueFloats(ta->getValueKind());
-    for (auto ia = ta->samples().begin(), ib = tb->samples().begin(); ia != ta->samples().end(); ++ia, ++ib) {
-        EXPECT_EQ(ia->first, ib->first);
-        for (std::size_t c = 0; c < floats; ++c) EXPECT_EQ(ia->second[c], ib->second[c]);
-    }
+    const auto list = [](std::span<const float> floats) { return std::vector<float>(floats.begin(), floats.end()); };
+    EXPECT_EQ(list(ta->keyTimes()), list(tb->keyTimes()));
+    EXPECT_EQ(list(ta->keyValues()), list(tb->keyValues()));
 }
 
 void expectSameScene(const SceneDescription& a, const SceneDescription& b)
@@ -249,7 +246,7 @@ TEST(SceneFileSections, NegativeRecordCountsMeanNone)
     ASSERT_EQ(r.description.animations.size(), 1u);
     const auto* track = dynamic_cast<const SampledAnimationTrack*>(r.description.animations[0].track());
     ASSERT_NE(track, nullptr);
-    EXPECT_TRUE(track->samples().empty());
+    EXPECT_EQ(track->keyCount(), 0u);
 }
 
 TEST(SceneFileSections, EmptyMeshPartKeepsItsPlace)
@@ -366,10 +363,9 @@ TEST(SceneFileAnimations, SampleTimesAccumulateInSinglePrecision)
     const float t1 = 0.0f + 0.1f;
     const float t2 = t1 + 0.1f;
     const float t3 = t2 + 0.1f;
-    std::vector<float> times;
-    for (auto& [t, slot] : track->samples()) times.push_back(t);
+    const std::vector<float> times(track->keyTimes().begin(), track->keyTimes().end());
     EXPECT_EQ(times, (std::vector<float>{0.0f, t1, t2}));
-    EXPECT_EQ(track->samples().at(t2)[2], 8.0f);
+    EXPECT_EQ(track->keyValue(2)[2], 8.0f);
     EXPECT_EQ(track->getMarker("start"), 0.0f);
     EXPECT_EQ(track->getMarker("end"), t3);
     EXPECT_EQ(vectors.startTime(), 0.0f);
@@ -380,7 +376,7 @@ TEST(SceneFileAnimations, SampleTimesAccumulateInSinglePrecision)
     const auto* emptyTrack = dynamic_cast<const SampledAnimationTrack*>(empty.track());
     ASSERT_NE(emptyTrack, nullptr);
     EXPECT_EQ(emptyTrack->getValueKind(), TrackValueKind::Transform);
-    EXPECT_TRUE(emptyTrack->samples().empty());
+    EXPECT_EQ(emptyTrack->keyCount(), 0u);
     EXPECT_EQ(empty.startTime(), 0.0f);
     EXPECT_EQ(empty.endTime(), 0.0f);
     EXPECT_EQ(r.description.tracks.size(), 2u);
@@ -412,8 +408,10 @@ TEST(SceneFileAnimations, TransformSamplesAreSixtyBytes)
     ASSERT_TRUE(r.result.complete()) << r.result.message;
     const auto* track = dynamic_cast<const SampledAnimationTrack*>(r.description.animations[0].track());
     ASSERT_NE(track, nullptr);
-    const auto& slot = track->samples().at(0.0f);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(slot[i], static_cast<float>(i + 1));
+    ASSERT_EQ(track->keyCount(), 1u);
+    const std::span<const float> sample = track->keyValue(0);
+    ASSERT_EQ(sample.size(), 15u);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(sample[i], static_cast<float>(i + 1));
 }
 
 TEST(SceneFileAnimations, UnknownKindWithoutSamplesIsKeptAndReadingGoesOn)
