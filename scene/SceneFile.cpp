@@ -17,8 +17,9 @@ using Core::AnimationTrack;
 using Core::SampledAnimationTrack;
 using Core::TrackValueKind;
 
-// Lists and strings grow by at most this many bytes ahead of the data that has
-// actually arrived, so a count in a damaged file cannot size an allocation.
+// Lists and strings are read this many bytes at a time, and their room grows
+// only with the data that has actually arrived (at most to twice that, or one
+// piece), so a count in a damaged file cannot size an allocation.
 constexpr std::size_t readChunkBytes = std::size_t{64} << 10;
 
 // Thrown inside the reader only, to unwind from the faulty field to readScene
@@ -134,6 +135,10 @@ private:
         std::size_t done = 0;
         while (done < count) {
             const std::size_t n = std::min(count - done, chunk);
+            // Capacity doubles (bounded by what has arrived, as push_back's
+            // would be) but never passes count, so a list read whole holds no
+            // slack.
+            if (out.capacity() < done + n) out.reserve(std::min(count, std::max(done + n, 2 * out.capacity())));
             out.resize(done + n);
             const std::size_t want = n * sizeof(T);
             const std::size_t got = readSome(reinterpret_cast<char*>(out.data() + done), want);
@@ -270,7 +275,6 @@ void readAnimation(SceneReader& in, SceneDescription& description)
     const auto samples = static_cast<std::size_t>(sampleCount);
     std::vector<float> values;
     in.readArray(values, samples * sampleFloats, "samples");
-    values.shrink_to_fit(); // before the times arrive: the two never hold slack together
     std::vector<float> times(samples);
     float t = 0.0f;
     for (float& time : times) {

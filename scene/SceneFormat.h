@@ -20,12 +20,12 @@ inline constexpr std::int32_t sceneVersion = 170;
 inline constexpr float sceneSampleStep = 0.1f;
 
 // The time of the sample after one at time t: t + sceneSampleStep in single
-// precision while that sum moves on from t. From 2^21 s on (sample 18,073,722)
-// the step is less than half the spacing of floats and the sum would stay at
-// t, so that every later sample shared one time; there each sample takes the
-// next float up instead, and all samples keep times of their own up to the
-// largest float (beyond some 900 million samples), after which they are all at
-// infinity.
+// precision while that sum moves on from t. Sample 18,073,720 (counting from 0)
+// reaches 2^21 s, where the step is less than half the spacing of floats: the
+// sum would stay at t and every later sample would share that time. From there
+// each sample takes the next float up instead, so samples keep times of their
+// own up to the largest float (some 900 million samples on); after it comes
+// infinity, which has no successor.
 inline float nextSceneSampleTime(float t)
 {
     const float next = t + sceneSampleStep;
