@@ -32,7 +32,7 @@ bool sameSamples(const Core::Animation& a, const Core::Animation& b)
     if (!std::equal(ta->keyTimes().begin(), ta->keyTimes().end(), tb->keyTimes().begin())) return false;
     // Compare bits: samples may be NaN.
     const std::span<const float> va = ta->keyValues(), vb = tb->keyValues();
-    return va.size() == vb.size() && std::memcmp(va.data(), vb.data(), va.size_bytes()) == 0;
+    return va.size() == vb.size() && (va.empty() || std::memcmp(va.data(), vb.data(), va.size_bytes()) == 0);
 }
 
 } // namespace
