@@ -15,6 +15,11 @@ ProcessCounters processCounters()
         counters.minorPageFaults = std::uint64_t(usage.ru_minflt);
         counters.processorSeconds = double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec)
                                     + 1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+#if defined(__APPLE__)
+        counters.peakResidentBytes = std::uint64_t(usage.ru_maxrss); // bytes there
+#else
+        counters.peakResidentBytes = std::uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
+#endif
     }
 #endif
     return counters;

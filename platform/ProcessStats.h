@@ -15,6 +15,10 @@ struct ProcessCounters {
     // seconds: unlike wall time, it hardly moves when other programs share
     // the processor.
     double processorSeconds = 0;
+    // The most memory the process has had resident at once since it started,
+    // in bytes: a high-water mark that never goes down, so a benchmark reads
+    // it once after the work it measures.
+    std::uint64_t peakResidentBytes = 0;
 };
 
 // Zeros where the system does not count them.

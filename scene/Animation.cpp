@@ -1,13 +1,12 @@
 #include "scene/Animation.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 namespace ORV::Core {
 
 namespace {
-
-using Slot = AnimationTrack::Slot;
 
 // The arccosine below which two quaternions count as equal and the first is
 // returned unchanged (the single 0x3A83126F).
@@ -52,7 +51,7 @@ void blendLinear(const float* a, const float* b, float f, std::size_t count, flo
 // Transform fields blend one by one; the sign snaps to -1, +1 or exactly 0 (two
 // keys of opposite sign meet at 0 half-way), and both quaternions end normalised
 // even when the spherical blend returned the first key unchanged.
-void blendTransform(const Slot& a, const Slot& b, float f, float* out)
+void blendTransform(const float* a, const float* b, float f, float* out)
 {
     blendLinear(&a[0], &b[0], f, 3, &out[0]);
     blendSpherical(&a[3], &b[3], f, &out[3]);
@@ -98,12 +97,50 @@ float AnimationTrack::getMarker(std::string_view name) const
     return it == markers_.end() ? 0.0f : it->second;
 }
 
+SampledAnimationTrack::SampledAnimationTrack(TrackValueKind kind, std::vector<float> times, std::vector<float> values)
+    : kind_(kind)
+{
+    const std::size_t floats = trackValueFloats(kind);
+    assert(values.size() == times.size() * floats);
+
+    // The usual case, a loaded file: times already ascend, so the lists are
+    // the track as they stand.
+    bool ascending = times.empty() || !std::isnan(times.front());
+    for (std::size_t i = 1; ascending && i < times.size(); ++i) ascending = times[i - 1] < times[i];
+    if (ascending) {
+        times_ = std::move(times);
+        values_ = std::move(values);
+        times_.shrink_to_fit();
+        values_.shrink_to_fit();
+        return;
+    }
+
+    // Otherwise sort the keys' positions by time; the sort is stable, so each
+    // run of equal times lists its keys in the order setKey would have seen
+    // them.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < times.size(); ++i)
+        if (!std::isnan(times[i])) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return times[a] < times[b]; });
+    for (std::size_t i = 0; i < order.size();) {
+        std::size_t end = i + 1;
+        while (end < order.size() && times[order[end]] == times[order[i]]) ++end;
+        times_.push_back(times[order[i]]);
+        const auto sample = values.begin() + static_cast<std::ptrdiff_t>(order[end - 1] * floats);
+        values_.insert(values_.end(), sample, sample + static_cast<std::ptrdiff_t>(floats));
+        i = end;
+    }
+    times_.shrink_to_fit();
+    values_.shrink_to_fit();
+}
+
 void SampledAnimationTrack::evaluate(float time, std::span<float> out) const
 {
-    const std::size_t count = std::min(trackValueFloats(kind_), out.size());
-    float value[slotFloats] = {};
+    const std::size_t floats = trackValueFloats(kind_);
+    const std::size_t count = std::min(floats, out.size());
+    float value[maxValueFloats] = {};
 
-    if (samples_.empty()) {
+    if (times_.empty()) {
         // Neutral values of an empty track; a Transform track writes nothing.
         switch (kind_) {
         case TrackValueKind::Scalar:
@@ -118,65 +155,84 @@ void SampledAnimationTrack::evaluate(float time, std::span<float> out) const
         return;
     }
 
-    const auto first = samples_.begin();
-    const auto last = std::prev(samples_.end());
-    auto k0 = first;
-    auto k1 = first;
+    const std::size_t last = times_.size() - 1;
+    std::size_t k0 = 0;
+    std::size_t k1 = 0;
     float f = 0.0f;
-    if (time < first->first || first == last || std::isnan(time)) {
+    if (time < times_.front() || last == 0 || std::isnan(time)) {
         // before the range, a single key, or no usable time: the first key
-    } else if (time >= last->first) {
+    } else if (time >= times_[last]) {
         k0 = k1 = last;
     } else {
-        // Walk forward to the first key later than time; the one before it is at
-        // or before time. first <= time < last guarantees both exist.
-        k1 = std::next(first);
-        while (!(k1->first > time)) ++k1;
-        k0 = std::prev(k1);
-        f = (time - k0->first) / (k1->first - k0->first);
+        // The first key later than time; the one before it is at or before
+        // time. first <= time < last puts it among keys 1 .. last.
+        k1 = static_cast<std::size_t>(std::upper_bound(times_.begin() + 1, times_.end() - 1, time) - times_.begin());
+        k0 = k1 - 1;
+        f = (time - times_[k0]) / (times_[k1] - times_[k0]);
         // Only keys of extreme magnitude can take f outside [0, 1] (or make it
         // NaN through an infinite span); keep the blend between its two keys.
         if (!(f >= 0.0f)) f = 0.0f;
         if (f > 1.0f) f = 1.0f;
     }
 
-    const Slot& a = k0->second;
-    const Slot& b = k1->second;
+    const float* a = values_.data() + k0 * floats;
+    const float* b = values_.data() + k1 * floats;
     switch (kind_) {
     case TrackValueKind::Scalar:
     case TrackValueKind::Vector2:
     case TrackValueKind::Vector3:
-    case TrackValueKind::Vector4: blendLinear(a.data(), b.data(), f, count, value); break;
-    case TrackValueKind::Quaternion: blendSpherical(a.data(), b.data(), f, value); break;
+    case TrackValueKind::Vector4: blendLinear(a, b, f, count, value); break;
+    case TrackValueKind::Quaternion: blendSpherical(a, b, f, value); break;
     case TrackValueKind::Transform: blendTransform(a, b, f, value); break;
     default: return;
     }
     std::copy_n(value, count, out.begin());
 }
 
-const AnimationTrack::Slot* SampledAnimationTrack::setKey(float time, std::span<const float> value)
+bool SampledAnimationTrack::setKey(float time, std::span<const float> value)
 {
-    if (std::isnan(time)) return nullptr;
-    Slot& slot = samples_.try_emplace(time).first->second; // new slots start zeroed
-    const std::size_t count = std::min(trackValueFloats(kind_), value.size());
-    std::copy_n(value.begin(), count, slot.begin());
-    return &slot;
+    if (std::isnan(time)) return false;
+    const std::size_t floats = trackValueFloats(kind_);
+    std::size_t key = times_.size();
+    if (!times_.empty() && !(times_.back() < time))
+        key = static_cast<std::size_t>(std::lower_bound(times_.begin(), times_.end(), time) - times_.begin());
+
+    if (key == times_.size() || times_[key] != time) {
+        // Room in both lists first (growing geometrically, as push_back does),
+        // so that a failed allocation leaves them in step.
+        if (times_.size() == times_.capacity()) times_.reserve(std::max<std::size_t>(8, times_.size() * 2));
+        if (values_.capacity() - values_.size() < floats)
+            values_.reserve(std::max(values_.size() * 2, values_.size() + floats));
+        times_.insert(times_.begin() + static_cast<std::ptrdiff_t>(key), time);
+        values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(key * floats), floats, 0.0f);
+    }
+    std::copy_n(value.begin(), std::min(floats, value.size()),
+                values_.begin() + static_cast<std::ptrdiff_t>(key * floats));
+    return true;
+}
+
+std::span<const float> SampledAnimationTrack::keyValue(std::size_t key) const
+{
+    assert(key < times_.size());
+    const std::size_t floats = trackValueFloats(kind_);
+    return std::span<const float>(values_).subspan(key * floats, floats);
 }
 
 void SampledAnimationTrack::getTimeRange(std::span<float, 2> out) const
 {
-    if (samples_.empty()) {
+    if (times_.empty()) {
         out[0] = out[1] = 0.0f;
         return;
     }
-    out[0] = samples_.begin()->first;
-    out[1] = samples_.rbegin()->first;
+    out[0] = times_.front();
+    out[1] = times_.back();
 }
 
 std::unique_ptr<AnimationTrack> SampledAnimationTrack::clone() const
 {
     auto copy = std::make_unique<SampledAnimationTrack>(kind_);
-    copy->samples_ = samples_;
+    copy->times_ = times_;
+    copy->values_ = values_;
     return copy;
 }
 
@@ -191,9 +247,9 @@ namespace {
 // that whatever the track's kind, only the destination's own floats come back.
 template <std::size_t N> void evaluateThroughSlot(const AnimationTrack* track, float t, float (&io)[N])
 {
-    static_assert(N <= AnimationTrack::slotFloats);
+    static_assert(N <= AnimationTrack::maxValueFloats);
     if (!track) return;
-    float slot[AnimationTrack::slotFloats] = {};
+    float slot[AnimationTrack::maxValueFloats] = {};
     std::copy_n(io, N, slot);
     track->evaluate(t, slot);
     std::copy_n(slot, N, io);

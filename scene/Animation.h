@@ -10,7 +10,6 @@
 #include "core/Math.h"
 #include "core/Transform.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -18,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ORV::Core {
 
@@ -37,10 +37,8 @@ std::size_t trackValueFloats(TrackValueKind kind);
 
 class AnimationTrack {
 public:
-    // Every key stores this many floats whatever the kind, so that all kinds
-    // share one container type; only the kind's leading floats carry the sample.
-    static constexpr std::size_t slotFloats = 15;
-    using Slot = std::array<float, slotFloats>;
+    // The most floats a sample of any kind has (a Transform's).
+    static constexpr std::size_t maxValueFloats = 15;
 
     virtual ~AnimationTrack() = default;
     AnimationTrack(const AnimationTrack&) = delete;
@@ -51,10 +49,11 @@ public:
     // keys, and a track of an unknown kind, leave out untouched.
     virtual void evaluate(float time, std::span<float> out) const = 0;
 
-    // Stores the kind's leading floats of value as the key at time, replacing a
-    // key of an equal time. Returns the stored slot, or null when time is not a
-    // number (such a key could not be ordered and is not stored).
-    virtual const Slot* setKey(float time, std::span<const float> value) = 0;
+    // Stores the kind's leading floats of value as the key at time, replacing
+    // those floats of a key of an equal time (a new key's other floats are 0).
+    // Returns false, storing nothing, when time is not a number: such a key
+    // could not be ordered.
+    virtual bool setKey(float time, std::span<const float> value) = 0;
 
     // out[0] = first key time, out[1] = last key time; (0, 0) without keys.
     virtual void getTimeRange(std::span<float, 2> out) const = 0;
@@ -78,29 +77,46 @@ private:
     std::map<std::string, float, std::less<>> markers_;
 };
 
-// The only concrete track: samples in a map ordered by time. Evaluation holds
-// the first key's value before the range and the last key's after it, and
-// allocates nothing.
+// The only concrete track. Keys live in two parallel arrays sorted by time: the
+// times, ascending and distinct (two times are one key only when equal as
+// floats), and the samples packed back to back, trackValueFloats(kind) floats
+// each (none for an unknown kind). A key costs 4 bytes more than its sample.
+// Evaluation finds the two keys around a time by binary search, holds the first
+// key's value before the range and the last key's after it, and allocates
+// nothing.
 class SampledAnimationTrack final : public AnimationTrack {
 public:
-    // Key time -> sample slot. Two times are one key only when equal as floats.
-    using Samples = std::map<float, Slot>;
-
     explicit SampledAnimationTrack(TrackValueKind kind) : kind_(kind) {}
+
+    // The track that setKey would build from keys i = 0, 1, ... in order: time
+    // times[i] and the floats values[i * n, i * n + n), n = trackValueFloats(kind)
+    // (values.size() must be times.size() * n). Times that are not numbers are
+    // dropped and, of equal times, the first one's time and the last one's
+    // sample stay. Times that already strictly ascend are taken over as they
+    // are, without a copy; others are sorted once.
+    SampledAnimationTrack(TrackValueKind kind, std::vector<float> times, std::vector<float> values);
 
     // A time that is not a number evaluates like a time before the first key.
     void evaluate(float time, std::span<float> out) const override;
-    const Slot* setKey(float time, std::span<const float> value) override;
+    // A key later than the last one is appended in amortised constant time; an
+    // earlier one is inserted, moving the keys after it.
+    bool setKey(float time, std::span<const float> value) override;
     void getTimeRange(std::span<float, 2> out) const override;
     std::unique_ptr<AnimationTrack> clone() const override;
     TrackValueKind getValueKind() const override { return kind_; }
 
     // Read access for writers and inspection tools.
-    const Samples& samples() const { return samples_; }
+    std::size_t keyCount() const { return times_.size(); }
+    std::span<const float> keyTimes() const { return times_; }
+    // Every key's sample, back to back in key order.
+    std::span<const float> keyValues() const { return values_; }
+    // The sample of key (below keyCount()).
+    std::span<const float> keyValue(std::size_t key) const;
 
 private:
     TrackValueKind kind_;
-    Samples samples_;
+    std::vector<float> times_;
+    std::vector<float> values_;
 };
 
 // A track bound to a current time. Copies share the track; an Animation never

@@ -17,8 +17,9 @@ using Core::AnimationTrack;
 using Core::SampledAnimationTrack;
 using Core::TrackValueKind;
 
-// Lists and strings grow by at most this many bytes ahead of the data that has
-// actually arrived, so a count in a damaged file cannot size an allocation.
+// Lists and strings are read this many bytes at a time, and their room grows
+// only with the data that has actually arrived (at most to twice that, or one
+// piece), so a count in a damaged file cannot size an allocation.
 constexpr std::size_t readChunkBytes = std::size_t{64} << 10;
 
 // Thrown inside the reader only, to unwind from the faulty field to readScene
@@ -134,6 +135,10 @@ private:
         std::size_t done = 0;
         while (done < count) {
             const std::size_t n = std::min(count - done, chunk);
+            // Capacity doubles (bounded by what has arrived, as push_back's
+            // would be) but never passes count, so a list read whole holds no
+            // slack.
+            if (out.capacity() < done + n) out.reserve(std::min(count, std::max(done + n, 2 * out.capacity())));
             out.resize(done + n);
             const std::size_t want = n * sizeof(T);
             const std::size_t got = readSome(reinterpret_cast<char*>(out.data() + done), want);
@@ -263,30 +268,23 @@ void readAnimation(SceneReader& in, SceneDescription& description)
         return;
     }
 
-    auto track = std::make_unique<SampledAnimationTrack>(kind);
+    // The samples are the track's packed values exactly as stored, so they are
+    // read straight into its value list, which grows only as the data arrives.
+    // Only then is the count known to be real and the time list sized by it.
+    const std::size_t sampleFloats = Core::trackValueFloats(kind);
+    const auto samples = static_cast<std::size_t>(sampleCount);
+    std::vector<float> values;
+    in.readArray(values, samples * sampleFloats, "samples");
+    std::vector<float> times(samples);
+    float t = 0.0f;
+    for (float& time : times) {
+        time = t;
+        t = nextSceneSampleTime(t);
+    }
+    auto track = std::make_unique<SampledAnimationTrack>(kind, std::move(times), std::move(values));
     Core::Animation animation;
     animation.setTrack(track.get());
     animation.setMode(1);
-
-    // Samples arrive in chunks (the list grows with the data, as in readArray)
-    // and are decoded into the track one by one.
-    const std::size_t sampleFloats = Core::trackValueFloats(kind);
-    const std::size_t chunkSamples = readChunkBytes / (sampleFloats * 4);
-    std::vector<std::uint32_t> words;
-    float t = 0.0f;
-    for (std::size_t done = 0; done < static_cast<std::size_t>(sampleCount);) {
-        const std::size_t n = std::min(static_cast<std::size_t>(sampleCount) - done, chunkSamples);
-        in.readArray(words, n * sampleFloats, "samples");
-        for (std::size_t i = 0; i < n; ++i) {
-            float sample[Core::Transform::floatCount];
-            Core::Transform::identity().toFloats(sample);
-            for (std::size_t c = 0; c < sampleFloats; ++c)
-                sample[c] = std::bit_cast<float>(words[i * sampleFloats + c]);
-            track->setKey(t, sample);
-            t = t + sceneSampleStep; // accumulated in single precision, not i * 0.1
-        }
-        done += n;
-    }
 
     track->setMarker("start", 0.0f);
     track->setMarker("end", t); // one step past the last sample

@@ -43,7 +43,7 @@ std::string where(const char* section, std::size_t index)
 float sceneSampleTime(std::size_t index)
 {
     float t = 0.0f;
-    for (std::size_t i = 0; i < index; ++i) t = t + Demo::sceneSampleStep;
+    for (std::size_t i = 0; i < index; ++i) t = Demo::nextSceneSampleTime(t);
     return t;
 }
 
@@ -51,12 +51,15 @@ std::int32_t appendSampledAnimation(Demo::SceneDescription& description, TrackVa
                                     std::span<const float> samples)
 {
     const std::size_t floats = Core::trackValueFloats(kind);
-    auto track = std::make_unique<Core::SampledAnimationTrack>(kind);
+    const std::size_t count = floats == 0 ? 0 : samples.size() / floats;
+    std::vector<float> times(count);
     float t = 0.0f;
-    for (std::size_t i = 0; floats != 0 && i + floats <= samples.size(); i += floats) {
-        track->setKey(t, samples.subspan(i, floats));
-        t = t + Demo::sceneSampleStep;
+    for (float& time : times) {
+        time = t;
+        t = Demo::nextSceneSampleTime(t);
     }
+    auto track = std::make_unique<Core::SampledAnimationTrack>(
+        kind, std::move(times), std::vector<float>(samples.begin(), samples.begin() + count * floats));
     track->setMarker("start", 0.0f);
     track->setMarker("end", t);
     Core::Animation animation;
@@ -100,13 +103,13 @@ std::string checkScene(const Demo::SceneDescription& d)
             continue;
         }
         float expected = 0.0f;
-        for (const auto& [time, slot] : sampled->samples()) {
+        for (const float time : sampled->keyTimes()) {
             if (time != expected) {
                 problems += where("animations", a) + "key at " + std::to_string(time) + " is not at the sample time "
                             + std::to_string(expected) + "\n";
                 break;
             }
-            expected = expected + Demo::sceneSampleStep;
+            expected = Demo::nextSceneSampleTime(expected);
         }
     }
     return problems;
@@ -261,11 +264,9 @@ void SceneWriter::writeAnimation(const Core::Animation& animation)
         writeInt32(0);
         return;
     }
-    const std::size_t floats = Core::trackValueFloats(track->getValueKind());
     writeInt32(kind);
-    writeInt32(static_cast<std::int32_t>(track->samples().size()));
-    for (const auto& [time, slot] : track->samples())
-        for (std::size_t i = 0; i < floats; ++i) writeFloat(slot[i]);
+    writeInt32(static_cast<std::int32_t>(track->keyCount()));
+    for (const float value : track->keyValues()) writeFloat(value);
 }
 
 bool SceneWriter::good() const

@@ -15,8 +15,10 @@
 
 namespace ORV::Content {
 
-// The time of sample i as the reader assigns it: 0.1 added i times in single
-// precision. Tracks that go into a file must have their keys exactly there.
+// The time of sample i as the reader assigns it: i steps of
+// Demo::nextSceneSampleTime from 0 (0.1 added i times in single precision,
+// for all but enormous tracks). Tracks that go into a file must have their
+// keys exactly there.
 float sceneSampleTime(std::size_t index);
 
 // Appends an animation like the reader makes it (a new track owned by the

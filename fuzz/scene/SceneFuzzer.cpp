@@ -5,10 +5,12 @@
 #include "content/scenewriter/SceneWriter.h"
 #include "scene/SceneFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <sstream>
 #include <string>
 
@@ -26,14 +28,11 @@ bool sameSamples(const Core::Animation& a, const Core::Animation& b)
     const auto* ta = dynamic_cast<const Core::SampledAnimationTrack*>(a.track());
     const auto* tb = dynamic_cast<const Core::SampledAnimationTrack*>(b.track());
     if (!ta || !tb) return !ta && !tb;
-    if (ta->getValueKind() != tb->getValueKind() || ta->samples().size() != tb->samples().size()) return false;
-    const std::size_t floats = Core::trackValueFloats(ta->getValueKind());
-    for (auto ia = ta->samples().begin(), ib = tb->samples().begin(); ia != ta->samples().end(); ++ia, ++ib) {
-        if (ia->first != ib->first) return false;
-        // Compare bits: samples may be NaN.
-        if (std::memcmp(ia->second.data(), ib->second.data(), floats * sizeof(float)) != 0) return false;
-    }
-    return true;
+    if (ta->getValueKind() != tb->getValueKind() || ta->keyCount() != tb->keyCount()) return false;
+    if (!std::equal(ta->keyTimes().begin(), ta->keyTimes().end(), tb->keyTimes().begin())) return false;
+    // Compare bits: samples may be NaN.
+    const std::span<const float> va = ta->keyValues(), vb = tb->keyValues();
+    return va.size() == vb.size() && (va.empty() || std::memcmp(va.data(), vb.data(), va.size_bytes()) == 0);
 }
 
 } // namespace

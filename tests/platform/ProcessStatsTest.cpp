@@ -20,6 +20,18 @@ TEST(ProcessStats, TouchingFreshMemoryCountsMinorPageFaults)
     EXPECT_GE(after - before, block.size() / (2u << 20));
 }
 
+TEST(ProcessStats, PeakResidentMemoryCoversTouchedMemoryAndStays)
+{
+    const std::uint64_t before = processCounters().peakResidentBytes;
+    {
+        // Larger than anything the test program touched before, so the mark
+        // must rise by most of it.
+        std::vector<char> block(std::size_t(before) + (96u << 20), 1);
+        EXPECT_GE(processCounters().peakResidentBytes, block.size());
+    }
+    EXPECT_GE(processCounters().peakResidentBytes, before + (96u << 20)) << "a high-water mark does not fall";
+}
+
 TEST(ProcessStats, ProcessorTimeGrowsWithWorkAndNotPastTheWallClock)
 {
     const double before = processCounters().processorSeconds;

@@ -1,9 +1,11 @@
 #include "scene/Animation.h"
+#include "tests/support/AllocationWatch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -115,9 +117,9 @@ TEST(AnimationTrackEvaluate, UnknownKindStoresAndWritesNothing)
     EXPECT_EQ(trackValueFloats(track.getValueKind()), 0u);
     Floats key;
     key.fill(5.0f);
-    const AnimationTrack::Slot* slot = track.setKey(1.0f, key);
-    ASSERT_NE(slot, nullptr);
-    EXPECT_EQ((*slot)[0], 0.0f);
+    EXPECT_TRUE(track.setKey(1.0f, key));
+    EXPECT_EQ(track.keyCount(), 1u);
+    EXPECT_TRUE(track.keyValue(0).empty());
     Floats untouched;
     untouched.fill(42.0f);
     EXPECT_EQ(evaluateTrack(track, 1.0f, 42.0f), untouched);
@@ -186,23 +188,23 @@ TEST(AnimationTrackKeys, SameTimeReplacesAndNeighbouringFloatsAreTwoKeys)
     SampledAnimationTrack track(TrackValueKind::Scalar);
     setScalar(track, 0.1f, 1.0f);
     setScalar(track, 0.1f, 2.0f);
-    ASSERT_EQ(track.samples().size(), 1u);
+    ASSERT_EQ(track.keyCount(), 1u);
     EXPECT_EQ(scalarAt(track, 0.1f), 2.0f);
 
     setScalar(track, std::nextafter(0.1f, 1.0f), 3.0f);
-    EXPECT_EQ(track.samples().size(), 2u);
+    EXPECT_EQ(track.keyCount(), 2u);
 
     setScalar(track, 0.0f, 4.0f);
     setScalar(track, -0.0f, 5.0f); // equal as floats: one key
-    EXPECT_EQ(track.samples().size(), 3u);
+    EXPECT_EQ(track.keyCount(), 3u);
     EXPECT_EQ(scalarAt(track, 0.0f), 5.0f);
 }
 
 TEST(AnimationTrackKeys, KeyAtTimeThatIsNotANumberIsRefused)
 {
     SampledAnimationTrack track(TrackValueKind::Scalar);
-    EXPECT_EQ(track.setKey(std::numeric_limits<float>::quiet_NaN(), std::array{1.0f}), nullptr);
-    EXPECT_TRUE(track.samples().empty());
+    EXPECT_FALSE(track.setKey(std::numeric_limits<float>::quiet_NaN(), std::array{1.0f}));
+    EXPECT_EQ(track.keyCount(), 0u);
 }
 
 TEST(AnimationTrackKeys, TimeRange)
@@ -254,6 +256,75 @@ TEST(AnimationTrackKeys, CloneEvaluatesAlikeWithoutMarkersAndIsIndependent)
     source.setKey(0.5f, flat(Transform::identity()));
     EXPECT_EQ(evaluateTrack(*clone, 0.5f), before);
     EXPECT_NE(evaluateTrack(source, 0.5f), before);
+}
+
+TEST(AnimationTrackKeys, ShortValueWritesOnlyItsFloats)
+{
+    SampledAnimationTrack track(TrackValueKind::Vector3);
+    track.setKey(1.0f, std::array{1.0f, 2.0f, 3.0f});
+    track.setKey(1.0f, std::array{7.0f}); // replaces x, keeps y and z
+    track.setKey(0.0f, std::array{5.0f}); // a new key, inserted before: y and z are 0
+    ASSERT_EQ(track.keyCount(), 2u);
+    EXPECT_EQ(std::vector<float>(track.keyValues().begin(), track.keyValues().end()),
+              (std::vector<float>{5, 0, 0, 7, 2, 3}));
+}
+
+// Building from lists gives what setKey gives for the same keys in the same
+// order, bit for bit: NaN times dropped, the first of equal times (0 before -0)
+// and the last of their samples kept, whatever order the times come in.
+TEST(AnimationTrackKeys, ListsBuildTheTrackThatSetKeyBuilds)
+{
+    std::mt19937 random(99);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float pool[] = {0.0f, -0.0f, 0.5f, -1.25f, 3.0f, nan, std::numeric_limits<float>::infinity(), 2.0f};
+    for (TrackValueKind kind :
+         {TrackValueKind::Scalar, TrackValueKind::Vector3, TrackValueKind::Transform, static_cast<TrackValueKind>(9)}) {
+        const std::size_t floats = trackValueFloats(kind);
+        for (int round = 0; round < 50; ++round) {
+            const std::size_t keys = random() % 12;
+            std::vector<float> times, values;
+            SampledAnimationTrack expected(kind);
+            for (std::size_t i = 0; i < keys; ++i) {
+                times.push_back(pool[random() % std::size(pool)]);
+                for (std::size_t c = 0; c < floats; ++c) values.push_back(static_cast<float>(random() % 1000));
+                expected.setKey(times.back(), std::span(values).last(floats));
+            }
+            const SampledAnimationTrack built(kind, times, values);
+            const auto bits = [](std::span<const float> f) {
+                std::vector<std::uint32_t> b;
+                for (float v : f) b.push_back(std::bit_cast<std::uint32_t>(v));
+                return b;
+            };
+            ASSERT_EQ(bits(built.keyTimes()), bits(expected.keyTimes())) << "round " << round;
+            ASSERT_EQ(bits(built.keyValues()), bits(expected.keyValues())) << "round " << round;
+        }
+    }
+
+    // Times that already ascend are taken over without a copy.
+    std::vector<float> times{0.0f, 0.1f, 0.2f}, values{1.0f, 2.0f, 3.0f};
+    const float* storage = values.data();
+    const SampledAnimationTrack adopted(TrackValueKind::Scalar, std::move(times), std::move(values));
+    EXPECT_EQ(adopted.keyValues().data(), storage);
+}
+
+// Keys appended in time order grow two flat lists: a handful of allocations,
+// and at most the lists plus their growth room live at once, where a node per
+// key would cost several times the key.
+TEST(AnimationTrackKeys, AppendedKeysCostTheirTimeAndTheirKindsFloats)
+{
+    constexpr std::size_t keys = 100'000;
+    std::size_t allocations = 0, peak = 0;
+    {
+        SampledAnimationTrack track(TrackValueKind::Scalar);
+        ORV::Test::AllocationWatch watch;
+        for (std::size_t i = 0; i < keys; ++i) setScalar(track, static_cast<float>(i), 1.0f);
+        allocations = watch.allocations();
+        peak = watch.peakLive();
+        EXPECT_EQ(track.keyCount(), keys);
+    }
+    EXPECT_LT(allocations, 64u);
+    // 8 bytes a key; while a list moves to twice its size, old and new both live.
+    EXPECT_LE(peak, keys * 20);
 }
 
 // --- spherical blend and Transform fields ------------------------------------

@@ -1,5 +1,6 @@
 #include "scene/SceneFile.h"
 #include "content/scenewriter/SceneWriter.h"
+#include "scene/SceneFormat.h"
 #include "tests/support/AllocationWatch.h"
 
 #include <gtest/gtest.h>
@@ -157,12 +158,9 @@ void expectSameAnimation(const Animation& a, const Animation& b, std::size_t ind
     ASSERT_TRUE(ta && tb);
     EXPECT_EQ(ta->getValueKind(), tb->getValueKind());
     EXPECT_EQ(ta->markers(), tb->markers());
-    ASSERT_EQ(ta->samples().size(), tb->samples().size());
-    const std::size_t floats = Core::trackValueFloats(ta->getValueKind());
-    for (auto ia = ta->samples().begin(), ib = tb->samples().begin(); ia != ta->samples().end(); ++ia, ++ib) {
-        EXPECT_EQ(ia->first, ib->first);
-        for (std::size_t c = 0; c < floats; ++c) EXPECT_EQ(ia->second[c], ib->second[c]);
-    }
+    const auto list = [](std::span<const float> floats) { return std::vector<float>(floats.begin(), floats.end()); };
+    EXPECT_EQ(list(ta->keyTimes()), list(tb->keyTimes()));
+    EXPECT_EQ(list(ta->keyValues()), list(tb->keyValues()));
 }
 
 void expectSameScene(const SceneDescription& a, const SceneDescription& b)
@@ -249,7 +247,7 @@ TEST(SceneFileSections, NegativeRecordCountsMeanNone)
     ASSERT_EQ(r.description.animations.size(), 1u);
     const auto* track = dynamic_cast<const SampledAnimationTrack*>(r.description.animations[0].track());
     ASSERT_NE(track, nullptr);
-    EXPECT_TRUE(track->samples().empty());
+    EXPECT_EQ(track->keyCount(), 0u);
 }
 
 TEST(SceneFileSections, EmptyMeshPartKeepsItsPlace)
@@ -366,10 +364,9 @@ TEST(SceneFileAnimations, SampleTimesAccumulateInSinglePrecision)
     const float t1 = 0.0f + 0.1f;
     const float t2 = t1 + 0.1f;
     const float t3 = t2 + 0.1f;
-    std::vector<float> times;
-    for (auto& [t, slot] : track->samples()) times.push_back(t);
+    const std::vector<float> times(track->keyTimes().begin(), track->keyTimes().end());
     EXPECT_EQ(times, (std::vector<float>{0.0f, t1, t2}));
-    EXPECT_EQ(track->samples().at(t2)[2], 8.0f);
+    EXPECT_EQ(track->keyValue(2)[2], 8.0f);
     EXPECT_EQ(track->getMarker("start"), 0.0f);
     EXPECT_EQ(track->getMarker("end"), t3);
     EXPECT_EQ(vectors.startTime(), 0.0f);
@@ -380,10 +377,87 @@ TEST(SceneFileAnimations, SampleTimesAccumulateInSinglePrecision)
     const auto* emptyTrack = dynamic_cast<const SampledAnimationTrack*>(empty.track());
     ASSERT_NE(emptyTrack, nullptr);
     EXPECT_EQ(emptyTrack->getValueKind(), TrackValueKind::Transform);
-    EXPECT_TRUE(emptyTrack->samples().empty());
+    EXPECT_EQ(emptyTrack->keyCount(), 0u);
     EXPECT_EQ(empty.startTime(), 0.0f);
     EXPECT_EQ(empty.endTime(), 0.0f);
     EXPECT_EQ(r.description.tracks.size(), 2u);
+}
+
+// Adding the 0.1 s step in single precision stops moving the time at 2^21 s,
+// reached by sample 18,073,720 (counting from 0); every later sample would
+// share that time. Walks the times of 20 million samples: the single-precision
+// sum bit for bit while it moves, then one float further each sample.
+TEST(SceneFileAnimations, SampleTimesStayDistinctWhereTheStepNoLongerMovesThem)
+{
+    float t = 0.0f;
+    std::size_t notLater = 0, offTheSum = 0, stalledAt = 0;
+    for (std::size_t i = 1; i < 20'000'000; ++i) { // next: the time of sample i
+        const float next = Demo::nextSceneSampleTime(t);
+        const float sum = t + Demo::sceneSampleStep;
+        if (!(next > t)) ++notLater;
+        if (sum > t && next != sum) ++offTheSum;
+        if (!(sum > t) && stalledAt == 0) {
+            stalledAt = i;
+            EXPECT_EQ(t, 2097152.0f);
+        }
+        t = next;
+    }
+    EXPECT_EQ(notLater, 0u);
+    EXPECT_EQ(offTheSum, 0u);
+    EXPECT_EQ(stalledAt, 18'073'721u);
+
+    // Samples at such times are keys of their own, each evaluating to itself.
+    SampledAnimationTrack track(TrackValueKind::Scalar);
+    std::vector<float> times;
+    for (float k = 2097151.0f; times.size() < 40; k = Demo::nextSceneSampleTime(k)) {
+        times.push_back(k);
+        track.setKey(k, std::array{static_cast<float>(times.size())});
+    }
+    ASSERT_EQ(track.keyCount(), times.size());
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        float value = -1.0f;
+        Animation animation;
+        animation.setTrack(&track);
+        animation.evaluateAt(times[i], value);
+        EXPECT_EQ(value, static_cast<float>(i + 1)) << times[i];
+    }
+
+    // The last float's successor is infinity, which has none.
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(Demo::nextSceneSampleTime(std::numeric_limits<float>::max()), infinity);
+    EXPECT_EQ(Demo::nextSceneSampleTime(infinity), infinity);
+}
+
+// Reading samples costs the samples and a time for each: no allocation per
+// sample, and at most twice the samples' bytes live at once (the value list
+// doubling as the data arrives, then the times beside it).
+TEST(SceneFileAnimations, SamplesCostTheirFileBytesAndATimeEach)
+{
+    constexpr std::int32_t samples = 250'000;
+    FileBuilder file;
+    file.zeros(6).i32(1).i32(0).i32(samples);
+    for (std::int32_t i = 0; i < samples; ++i) file.f32(static_cast<float>(i));
+    std::istringstream in(file.bytes()); // made before the watch: the copy of the file is not the reader's
+
+    SceneDescription d;
+    SceneReadResult result;
+    std::size_t allocations = 0, peak = 0;
+    {
+        ORV::Test::AllocationWatch watch;
+        result = Demo::readScene(in, d);
+        allocations = watch.allocations();
+        peak = watch.peakLive();
+    }
+    ASSERT_TRUE(result.complete()) << result.message;
+    const auto* track = dynamic_cast<const SampledAnimationTrack*>(d.animations.at(0).track());
+    ASSERT_NE(track, nullptr);
+    ASSERT_EQ(track->keyCount(), static_cast<std::size_t>(samples));
+    EXPECT_EQ(track->keyValue(samples - 1)[0], static_cast<float>(samples - 1));
+    EXPECT_EQ(track->keyTimes()[samples - 1], Content::sceneSampleTime(samples - 1));
+
+    constexpr std::size_t sampleBytes = std::size_t{samples} * 4;
+    EXPECT_LT(allocations, 64u);
+    EXPECT_LE(peak, 2 * sampleBytes + (std::size_t{64} << 10));
 }
 
 TEST(SceneFileAnimations, ScalarSamplesAreFourBytesAndNothingAfterIsRead)
@@ -412,8 +486,10 @@ TEST(SceneFileAnimations, TransformSamplesAreSixtyBytes)
     ASSERT_TRUE(r.result.complete()) << r.result.message;
     const auto* track = dynamic_cast<const SampledAnimationTrack*>(r.description.animations[0].track());
     ASSERT_NE(track, nullptr);
-    const auto& slot = track->samples().at(0.0f);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(slot[i], static_cast<float>(i + 1));
+    ASSERT_EQ(track->keyCount(), 1u);
+    const std::span<const float> sample = track->keyValue(0);
+    ASSERT_EQ(sample.size(), 15u);
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(sample[i], static_cast<float>(i + 1));
 }
 
 TEST(SceneFileAnimations, UnknownKindWithoutSamplesIsKeptAndReadingGoesOn)

@@ -1,6 +1,7 @@
-// Watches the size of the allocations a piece of code makes through the global
-// operator new, to prove that a hostile count read from a file cannot size an
-// allocation. Linking this module replaces the global operator new and delete
+// Watches the allocations a piece of code makes through the global operator
+// new: the largest, to prove that a hostile count read from a file cannot size
+// an allocation; how many, and the most bytes held at once, to bound what a
+// data structure costs. Linking this module replaces the global operator new and delete
 // of the test program (with malloc and free), so only programs that use it
 // link it. Not for use from several threads at once.
 #pragma once
@@ -18,6 +19,11 @@ public:
 
     // Bytes of the largest single allocation since construction.
     std::size_t largest() const;
+    // Allocations since construction.
+    std::size_t allocations() const;
+    // The most bytes live at once in blocks allocated since construction (those
+    // allocated before do not count, even when freed meanwhile).
+    std::size_t peakLive() const;
 };
 
 } // namespace ORV::Test

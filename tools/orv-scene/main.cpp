@@ -76,7 +76,7 @@ const char* kindName(const Core::Animation& animation)
 std::size_t sampleCount(const Core::Animation& animation)
 {
     const auto* track = dynamic_cast<const Core::SampledAnimationTrack*>(animation.track());
-    return track ? track->samples().size() : 0;
+    return track ? track->keyCount() : 0;
 }
 
 std::string vector3(const Core::Vector3& v, bool json)
