@@ -1,5 +1,6 @@
 #include "platform/gfx/effect/EffectCompiler.h"
 
+#include "platform/cpu/LargeStack.h"
 #include "platform/gfx/effect/detail/EffectLexer.h"
 #include "platform/gfx/effect/detail/EffectParser.h"
 #include "platform/gfx/effect/detail/HlslWriter.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
 
 namespace ORV::Gfx {
 namespace {
@@ -164,11 +166,9 @@ private:
     }
 };
 
-} // namespace
-
-Core::Result<EffectDescription> compileEffect(std::string_view source, std::string_view sourceName,
-                                              std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
-                                              EffectCompileTimings* timings)
+Core::Result<EffectDescription> compileOnThisThread(std::string_view source, std::string_view sourceName,
+                                                    std::span<const EffectDefine> defines,
+                                                    EffectIncludeHandler& includes, EffectCompileTimings* timings)
 {
     std::string messages;
     EffectCompileTimings spent;
@@ -219,6 +219,23 @@ Core::Result<EffectDescription> compileEffect(std::string_view source, std::stri
     }
     if (timings) *timings = spent;
     return effect;
+}
+
+} // namespace
+
+Core::Result<EffectDescription> compileEffect(std::string_view source, std::string_view sourceName,
+                                              std::span<const EffectDefine> defines, EffectIncludeHandler& includes,
+                                              EffectCompileTimings* timings)
+{
+    // glslang and SPIRV-Cross recurse once per level of an expression or a
+    // statement; the parser's bounds on what reaches them are set against
+    // this stack, eight times the usual main-thread one.
+    constexpr std::size_t compilerStackBytes = std::size_t(64) << 20;
+    std::optional<Core::Result<EffectDescription>> result;
+    Platform::runWithStack(compilerStackBytes, [&] {
+        result.emplace(compileOnThisThread(source, sourceName, defines, includes, timings));
+    });
+    return std::move(*result);
 }
 
 } // namespace ORV::Gfx

@@ -64,9 +64,12 @@ public:
     bool run()
     {
         effect_.files = files_;
+        if (!checkBrackets()) return false;
         while (peek().kind != TokenKind::End) {
             if (!topLevel()) return false;
         }
+        for (const HlslChunk& chunk : effect_.chunks)
+            if (!checkChunk(chunk)) return false;
         return checkTechniques();
     }
 
@@ -129,6 +132,141 @@ private:
         name = next().text;
         return true;
     }
+
+    // Brackets of every kind close in the order they opened, and nest at most
+    // maxBracketNesting deep. glslang's HLSL front end descends once per level
+    // (and dereferences null on some unclosed '['); this keeps its recursion
+    // shallow and its input well formed in this respect.
+    bool checkBrackets()
+    {
+        std::vector<const Token*> open;
+        for (const Token& t : tokens_) {
+            if (t.kind != TokenKind::Punct || t.text.size() != 1) continue;
+            const char c = t.text[0];
+            if (c == '(' || c == '[' || c == '{') {
+                if (open.size() == size_t(maxBracketNesting))
+                    return fail(t, "brackets nest deeper than " + std::to_string(maxBracketNesting) + " levels");
+                open.push_back(&t);
+                continue;
+            }
+            if (c != ')' && c != ']' && c != '}') continue;
+            const char expected = open.empty()                  ? 0
+                                  : open.back()->text[0] == '(' ? ')'
+                                  : open.back()->text[0] == '[' ? ']'
+                                                                : '}';
+            if (c != expected) {
+                if (open.empty()) return fail(t, std::string("'") + c + "' closes nothing");
+                return fail(t, std::string("'") + c + "' where '" + expected + "' closes the '" + open.back()->text
+                                   + "' of line " + std::to_string(open.back()->line));
+            }
+            open.pop_back();
+        }
+        // A bracket still open at the end is left to the parse, which names
+        // what it opened ("technique 't' is never closed").
+        return true;
+    }
+
+    // What glslang is given, one declaration or function at a time: bounded in
+    // length (its recursion grows with chains such as a+a+...+a or else-if
+    // ladders), and without the initialiser lists it mishandles.
+    bool checkChunk(const HlslChunk& chunk)
+    {
+        const std::vector<Token>& tokens = chunk.tokens;
+        if (tokens.size() > size_t(maxChunkTokens))
+            return fail(
+                tokens.front(),
+                (chunk.functionName.empty() ? std::string("a declaration") : "function '" + chunk.functionName + "'")
+                    + " is longer than " + std::to_string(maxChunkTokens) + " tokens; split it");
+        if (!chunk.functionName.empty()) {
+            size_t body = 0;
+            while (body < tokens.size() && !isPunct(tokens[body], '{')) ++body;
+            if (body < tokens.size() && !checkLoops(tokens, body)) return false;
+        }
+        // An empty list inside an initialiser list ("float2 a = {1, {}};").
+        int listDepth = 0;
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            const Token& t = tokens[i];
+            if (isPunct(t, '{') && (listDepth > 0 || (i > 0 && isPunct(tokens[i - 1], '=')))) {
+                if (listDepth > 0 && i + 1 < tokens.size() && isPunct(tokens[i + 1], '}'))
+                    return fail(t, "empty '{}' inside an initialiser list");
+                ++listDepth;
+            } else if (isPunct(t, '}') && listDepth > 0) {
+                --listDepth;
+            }
+        }
+        return true;
+    }
+
+    // Loops nest at most maxLoopNesting deep in a function body: the shader
+    // optimiser's time and memory grow exponentially with the depth (twenty
+    // nested two-step loops take 2 GB).
+    bool checkLoops(const std::vector<Token>& tokens, size_t body)
+    {
+        LoopScan scan{tokens};
+        scan.statement(body, 0);
+        if (scan.tooDeep)
+            return fail(*scan.tooDeep, "loops nest deeper than " + std::to_string(maxLoopNesting) + " levels");
+        return true;
+    }
+
+    // Walks statements to find how loops nest, including loops whose body is
+    // a single statement ("for (...) for (...) x;"). Brackets are known to be
+    // balanced; anything it does not recognise ends at the next ';'.
+    struct LoopScan {
+        const std::vector<Token>& tokens;
+        const Token* tooDeep = nullptr;
+
+        // Past the bracket that closes the one at i.
+        size_t skipBracket(size_t i) const
+        {
+            int depth = 0;
+            for (; i < tokens.size(); ++i) {
+                const Token& t = tokens[i];
+                if (isPunct(t, '(') || isPunct(t, '[') || isPunct(t, '{')) ++depth;
+                if ((isPunct(t, ')') || isPunct(t, ']') || isPunct(t, '}')) && --depth == 0) return i + 1;
+            }
+            return i;
+        }
+
+        // Past the statement that starts at i, inside `loops` loops.
+        size_t statement(size_t i, int loops)
+        {
+            if (i >= tokens.size() || tooDeep) return tokens.size();
+            const Token& t = tokens[i];
+            if (isPunct(t, '{')) {
+                size_t j = i + 1;
+                while (j < tokens.size() && !isPunct(tokens[j], '}') && !tooDeep) j = statement(j, loops);
+                return j + 1;
+            }
+            if (isPunct(t, '[')) return statement(skipBracket(i), loops); // [unroll], [loop], [branch]
+            const bool loop = isWord(t, "for") || isWord(t, "while") || isWord(t, "do");
+            if (loop && loops + 1 > maxLoopNesting) {
+                tooDeep = &t;
+                return tokens.size();
+            }
+            if (isWord(t, "do")) {
+                size_t j = statement(i + 1, loops + 1);
+                if (j < tokens.size() && isWord(tokens[j], "while")) ++j;
+                if (j < tokens.size() && isPunct(tokens[j], '(')) j = skipBracket(j);
+                return j < tokens.size() && isPunct(tokens[j], ';') ? j + 1 : j;
+            }
+            if (loop || isWord(t, "if") || isWord(t, "switch")) {
+                size_t j = i + 1;
+                if (j < tokens.size() && isPunct(tokens[j], '(')) j = skipBracket(j);
+                j = statement(j, loop ? loops + 1 : loops);
+                if (isWord(t, "if") && j < tokens.size() && isWord(tokens[j], "else")) j = statement(j + 1, loops);
+                return j;
+            }
+            size_t j = i;
+            while (j < tokens.size() && !isPunct(tokens[j], ';') && !isPunct(tokens[j], '}')) {
+                if (isPunct(tokens[j], '(') || isPunct(tokens[j], '[') || isPunct(tokens[j], '{'))
+                    j = skipBracket(j);
+                else
+                    ++j;
+            }
+            return j < tokens.size() && isPunct(tokens[j], ';') ? j + 1 : std::max(j, i + 1);
+        }
+    };
 
     // Copies tokens from the current one through the matching close bracket.
     bool takeBalanced(char open, char close, std::vector<Token>* out)
@@ -296,6 +434,8 @@ private:
         rewriteSemantics(chunk.tokens, 0, headerEnd);
         chunk.returnSemantic.assign(chunk.tokens.begin() + long(close) + 1, chunk.tokens.begin() + long(headerEnd));
         chunk.parameters = splitList(chunk.tokens, open + 1, close);
+        for (const std::vector<Token>& parameter : chunk.parameters)
+            if (!checkParameterArray(parameter, chunk.functionName)) return false;
         if (isPunct(peek(), ';')) {
             chunk.tokens.push_back(next());
         } else {
@@ -308,6 +448,32 @@ private:
                                 chunk.identifiers.end());
         functionNames_.insert(chunk.functionName);
         effect_.chunks.push_back(std::move(chunk));
+        return true;
+    }
+
+    // An array size in a function's parameter list is empty, a name or a
+    // constant: glslang's front end dereferences null when anything else
+    // stands between '[' and ']' there.
+    bool checkParameterArray(const std::vector<Token>& parameter, const std::string& function)
+    {
+        for (size_t i = 0; i < parameter.size(); ++i) {
+            if (!isPunct(parameter[i], '[')) continue;
+            size_t close = i + 1;
+            int depth = 0;
+            for (; close < parameter.size(); ++close) {
+                if (isPunct(parameter[close], '[')) ++depth;
+                if (isPunct(parameter[close], ']') && depth-- == 0) break;
+            }
+            std::vector<Token> size(parameter.begin() + long(i) + 1, parameter.begin() + long(close));
+            ConstantValue value;
+            size_t at = 0;
+            const bool valid = size.empty() || (size.size() == 1 && size[0].kind == TokenKind::Identifier)
+                               || (evaluateConstant(size, at, value) && at == size.size());
+            if (!valid)
+                return fail(parameter[i],
+                            "an array size in the parameters of '" + function + "' must be a name or a constant");
+            i = close;
+        }
         return true;
     }
 

@@ -59,6 +59,15 @@ struct ParsedEffect {
     std::vector<std::string> files;
 };
 
+// Limits on what the parser passes on to glslang's HLSL front end, whose
+// recursive descent has no depth limit of its own: far above real effects
+// (whose functions are a few thousand tokens), and a few times below where
+// its recursion overflows the compiler's stack (EffectCompiler.cpp).
+constexpr int maxBracketNesting = 64;
+constexpr int maxChunkTokens = 8192;
+// Real shaders nest loops two or three deep.
+constexpr int maxLoopNesting = 8;
+
 // Reads the effect structure. On a fault, appends "file:line: error: ..." to
 // messages and returns false.
 bool parseEffect(const LexedEffect& lexed, ParsedEffect& effect, std::string& messages);
