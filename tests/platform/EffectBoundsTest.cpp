@@ -257,6 +257,8 @@ TEST(EffectFrontEndInput, ConstructsTheFrontEndMishandlesGetMessages)
         {"float4 f() : COLOR {\n float2 a = {1, { }}; return 0; }\n" + ps, "test.fx:2", "empty '{}'"},
         {"static float4 a = {{}};\n" + ps, "test.fx:1", "empty '{}'"},
         {"static float2x2 a = {} x [ ; };\n" + ps, "test.fx:1", "where"},
+        // A '[' left open by a static declaration that otherwise parses.
+        {"static const float w[4 = {1, 2, 3, 4};\n" + ps, "test.fx:1", "'[' is never closed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);

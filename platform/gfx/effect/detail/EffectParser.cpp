@@ -68,6 +68,7 @@ public:
         while (peek().kind != TokenKind::End) {
             if (!topLevel()) return false;
         }
+        if (unclosed_) return fail(*unclosed_, "'" + unclosed_->text + "' is never closed");
         for (const HlslChunk& chunk : effect_.chunks)
             if (!checkChunk(chunk)) return false;
         return checkTechniques();
@@ -79,6 +80,7 @@ private:
     ParsedEffect& effect_;
     std::string& messages_;
     size_t pos_ = 0;
+    const Token* unclosed_ = nullptr; // innermost bracket the source leaves open
     bool rowMajorDefault_ = false;
     std::set<std::string> structNames_;
     std::set<std::string> functionNames_;
@@ -161,8 +163,9 @@ private:
             }
             open.pop_back();
         }
-        // A bracket still open at the end is left to the parse, which names
-        // what it opened ("technique 't' is never closed").
+        // A bracket still open at the end is reported after the parse, whose
+        // message names what it opened ("technique 't' is never closed").
+        if (!open.empty()) unclosed_ = open.back();
         return true;
     }
 

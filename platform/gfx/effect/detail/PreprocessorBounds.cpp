@@ -123,9 +123,14 @@ public:
     // Scans one file's text; false when a bound is exceeded (message set).
     bool scan(std::string_view text, const std::string& file, int depth)
     {
+        total_ += double(text.size());
+        if (total_ > double(maxPreprocessedBytes)) {
+            message_ = formatMessage({file, 1}, "the effect and its includes are larger than "
+                                                    + std::to_string(maxPreprocessedBytes) + " bytes");
+            return false;
+        }
         const std::vector<PpToken> tokens = tokenize(text);
         file_ = file;
-        total_ += double(text.size());
         for (size_t i = 0; i < tokens.size();) {
             const PpToken& t = tokens[i];
             if (t.startsLine && t.text == "#") {
@@ -147,11 +152,6 @@ public:
                                                              + " bytes (macro expansion)");
                 return false;
             }
-        }
-        if (total_ > double(maxPreprocessedBytes)) {
-            message_ = formatMessage({file, 1}, "the effect and its includes are larger than "
-                                                    + std::to_string(maxPreprocessedBytes) + " bytes");
-            return false;
         }
         return true;
     }

@@ -22,9 +22,9 @@
 namespace ORV::Gfx::detail {
 
 // The largest preprocessed effect accepted. Real effects with their includes
-// are tens of kilobytes; the compiler keeps a token of about 60 bytes per
-// source token, so this bound also holds the parser's memory near 0.5 GB.
-constexpr std::size_t maxPreprocessedBytes = std::size_t(8) << 20;
+// are tens of kilobytes; the lexer keeps about 50 bytes per token (a token may
+// be one byte and a space), so this also holds its memory near 100 MB.
+constexpr std::size_t maxPreprocessedBytes = std::size_t(4) << 20;
 
 // Include directives served per compilation, repeats counted. A file that
 // includes itself twice per level would otherwise be read 2^32 times within
