@@ -171,3 +171,32 @@ TEST(SceneTool, NumbersThatAreNotFiniteAreNullInJsonAndNamedInText)
     const ToolRun text = runTool(path);
     EXPECT_NE(text.output.find("translation (nan, inf, -inf)"), std::string::npos) << text.output;
 }
+
+TEST(SceneTool, RendersOnePassToAPngAndNamesWhatIsThereWhenAskedForWhatIsNot)
+{
+    ORV::Test::TempDir folder;
+    std::ostringstream bytes;
+    std::string error;
+    ASSERT_TRUE(Content::writeScene(bytes, makeSmallScene(), error)) << error;
+    const std::string scene = folder.write("small.orv3d", bytes.str()).string();
+    const std::string png = (folder.path() / "out.png").string();
+
+    const ToolRun rendered = runTool("--render " + scene + " --pass shade --time 0.5 --size 32x24 -o " + png);
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+    const std::string file = ORV::Test::readFile(png);
+    ASSERT_GE(file.size(), 24u);
+    EXPECT_EQ(file.substr(1, 3), "PNG");
+    // IHDR: big-endian width and height right after the chunk's type.
+    EXPECT_EQ(file.substr(12, 4), "IHDR");
+    EXPECT_EQ(std::uint8_t(file[19]), 32u);
+    EXPECT_EQ(std::uint8_t(file[23]), 24u);
+
+    const ToolRun noCamera = runTool("--render " + scene + " --camera Nope -o " + png);
+    EXPECT_EQ(noCamera.status, 1);
+    EXPECT_NE(noCamera.output.find("the cameras are Camera01"), std::string::npos) << noCamera.output;
+    const ToolRun noPass = runTool("--render " + scene + " --pass glow -o " + png);
+    EXPECT_EQ(noPass.status, 1);
+    EXPECT_NE(noPass.output.find("ambient, depthdist, emissive, shade"), std::string::npos) << noPass.output;
+    EXPECT_EQ(runTool("--render " + scene).status, 2) << "no output named";
+    EXPECT_EQ(runTool("--render " + scene + " --size 0x5 -o " + png).status, 2);
+}

@@ -1,4 +1,6 @@
 // orv-scene FILE.orv3d [--json]
+// orv-scene --render FILE.orv3d [--camera NAME] [--time T] [--pass ambient|shade|depthdist|emissive]
+//           [--size WxH] -o OUT.png
 //
 // Reads a scene file with the engine's reader and prints what it holds: the
 // count of every section, mesh parts with their vertex and index counts,
@@ -9,15 +11,22 @@
 // Exit status: 0 for a complete file, 1 for a damaged one, 2 for a usage error
 // or a file that cannot be opened.
 //
+// --render draws one render pass of the scene at a scene time through one of
+// its cameras (the first by default), off-screen, with the effects and
+// textures its materials name loaded from the current folder's mounts as the
+// demo loads them, and writes the frame as a PNG (tools/orv-scene/Render.h).
+//
 // Strings are printed byte for byte between quotes with C-style escapes for
 // quotes, backslashes and bytes outside printable ASCII; in JSON, bytes from
 // 0x80 up are written as \u0080-\u00FF, and numbers that are not finite (NaN,
 // infinities) as null, so that the output is always valid JSON.
 #include "scene/Animation.h"
 #include "scene/SceneFile.h"
+#include "tools/orv-scene/Render.h"
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -252,10 +261,60 @@ void printJson(std::ostream& out, const std::string& path, const Demo::SceneDesc
     out << "}\n";
 }
 
+const char* const usage = "usage: orv-scene FILE.orv3d [--json]\n"
+                          "       orv-scene --render FILE.orv3d [--camera NAME] [--time T]\n"
+                          "                 [--pass ambient|shade|depthdist|emissive] [--size WxH] -o OUT.png\n";
+
+// The --render form; 2 for a usage error.
+int renderMain(int argc, char** argv)
+{
+    Tools::RenderRequest request;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--render" && hasValue) {
+            request.scenePath = argv[++i];
+        } else if (arg == "--camera" && hasValue) {
+            request.camera = argv[++i];
+        } else if (arg == "--pass" && hasValue) {
+            request.pass = argv[++i];
+        } else if (arg == "-o" && hasValue) {
+            request.output = argv[++i];
+        } else if (arg == "--time" && hasValue) {
+            char* end = nullptr;
+            request.time = std::strtof(argv[++i], &end);
+            if (end == argv[i] || *end != 0) {
+                std::cerr << "orv-scene: --time takes seconds, not \"" << argv[i] << "\"\n";
+                return 2;
+            }
+        } else if (arg == "--size" && hasValue) {
+            int width = 0, height = 0;
+            char extra = 0;
+            if (std::sscanf(argv[++i], "%dx%d%c", &width, &height, &extra) != 2 || width < 1 || height < 1
+                || width > 8192 || height > 8192) {
+                std::cerr << "orv-scene: --size takes WIDTHxHEIGHT, each 1 to 8192\n";
+                return 2;
+            }
+            request.width = width;
+            request.height = height;
+        } else {
+            std::cerr << usage;
+            return 2;
+        }
+    }
+    if (request.scenePath.empty() || request.output.empty()) {
+        std::cerr << usage;
+        return 2;
+    }
+    return Tools::renderScene(request);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--render") return renderMain(argc, argv);
     std::string path;
     bool json = false;
     for (int i = 1; i < argc; ++i) {
@@ -263,14 +322,14 @@ int main(int argc, char** argv)
         if (arg == "--json") {
             json = true;
         } else if (arg == "--help" || arg == "-h" || !path.empty() || (arg.size() > 1 && arg[0] == '-')) {
-            std::cerr << "usage: orv-scene FILE.orv3d [--json]\n";
+            std::cerr << usage;
             return 2;
         } else {
             path = arg;
         }
     }
     if (path.empty()) {
-        std::cerr << "usage: orv-scene FILE.orv3d [--json]\n";
+        std::cerr << usage;
         return 2;
     }
 
