@@ -707,3 +707,76 @@ technique Main
         effect->setTexture(map, own);
     }
 }
+
+// ---------------------------------------------------------------- vertex inputs
+
+TEST(StateTables, EveryVertexElementUsageReachesTheShaderInputOfItsSemantic)
+{
+    // One mesh carries an element of every usage the layer binds, each with a
+    // colour of its own; an effect reads one semantic and draws what arrives.
+    // An element bound where another semantic's input reads it shows as the
+    // wrong colour.
+    struct Row {
+        VertexUsage usage;
+        uint8_t usageIndex;
+        const char* semantic;
+    };
+    const Row rows[] = {
+        {VertexUsage::Normal, 0, "NORMAL"},      {VertexUsage::Tangent, 0, "TANGENT"},
+        {VertexUsage::Binormal, 0, "BINORMAL"},  {VertexUsage::Color, 0, "COLOR0"},
+        {VertexUsage::Color, 1, "COLOR1"},       {VertexUsage::TexCoord, 0, "TEXCOORD0"},
+        {VertexUsage::TexCoord, 1, "TEXCOORD1"}, {VertexUsage::TexCoord, 2, "TEXCOORD2"},
+        {VertexUsage::TexCoord, 3, "TEXCOORD3"}, {VertexUsage::TexCoord, 4, "TEXCOORD4"},
+        {VertexUsage::TexCoord, 5, "TEXCOORD5"}, {VertexUsage::TexCoord, 6, "TEXCOORD6"},
+        {VertexUsage::TexCoord, 7, "TEXCOORD7"},
+    };
+    constexpr size_t count = std::size(rows);
+    const auto colorOf = [](size_t row) {
+        const float r = float(20 * row + 10) / 255.0f;
+        return std::array<float, 4>{r, 1.0f - r, float(row % 2), 1.0f};
+    };
+    // Position, then one float4 per row.
+    constexpr uint32_t stride = 12 + 16 * count;
+    std::vector<VertexElement> declaration = {{0, 3, VertexUsage::Position, 0}};
+    for (size_t i = 0; i < count; ++i)
+        declaration.push_back({uint16_t(12 + 16 * i), 4, rows[i].usage, rows[i].usageIndex});
+    const float corners[4][3] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    std::vector<float> vertices;
+    for (const auto& corner : corners) {
+        vertices.insert(vertices.end(), corner, corner + 3);
+        for (size_t i = 0; i < count; ++i) {
+            const auto c = colorOf(i);
+            vertices.insert(vertices.end(), c.begin(), c.end());
+        }
+    }
+    ASSERT_EQ(vertices.size() * sizeof(float), size_t(stride) * 4); // four vertices
+
+    OffscreenDevice gpu(4, 4);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    const uint32_t indices[6] = {0, 1, 2, 0, 2, 3};
+    auto quad = device.createMesh(declaration, stride, vertices.data(), 4, indices, 6);
+    ASSERT_TRUE(quad);
+    for (size_t i = 0; i < count; ++i) {
+        std::string source = "struct VsOut { float4 position : POSITION; float4 color : TEXCOORD0; };\n";
+        source.append("VsOut vs(float3 position : POSITION, float4 value : ").append(rows[i].semantic).append(")\n");
+        source.append("{ VsOut o; o.position = float4(position, 1); o.color = value; return o; }\n");
+        source.append("float4 ps(float4 color : TEXCOORD0) : COLOR { return color; }\n");
+        source.append("technique T { pass p { VertexShader = compile vs_3_0 vs(); "
+                      "PixelShader = compile ps_3_0 ps(); } }\n");
+        NoEffectIncludes includes;
+        std::string messages;
+        auto effect = CompiledEffect::create(device, source, "inputs.fx", {}, includes, &messages);
+        ASSERT_TRUE(effect) << rows[i].semantic << ": " << messages;
+        effect->setTechnique(effect->findNextValidTechnique());
+        ASSERT_TRUE(effect->technique()) << rows[i].semantic << ": " << effect->linkMessages();
+        device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+        effect->begin(0);
+        ASSERT_TRUE(effect->beginPass(0));
+        device.drawMesh(*quad);
+        effect->endPass();
+        effect->end();
+        const auto c = colorOf(i);
+        EXPECT_TRUE(near(gpu.backBufferPixels()[5], {c[0], c[1], c[2], 1.0}, 1)) << rows[i].semantic;
+    }
+}
