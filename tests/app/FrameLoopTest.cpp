@@ -138,3 +138,29 @@ TEST(FrameTimer, DeltaIsConvertedOncePerTickAndRoundedToSingle)
     timer.tick();
     EXPECT_EQ(timer.deltaSeconds(), static_cast<float>(101.0L / 3.0L));
 }
+
+TEST(FrameTimer, TickCountsPastTwoToTheTwentyFourAreDividedExactly)
+{
+    // Past 2^24 a float no longer holds every tick count, nor a GHz rate:
+    // the division is made on exact values and only its quotient is rounded
+    // to single precision.
+    struct Row {
+        std::uint64_t ticks, ticksPerSecond;
+    };
+    const Row rows[] = {
+        {48'000'003, 2'893'012'345}, // a 60 Hz frame on a 2.9 GHz counter
+        {123'456'789, 3'000'000'007},
+        {16'777'217, 16'777'219},
+        {(std::uint64_t{1} << 33) + 1, 3'000'000'000}, // a pause of some seconds
+        {(std::uint64_t{1} << 24) + 1, 1},
+    };
+    for (const Row& row : rows) {
+        SteppingCounter counter;
+        counter.step = row.ticks;
+        FrameTimer timer(counter.clock(), row.ticksPerSecond);
+        timer.start();
+        timer.tick();
+        const float expected = static_cast<float>(double(row.ticks) / double(row.ticksPerSecond));
+        EXPECT_EQ(timer.deltaSeconds(), expected) << row.ticks << " ticks at " << row.ticksPerSecond << " per second";
+    }
+}

@@ -399,6 +399,58 @@ TEST(ArchiveDirectory, ExtraFieldsAndCommentsMoveTheOffsets)
     EXPECT_EQ(member(archive, "/b"), "B");
 }
 
+TEST(ArchiveDirectory, LocalAndCentralExtraFieldsOfDifferentLengthsEachMoveTheirOwnHeader)
+{
+    // Writers put other extra fields in the local header than in the central
+    // one (Info-ZIP's time stamp holds three times locally, one centrally):
+    // the data follows the local header's extra field, the next central
+    // header follows the central one's. Each member has the longer field in
+    // a different header, so that either length taken for the other moves
+    // the data or the next header.
+    const auto field = [](std::uint16_t id, std::size_t dataBytes) {
+        std::string extra;
+        ZipBuilder::put16(extra, id);
+        ZipBuilder::put16(extra, static_cast<std::uint16_t>(dataBytes));
+        return extra + std::string(dataBytes, '\x5a');
+    };
+    ZipBuilder zip;
+    zip.add("first", "first member's data").add("second", "second member's data", 0).add("third", "third", 0);
+    zip.members[0].extra = field(0x5455, 5);
+    zip.members[0].localExtra = field(0x5455, 13);
+    zip.members[1].extra = field(0x7875, 36);
+    zip.members[1].localExtra = std::string();
+    zip.members[2].localExtra = field(0xCAFE, 2);
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.directoryFault(), "");
+    EXPECT_EQ(member(archive, "/first"), "first member's data");
+    EXPECT_EQ(member(archive, "/second"), "second member's data");
+    EXPECT_EQ(member(archive, "/third"), "third");
+}
+
+TEST(ArchiveLookup, EveryCapitalLetterFoldsInMemberNames)
+{
+    // One member per letter, named by the capital: each is found by its small
+    // letter and keeps its own data.
+    ZipBuilder zip;
+    for (char c = 'A'; c <= 'Z'; ++c) zip.add(std::string("Dir/") + c, std::string(1, c));
+    zip.add("ABCDEFGHIJKLMNOPQRSTUVWXYZ.TXT", "alphabet");
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const std::string key = std::string("/dir/") + char(c - 'A' + 'a');
+        EXPECT_TRUE(archive.contains(key)) << key;
+        const auto bytes = archive.readMember(key);
+        EXPECT_EQ(bytes ? std::string(bytes->begin(), bytes->end()) : "(none)", std::string(1, c)) << key;
+    }
+    EXPECT_EQ(ZipArchive::keyForName("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), "/abcdefghijklmnopqrstuvwxyz");
+    FileSystem files;
+    files.remount(dir.path().string());
+    for (const char* path :
+         {"abcdefghijklmnopqrstuvwxyz.txt", "ABCDEFGHIJKLMNOPQRSTUVWXYZ.TXT", "aBcDeFgHiJkLmNoPqRsTuVwXyZ.tXt"})
+        EXPECT_EQ(readPath(files, path).bytes, "alphabet") << path;
+}
+
 TEST(ArchiveDirectory, LongNamesAreKnownByTheirFirst256Bytes)
 {
     const std::string name = std::string(256, 'n') + "TAIL";

@@ -2,6 +2,7 @@
 // of the semantic table, matrix inversion, and the stop on a broken effect.
 #include "resources/Shader.h"
 #include "console/Console.h"
+#include "core/Ascii.h"
 #include "display/Camera.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 using namespace ORV;
@@ -112,6 +114,80 @@ TEST_F(ShaderTest, SemanticsSetTheDisplayValuesAtEveryBegin)
     shader->begin();
     shader->effect()->end();
     EXPECT_EQ(value(*shader, "a"), flat(display.view() * display.projection()));
+}
+
+TEST_F(ShaderTest, EveryBuiltInSemanticSetsItsValue)
+{
+    // One parameter per built-in semantic, spelled in alternating letter
+    // case; each row says what the display value of that semantic is. The
+    // "I" forms are inverses except WorldViewI, ProjI and ProjectionI, which
+    // the effects written for this engine read as the matrix itself.
+    Camera camera;
+    camera.setPerspective(0.9f, 1.5f, 0.5f, 50.0f);
+    camera.setFrame({1, 2, 3}, {0, 0, 1}, {0, 1, 0}, {-1, 0, 0});
+    display.setCamera(camera);
+    Core::Matrix world = matrixWith(2.0f, 1.0f);
+    world.m[3][2] = -4.0f;
+    world.m[0][1] = 0.5f;
+    display.setWorld(world);
+    const Core::Matrix view = display.view(), projection = display.projection();
+    const auto inverse = [](Core::Matrix m) {
+        EXPECT_TRUE(Core::invertMatrix(m));
+        return m;
+    };
+    const auto point = [](Core::Vector3 v) { return std::vector<float>{v.x, v.y, v.z, 1.0f}; };
+    struct Row {
+        const char* semantic;
+        std::vector<float> expected;
+    };
+    const Row rows[] = {
+        {"World", flat(world)},
+        {"WorldI", flat(inverse(world))},
+        {"View", flat(view)},
+        {"ViewI", flat(inverse(view))},
+        {"WorldView", flat(world * view)},
+        {"WorldViewI", flat(world * view)},
+        {"Proj", flat(projection)},
+        {"ProjI", flat(projection)},
+        {"Projection", flat(projection)},
+        {"ProjectionI", flat(projection)},
+        {"ViewProj", flat(view * projection)},
+        {"ViewProjI", flat(inverse(view * projection))},
+        {"WorldViewProj", flat(world * view * projection)},
+        {"WorldViewProjI", flat(inverse(world * view * projection))},
+        {"WorldCameraPosition", point(display.cameraPosition())},
+        {"WorldCameraRight", point(display.cameraRight())},
+        {"WorldCameraUp", point(display.cameraUp())},
+        {"WorldCameraFront", point(display.cameraFront())},
+    };
+    // Built by appending: GCC 12 warns (-Wrestrict, falsely) about chains of
+    // std::string + at -O2.
+    std::string source, sum = "float4(0, 0, 0, 0)";
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const std::string name = std::string("p").append(std::to_string(i));
+        const std::string semantic = i % 2 ? Core::toUpperAscii(rows[i].semantic) : std::string(rows[i].semantic);
+        const bool matrix = rows[i].expected.size() == 16;
+        source.append(matrix ? "float4x4 " : "float4 ").append(name).append(" : ").append(semantic).append(";\n");
+        if (matrix)
+            sum.append(" + mul(p, ").append(name).append(")");
+        else
+            sum.append(" + ").append(name);
+    }
+    source.append("float4 vs(float4 p : POSITION) : POSITION { return ").append(sum).append("; }\n");
+    source.append("float4 ps() : COLOR { return float4(1, 1, 1, 1); }\n");
+    source.append("technique Main { pass p { VertexShader = compile vs_2_0 vs(); "
+                  "PixelShader = compile ps_2_0 ps(); } }\n");
+    auto shader = compile(source);
+    ASSERT_TRUE(shader->effect());
+    shader->begin();
+    shader->effect()->end();
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const std::vector<float> got = value(*shader, std::string("p").append(std::to_string(i)).c_str());
+        ASSERT_EQ(got.size(), rows[i].expected.size()) << rows[i].semantic;
+        for (size_t k = 0; k < got.size(); ++k)
+            EXPECT_NEAR(got[k], rows[i].expected[k], 1e-5f * (1.0f + std::fabs(rows[i].expected[k])))
+                << rows[i].semantic << " [" << k << "]";
+    }
 }
 
 TEST_F(ShaderTest, ProjIIsTheProjectionItselfAndCameraVectorsGetAOne)

@@ -43,7 +43,8 @@ struct ZipMember {
     std::string data;
     std::uint16_t method = 8; // 0 stored, 8 deflate, anything else written as stored bytes
     bool dataDescriptor = false; // flag bit 3: zero CRC and sizes locally, a descriptor after the data
-    std::string extra; // extra field, in both headers
+    std::string extra; // extra field, in the central header and (without localExtra) the local one
+    std::optional<std::string> localExtra; // the local header's own extra field, as many writers make it
     std::string comment; // member comment, central header only
     int level = Z_DEFAULT_COMPRESSION;
 
@@ -105,9 +106,10 @@ struct ZipBuilder {
             put32(body, m.dataDescriptor ? 0 : m.localZip64Sizes ? 0xffffffffu : compressed);
             put32(body, m.dataDescriptor ? 0 : m.localZip64Sizes ? 0xffffffffu : uncompressed);
             put16(body, m.localNameLength.value_or(static_cast<std::uint16_t>(m.name.size())));
-            put16(body, static_cast<std::uint16_t>(m.extra.size()));
+            const std::string& localExtra = m.localExtra ? *m.localExtra : m.extra;
+            put16(body, static_cast<std::uint16_t>(localExtra.size()));
             body += m.name;
-            body += m.extra;
+            body += localExtra;
             body += encoded;
             if (m.dataDescriptor) {
                 put32(body, 0x08074b50);

@@ -73,6 +73,31 @@ TEST(AnimationTrackEvaluate, ScalarInterpolatesAndHoldsEnds)
     EXPECT_EQ(scalarAt(track, -std::numeric_limits<float>::infinity()), 0.0f);
 }
 
+TEST(AnimationTrackEvaluate, ExactKeyTimesGiveTheirKeyEvenAfterAnInfiniteKey)
+{
+    // At a key's own time the blend starts from that key with weight 0; the
+    // key before it must not be the start, least of all at -infinity, where
+    // (t - t0) / (t1 - t0) is infinity over infinity.
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Row {
+        std::vector<float> times;
+        std::vector<float> values;
+    };
+    const Row rows[] = {
+        {{-inf, 1.0f, 2.0f, 3.0f}, {10.0f, 20.0f, 30.0f, 40.0f}},
+        {{-inf, -1.0f, 0.0f}, {5.0f, 6.0f, 7.0f}},
+        {{-inf, 0.5f, inf}, {1.0f, 2.0f, 3.0f}},
+        {{-2.0f, -1.0f, 4.0f, 8.0f}, {-1.0f, 1.0f, 3.0f, 5.0f}},
+    };
+    for (const Row& row : rows) {
+        SampledAnimationTrack track(TrackValueKind::Scalar, row.times, row.values);
+        for (std::size_t k = 1; k < row.times.size(); ++k) {
+            if (!std::isfinite(row.times[k])) continue;
+            EXPECT_EQ(scalarAt(track, row.times[k]), row.values[k]) << "key " << k << " at " << row.times[k];
+        }
+    }
+}
+
 TEST(AnimationTrackEvaluate, SingleKeyHoldsEverywhere)
 {
     SampledAnimationTrack track(TrackValueKind::Vector3);
@@ -391,6 +416,42 @@ TEST(AnimationTrackQuaternion, DotProductRoundedPastOneIsClamped)
     transforms.setKey(0.0f, flat(pose));
     transforms.setKey(1.0f, flat(pose));
     EXPECT_TRUE(allFinite(evaluateTrack(transforms, 0.5f), 15));
+}
+
+TEST(AnimationTrackQuaternion, BlendBetweenQAndMinusQWithADotRoundedBelowMinusOneIsANumber)
+{
+    // q and -q are the same rotation; with q's squared length rounding above
+    // 1, their dot product rounds below -1, whose arccosine is not a number.
+    Quaternion q;
+    bool found = false;
+    for (int i = 1; i < 1000 && !found; ++i) {
+        const float angle = 0.001f * static_cast<float>(i);
+        q = {std::sin(angle) * 0.6f, std::sin(angle) * 0.8f, 0.0f, std::cos(angle)};
+        const float d = q.x * -q.x + q.z * -q.z + q.y * -q.y + q.w * -q.w;
+        found = d < -1.0f;
+    }
+    ASSERT_TRUE(found);
+    const Quaternion minusQ{-q.x, -q.y, -q.z, -q.w};
+
+    SampledAnimationTrack track(TrackValueKind::Quaternion);
+    setQuaternion(track, 0.0f, q);
+    setQuaternion(track, 1.0f, minusQ);
+    SampledAnimationTrack transforms(TrackValueKind::Transform);
+    Transform from, to;
+    from.rotation = from.scaleOrientation = q;
+    to.rotation = to.scaleOrientation = minusQ;
+    transforms.setKey(0.0f, flat(from));
+    transforms.setKey(1.0f, flat(to));
+    for (const float t : {0.25f, 0.5f, 0.75f}) {
+        const Floats r = evaluateTrack(track, t);
+        ASSERT_TRUE(allFinite(r, 4)) << t;
+        // The same rotation, either sign, of unit length.
+        const float dot = r[0] * q.x + r[1] * q.y + r[2] * q.z + r[3] * q.w;
+        EXPECT_NEAR(std::fabs(dot), 1.0f, 1e-5f) << t;
+        const Floats pose = evaluateTrack(transforms, t);
+        ASSERT_TRUE(allFinite(pose, 15)) << t;
+        EXPECT_NEAR(std::fabs(pose[3] * q.x + pose[4] * q.y + pose[5] * q.z + pose[6] * q.w), 1.0f, 1e-5f) << t;
+    }
 }
 
 TEST(AnimationTrackQuaternion, ZeroLengthResultStaysZeroInsteadOfNotANumber)

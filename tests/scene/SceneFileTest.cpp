@@ -555,6 +555,55 @@ TEST(SceneFileDamage, NegativeBlockCountsStopWithTheirOffset)
     EXPECT_NE(r.result.message.find("subMaterialCount"), std::string::npos) << r.result.message;
 }
 
+TEST(SceneFileSections, NegativePartCountMeansNoPartsAndReadingGoesOn)
+{
+    // The group count, the part count and the section counts are record
+    // counts: below zero they mean none, and the rest of the file reads on.
+    for (const std::int32_t parts : {-1, -3, std::numeric_limits<std::int32_t>::min()}) {
+        FileBuilder file;
+        file.i32(2).i32(parts); // two groups, the first with a negative part count
+        file.i32(1).i32(4).i32(0).i32(0); // the second: one empty part of slot 4
+        file.i32(1).str("m").i32(0).str("fx").i32(0); // one material
+        file.zeros(5);
+        const std::string bytes = file.bytes();
+        const Read r = readBytes(bytes);
+        EXPECT_TRUE(r.result.complete()) << parts << ": " << r.result.message;
+        EXPECT_EQ(r.result.bytesRead, bytes.size()) << parts;
+        ASSERT_EQ(r.description.meshGroups.size(), 2u) << parts;
+        EXPECT_TRUE(r.description.meshGroups[0].empty()) << parts;
+        ASSERT_EQ(r.description.meshGroups[1].size(), 1u) << parts;
+        EXPECT_EQ(r.description.meshGroups[1][0].materialSlot, 4) << parts;
+        ASSERT_EQ(r.description.materials.size(), 1u) << parts;
+        EXPECT_EQ(r.description.materials[0].effectName, "fx") << parts;
+    }
+}
+
+TEST(SceneFileDamage, NegativeStringLengthInAWholeFileIsAFileTooShortForIt)
+{
+    // A string's byte count is unsigned: -1 asks for 4 GiB, which the file
+    // does not hold, even though a string of no bytes there would leave a
+    // whole, well-formed file after it. Reading stops in that record, which
+    // is dropped; the records before it stay.
+    for (const std::int32_t length : {-1, -2, std::numeric_limits<std::int32_t>::min()}) {
+        FileBuilder file;
+        file.zeros(1).i32(2);
+        file.str("first").i32(0).str("fx").i32(0);
+        const std::uint64_t lengthAt = file.bytes().size();
+        file.i32(length).i32(0).str("fx").i32(0); // the second material's name
+        file.zeros(5);
+        const std::string bytes = file.bytes();
+        const Read r = readBytes(bytes);
+        EXPECT_EQ(r.result.status, SceneReadStatus::Truncated) << length << ": " << r.result.message;
+        EXPECT_EQ(r.result.section, SceneSection::Materials) << length;
+        EXPECT_EQ(r.result.record, 1) << length;
+        EXPECT_EQ(r.result.offset, lengthAt + 4) << length;
+        EXPECT_NE(r.result.message.find("name"), std::string::npos) << r.result.message;
+        EXPECT_EQ(r.result.bytesRead, bytes.size()) << length;
+        ASSERT_EQ(r.description.materials.size(), 1u) << length;
+        EXPECT_EQ(r.description.materials[0].name, "first");
+    }
+}
+
 TEST(SceneFileDamage, HostileCountsAllocateNoMoreThanTheDataThatArrives)
 {
     constexpr std::int32_t huge = std::numeric_limits<std::int32_t>::max();
