@@ -9,7 +9,8 @@
 // HLSL front end to SPIR-V, and SPIRV-Cross to GLSL 4.50 with reflection.
 //
 // Thread safety: compileEffect may run on any thread, one compilation at a time
-// per handler.
+// per handler. It does its work on a thread of its own with a large stack and
+// waits for it, so the include handler is called on that thread.
 #pragma once
 
 #include "core/Result.h"
