@@ -6,6 +6,7 @@
 //   SDL_VIDEODRIVER=offscreen build/release/bench/scene/scene_render_bench [--nodes N] [--lights N]
 #include "bench/render/PlainGlFrame.h"
 #include "content/scenewriter/SceneWriter.h"
+#include "content/scenewriter/Shapes.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
 #include "resources/ResourceRegistry.h"
@@ -65,35 +66,12 @@ technique Toon
 constexpr float kSceneSeconds = 148.0f;
 constexpr std::size_t kSamples = std::size_t(kSceneSeconds * 10) + 1; // one every 0.1 s
 
-MeshPart sphere(int rings, int segments)
-{
-    MeshPart part;
-    for (int r = 0; r <= rings; ++r) {
-        const float theta = 3.14159265f * float(r) / float(rings);
-        for (int s = 0; s <= segments; ++s) {
-            const float phi = 2 * 3.14159265f * float(s) / float(segments);
-            MeshVertex v;
-            v.normal = {std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
-            v.position = v.normal;
-            part.vertices.push_back(v);
-        }
-    }
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s) {
-            const auto a = std::uint32_t(r * (segments + 1) + s), b = a + std::uint32_t(segments + 1);
-            part.indices.insert(part.indices.end(), {a, a + 1, b, b, a + 1, b + 1});
-        }
-    part.vertexCount = std::int32_t(part.vertices.size());
-    part.indexCount = std::int32_t(part.indices.size());
-    return part;
-}
-
 // nodes spheres of about 1,000 triangles in a ring, each moving along its own
 // 148-second track; lights circling; two cameras.
 SceneDescription makeScene(int nodes, int lights)
 {
     SceneDescription d;
-    d.meshGroups = {{sphere(16, 32)}};
+    d.meshGroups = {{Content::sphereMeshPart(16, 32)}};
     MaterialRecord material;
     material.name = "toon";
     material.effectName = "toon.fx";

@@ -3,6 +3,7 @@
 // folder, drawn through the demo's pass-aware scene in each render pass and
 // read back.
 #include "content/scenewriter/SceneWriter.h"
+#include "content/scenewriter/Shapes.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
 #include "resources/ResourceRegistry.h"
@@ -61,31 +62,6 @@ technique Lit
 
 constexpr int kSize = 64;
 
-// A unit sphere at the origin.
-MeshPart sphere()
-{
-    MeshPart part;
-    const int rings = 16, segments = 24;
-    for (int r = 0; r <= rings; ++r) {
-        const float theta = 3.14159265f * float(r) / rings;
-        for (int s = 0; s <= segments; ++s) {
-            const float phi = 2 * 3.14159265f * float(s) / segments;
-            MeshVertex v;
-            v.normal = {std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
-            v.position = v.normal;
-            part.vertices.push_back(v);
-        }
-    }
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < segments; ++s) {
-            const std::uint32_t a = std::uint32_t(r * (segments + 1) + s), b = a + std::uint32_t(segments + 1);
-            part.indices.insert(part.indices.end(), {a, a + 1, b, b, a + 1, b + 1});
-        }
-    part.vertexCount = std::int32_t(part.vertices.size());
-    part.indexCount = std::int32_t(part.indices.size());
-    return part;
-}
-
 class SceneRender : public ::testing::Test {
 protected:
     void SetUp() override
@@ -99,7 +75,7 @@ protected:
         resourceRegistry().loadNext();
 
         SceneDescription d;
-        d.meshGroups = {{sphere()}};
+        d.meshGroups = {{Content::sphereMeshPart(16, 24)}};
         MaterialRecord material;
         material.name = "lit";
         material.effectName = "lit.fx";
