@@ -94,7 +94,7 @@ def parse_list(path):
 
 
 def run(cmd, timeout=None, env=None):
-    return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+    return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, errors="replace",
                           text=True, timeout=timeout, env=env)
 
 
@@ -221,14 +221,18 @@ def main():
             continue
         line = e.line_of_find()
         t0 = time.monotonic()
+        # The programs to rebuild: those of the expected tests, or everything.
+        targets = [] if args.full else test_programs(build_dir, e.tests)
+        if targets == [] and not args.full:
+            results["no-tests"].append(e)
+            print(f"[{e.number:3}] no tests match {e.tests!r}  {e.label()}", flush=True)
+            continue
+        targets = targets or []
+        built_targets.update(targets)
         outcome, detail = None, ""
         try:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original.replace(e.find, e.replace, 1))
-            targets = [] if args.full else test_programs(build_dir, e.tests)
-            if targets is None:
-                targets = []
-            built_targets.update(targets)
             out = build(build_dir, args.jobs, targets)
             if out.returncode != 0:
                 outcome, detail = "no-compile", out.stdout
