@@ -58,6 +58,9 @@ TEST(ClockMeasurement, ShortIntervalIsScaledToOneSecond)
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 7).ticksPerSecond, 3'000'000'000u);
     FakeClock::reset(1000); // one tick in the interval
     EXPECT_EQ(detail::measureClock(FakeClock::source(), 1).ticksPerSecond, 1000u);
+    FakeClock::reset(1'000'000);
+    FakeClock::overshootTicks = 1; // 3001 ticks in 3 ms: the odd tick counts a third of 1000
+    EXPECT_EQ(detail::measureClock(FakeClock::source(), 3).ticksPerSecond, 1'000'333u);
 }
 
 TEST(ClockMeasurement, CounterWrapGivesTheUnsignedDifference)

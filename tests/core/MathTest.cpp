@@ -44,3 +44,18 @@ TEST(InvertMatrix, ProductWithTheInverseIsTheIdentity)
     EXPECT_FALSE(invertMatrix(singular));
     EXPECT_EQ(singular, before);
 }
+
+TEST(InvertMatrix, SmallScalesStillInvert)
+{
+    // A node scaled down to a fifth has a determinant of 0.008: small, but a
+    // real inverse, which its WorldI parameter needs.
+    for (const float s : {0.2f, 0.5f, 3.0f}) {
+        Matrix m;
+        m.m[0][0] = m.m[1][1] = m.m[2][2] = s;
+        m.m[3][0] = 4.0f;
+        Matrix inverse = m;
+        ASSERT_TRUE(invertMatrix(inverse)) << s;
+        EXPECT_NEAR(inverse.m[0][0], 1.0f / s, 1e-5f) << s;
+        EXPECT_NEAR(inverse.m[3][0], -4.0f / s, 1e-4f) << s;
+    }
+}

@@ -80,6 +80,30 @@ TEST_F(DisplayTest, FirstFramePresentsNothingAndEachFrameIsClearedDarkBlue)
     for (uint32_t p : backBuffer()) ASSERT_EQ(p, 0xFF00007Fu);
 }
 
+TEST_F(DisplayTest, EachFrameStartsWithTheDepthBufferAtTheFarPlane)
+{
+    // A full-screen rectangle just in front of the far plane passes a
+    // LessEqual depth test in every new frame, whatever the last one drew.
+    struct Vertex {
+        float x, y, z, rhw;
+        uint32_t color;
+    };
+    const auto drawRect = [](float z, uint32_t color) {
+        const Vertex v[6] = {{0, 0, z, 1, color}, {32, 24, z, 1, color}, {0, 24, z, 1, color},
+                             {0, 0, z, 1, color}, {32, 0, z, 1, color},  {32, 24, z, 1, color}};
+        Display::device().setFVF(Gfx::FVF::XYZRHW | Gfx::FVF::Diffuse);
+        Display::device().drawPrimitiveUP(Gfx::PrimitiveType::TriangleList, 2, v, sizeof(Vertex));
+    };
+    Gfx::Device& device = Display::device();
+    device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::True));
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_TRUE(display.nextFrame());
+        drawRect(0.99f, 0xFFFFFFFF);
+        EXPECT_EQ(backBuffer()[0], 0xFFFFFFFFu) << "frame " << frame;
+        drawRect(0.1f, 0xFF00FF00); // near: the next frame's clear must undo it
+    }
+}
+
 TEST_F(DisplayTest, EscapeEndsTheRunAfterTheFrameInProgressIsPresented)
 {
     Gfx::Device& device = Display::device();
@@ -136,6 +160,22 @@ TEST_F(DisplayTest, NestedTargetsWithoutDepthKeepTheOuterDepthAndPopBackToTheBac
     device.clear(Gfx::ClearFlag::Target, 0xFF00FF00, 1.0f, 0);
     EXPECT_EQ(backBuffer()[0], 0xFF00FF00u);
     EXPECT_EQ(red(device.readPixels(*inner.colorSurface())[0]), 255);
+}
+
+TEST_F(DisplayTest, EachPopBindsTheTargetPushedBeforeIt)
+{
+    TestTarget targets[3];
+    for (TestTarget& target : targets) ASSERT_TRUE(target.create(16, 16, Gfx::Format::A8R8G8B8, Gfx::Format::D24S8));
+    Gfx::Device& device = Display::device();
+    for (TestTarget& target : targets) display.pushRenderTarget(&target);
+    for (int top = 2; top >= 0; --top) {
+        EXPECT_EQ(display.currentColorSurface(), targets[top].colorSurface()) << top;
+        EXPECT_EQ(display.currentDepthSurface(), targets[top].depthSurface()) << top;
+        EXPECT_EQ(display.popRenderTarget(), &targets[top]);
+        Gfx::Surface* below = top > 0 ? targets[top - 1].colorSurface() : device.backBuffer();
+        EXPECT_EQ(device.renderTarget(), below) << "after popping " << top;
+        EXPECT_EQ(display.currentColorSurface(), below) << "after popping " << top;
+    }
 }
 
 TEST_F(DisplayTest, TargetWithoutColourKeepsTheColourSurfaceBound)

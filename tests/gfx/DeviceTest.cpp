@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace ORV;
@@ -141,6 +142,50 @@ TEST(Device, DepthTestUsesZeroToOneRangeAndWriteMask)
     device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
     drawRect(device, 0, 0, 16, 16, -0.5f, 0xFF00FF00);
     EXPECT_EQ(gpu.backBufferPixels()[0], 0xFF000000u);
+}
+
+TEST(Device, ANewDeviceDrawsOverEqualDepthAsD3D9Does)
+{
+    // A new device tests depth with LessEqual: a second surface at the same
+    // depth (another pass over the same mesh) is drawn.
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFF00FF00);
+    drawRect(device, 0, 0, 16, 16, 0.5f, 0xFFFF0000);
+    EXPECT_EQ(gpu.backBufferPixels()[0], 0xFFFF0000u);
+}
+
+TEST(Device, EveryTrianglePrimitiveTypeDrawsAllItsPrimitives)
+{
+    // Two triangles covering the target, as a list and as a strip.
+    struct Row {
+        PrimitiveType type;
+        std::vector<ScreenVertex> vertices;
+    };
+    const uint32_t c = 0xFFFFFFFF;
+    const Row rows[] = {
+        {PrimitiveType::TriangleList,
+         {{0, 0, 0.5f, 1, c},
+          {16, 0, 0.5f, 1, c},
+          {0, 16, 0.5f, 1, c},
+          {16, 0, 0.5f, 1, c},
+          {16, 16, 0.5f, 1, c},
+          {0, 16, 0.5f, 1, c}}},
+        {PrimitiveType::TriangleStrip,
+         {{0, 0, 0.5f, 1, c}, {16, 0, 0.5f, 1, c}, {0, 16, 0.5f, 1, c}, {16, 16, 0.5f, 1, c}}},
+    };
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    device.setRenderState(RenderState::CullMode, value(Cull::None));
+    device.setFVF(FVF::XYZRHW | FVF::Diffuse);
+    for (const Row& row : rows) {
+        device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+        device.drawPrimitiveUP(row.type, 2, row.vertices.data(), sizeof(ScreenVertex));
+        const std::vector<uint32_t> pixels = gpu.backBufferPixels();
+        for (const auto& [x, y] : {std::pair{1, 1}, std::pair{14, 1}, std::pair{1, 14}, std::pair{14, 14}})
+            EXPECT_EQ(at(pixels, 16, x, y), c) << int(row.type) << " at " << x << ", " << y;
+    }
 }
 
 TEST(Device, BlendingAndColorWriteMask)

@@ -789,6 +789,25 @@ TEST(EffectErrors, UnknownStateNamesItsLine)
     expectErrorAt(result, "test.fx", 9, "unknown state 'FillMode'");
 }
 
+TEST(EffectErrors, CommentsAboveAnErrorKeepItsLine)
+{
+    // Each prefix is three lines long, so the bad state is on line 7.
+    const char* const prefixes[] = {
+        "/* a block comment\n   over three\n   lines */\n",
+        "// one\n// two\n// three\n",
+        "/* one */ /* and\n two */\n// three\n",
+    };
+    for (const char* prefix : prefixes) {
+        Compiled result = compileText(std::string(prefix)
+                                      + "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
+                                        "float4 ps() : COLOR { return 1; }\n"
+                                        "technique t { pass p { VertexShader = compile vs_2_0 vs(); PixelShader = "
+                                        "compile ps_2_0 ps();\n"
+                                        "    FillMode = Wireframe; } }\n");
+        expectErrorAt(result, "test.fx", 7, "unknown state 'FillMode'");
+    }
+}
+
 TEST(EffectErrors, LineDirectivesAtTheEdgesOfAnIntStillGiveMessages)
 {
     const std::string effect = "float4 vs(float4 p : POSITION) : POSITION { return p; }\n"
@@ -1058,6 +1077,8 @@ TEST(ConstantEvaluator, NumbersInTheirWrittenForms)
     EXPECT_EQ(constant("0x1F"), Floats{31.0f}); // F is a hexadecimal digit, not a float suffix
     EXPECT_EQ(constant("0xffu"), Floats{255.0f});
     EXPECT_EQ(constant("1e2"), Floats{100.0f});
+    EXPECT_EQ(constant("1e-3"), Floats{1e-3f});
+    EXPECT_EQ(constant("2.5E+1f"), Floats{25.0f});
     EXPECT_EQ(constant("true"), Floats{1.0f});
     EXPECT_EQ(constant("false"), Floats{0.0f});
 }

@@ -197,3 +197,13 @@ TEST(EffectStateTables, EverySamplerStateValueInEverySpelling)
             << state;
     }
 }
+
+TEST(EffectStateTables, AlphaRefTakesEveryByteAndNothingAbove)
+{
+    for (uint32_t value = 0; value <= 255; ++value) {
+        std::string error;
+        EXPECT_EQ(parseRenderStateValue(RenderState::AlphaRef, std::to_string(value), error), value) << error;
+    }
+    std::string error;
+    EXPECT_FALSE(parseRenderStateValue(RenderState::AlphaRef, "256", error));
+}

@@ -526,6 +526,32 @@ TEST(DdsCompressed, Dxt1ThreeColourModeHasTransparentBlack)
     EXPECT_EQ(std::vector<std::uint8_t>(clear, clear + 4), (std::vector<std::uint8_t>{0, 0, 0, 0}));
 }
 
+TEST(DdsCompressed, Dxt1EndpointsExpandEveryChannelAndEqualOnesMakeThreeColours)
+{
+    // Each endpoint colour in both DXT1 slots: equal endpoints are not
+    // "first greater", so index 3 is transparent black.
+    struct Row {
+        std::uint16_t rgb565;
+        std::vector<std::uint8_t> bgra;
+    };
+    const Row rows[] = {
+        {0xF800, {0, 0, 255, 255}},
+        {0x07E0, {0, 255, 0, 255}},
+        {0x001F, {255, 0, 0, 255}},
+        {0x8410, {132, 130, 132, 255}}, // the top bits of each field repeat below
+    };
+    for (const Row& row : rows) {
+        const auto data = colourBlock(row.rgb565, row.rgb565, kLeftRight);
+        const DecodeResult result = decode(buildDds(ddsFourCC(4, 4, std::uint32_t(Format::DXT1)), data));
+        ASSERT_TRUE(result.ok()) << result.failure;
+        const std::uint8_t* first = texel(result.image, 0, 0, 0);
+        EXPECT_EQ(std::vector<std::uint8_t>(first, first + 4), row.bgra) << std::hex << row.rgb565;
+        const std::uint8_t* clear = texel(result.image, 0, 3, 3);
+        EXPECT_EQ(std::vector<std::uint8_t>(clear, clear + 4), (std::vector<std::uint8_t>{0, 0, 0, 0}))
+            << std::hex << row.rgb565;
+    }
+}
+
 TEST(DdsCompressed, Dxt3ExplicitAlpha)
 {
     std::vector<std::uint8_t> block(8);

@@ -818,6 +818,22 @@ TEST(ArchiveZip64, SixtyFourBitFieldsComeFromTheEndRecordAndExtraFields)
     EXPECT_EQ(member(archive, "/second"), std::string(500, 's'));
 }
 
+TEST(ArchiveZip64, ExtraFieldGivesTheUncompressedSizeBeforeTheCompressedOne)
+{
+    // A deflated member, so that the two sizes differ.
+    const std::string text(500, 's');
+    ZipBuilder zip;
+    zip.add("packed", text);
+    ZipMember& packed = zip.members[0];
+    packed.compressedSize = packed.uncompressedSize = 0xffffffffu;
+    packed.extra = zip64Extra({text.size(), ORV::Test::deflateRaw(text).size()});
+    TempDir dir;
+    const ZipArchive archive = openArchive(dir, zip.build());
+    EXPECT_EQ(archive.directoryFault(), "");
+    EXPECT_EQ(archive.memberSize("/packed"), text.size());
+    EXPECT_EQ(member(archive, "/packed"), text);
+}
+
 // Counts that cut the directory short, promise more members than there are,
 // or disagree between the two end records: the members that are there stay
 // usable, and the fault is said, on the archive and as a warning on mounting.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 #include <vector>
 
@@ -132,6 +133,45 @@ TEST_F(MaterialTest, ParametersAreAppliedBySelect)
     material.endPasses();
     EXPECT_EQ(value("Strength"), std::vector<float>{0.5f});
     EXPECT_EQ(value("Color"), (std::vector<float>{1, 0, 0, 1}));
+}
+
+TEST_F(MaterialTest, EveryKindOfParameterReachesTheEffectInItsOrder)
+{
+    // Values that differ in every component, so that a swapped or repeated
+    // component or a transposed matrix shows.
+    const char* const source = R"(
+float2 Offset;
+float3 Tint;
+float3x3 Basis;
+float4x4 Warp;
+float4 vs(float3 p : POSITION) : POSITION { return mul(float4(p + Tint + mul(p, Basis), 1), Warp) + Offset.xyxy; }
+float4 ps() : COLOR { return 1; }
+technique t { pass ambient { VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps(); } }
+)";
+    std::istringstream in(source);
+    Shader kinds;
+    kinds.compile(in, "kinds.fx");
+    ASSERT_TRUE(kinds.effect());
+    Material material(&kinds);
+    material.setVector2("Offset", {1, 2});
+    material.setVector3("Tint", {3, 4, 5});
+    material.setMatrix3("Basis", {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    std::array<float, 16> warp;
+    for (int i = 0; i < 16; ++i) warp[size_t(i)] = float(i + 1);
+    material.setMatrix4("Warp", warp);
+    ASSERT_TRUE(material.selectPass("ambient"));
+    material.endPasses();
+    const auto value = [&](const char* name) {
+        const auto v = kinds.effect()->parameterValue(kinds.effect()->parameterByName(name));
+        return std::vector<float>(v.begin(), v.end());
+    };
+    EXPECT_EQ(value("Offset"), (std::vector<float>{1, 2}));
+    EXPECT_EQ(value("Tint"), (std::vector<float>{3, 4, 5}));
+    EXPECT_EQ(value("Warp"), std::vector<float>(warp.begin(), warp.end()));
+    const std::vector<float> basis = value("Basis");
+    ASSERT_GE(basis.size(), 9u);
+    EXPECT_EQ(basis[1], 2.0f) << "row 0, column 1";
+    EXPECT_EQ(basis[3], 4.0f) << "row 1, column 0";
 }
 
 TEST_F(MaterialTest, ParametersAddedAfterASelectAreAppliedFromTheNext)

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 using namespace ORV::Core;
@@ -374,6 +375,25 @@ TEST(AnimationTrackQuaternion, HalfWayBetweenIdentityAndQuarterTurn)
     EXPECT_NEAR(q[0], 0.0f, 1e-6f);
     EXPECT_NEAR(q[2], 0.38268343f, 1e-6f);
     EXPECT_NEAR(q[3], 0.92387953f, 1e-6f);
+}
+
+TEST(AnimationTrackQuaternion, HalfWayBetweenQuarterTurnsAboutEachPairOfAxes)
+{
+    // Quarter turns about two different axes are 60 degrees apart (d = 1/2);
+    // half way, both axes get sin(30) / sin(60) of their component.
+    const float s = 0.70710678f;
+    for (const auto& [first, second] : {std::pair{0, 1}, std::pair{1, 2}, std::pair{2, 0}}) {
+        std::array<float, 4> a{0, 0, 0, s}, b{0, 0, 0, s};
+        a[size_t(first)] = s;
+        b[size_t(second)] = s;
+        SampledAnimationTrack track(TrackValueKind::Quaternion);
+        setQuaternion(track, 0.0f, {a[0], a[1], a[2], a[3]});
+        setQuaternion(track, 1.0f, {b[0], b[1], b[2], b[3]});
+        const Floats q = evaluateTrack(track, 0.5f);
+        std::array<float, 4> expected{0, 0, 0, 0.81649658f};
+        expected[size_t(first)] = expected[size_t(second)] = 0.40824829f;
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(q[size_t(i)], expected[size_t(i)], 1e-5f) << first << second << i;
+    }
 }
 
 TEST(AnimationTrackQuaternion, NegativeDotFlipsOnlyTheFirstWeight)

@@ -116,8 +116,8 @@ TEST_F(SceneAssemblyTest, BuiltMaterialIsDrawnOnlyInTheRenderPassesItsEffectHas)
 TEST_F(SceneAssemblyTest, ModelsFromScenePartsKeepTheirPositionsAndDropBrokenTriangles)
 {
     // One triangle covering the target, one naming a missing vertex, one
-    // stray index; the other fields are set so that a mix-up of fields would
-    // move the positions.
+    // naming the vertex one past the last, one stray index; the other fields
+    // are set so that a mix-up of fields would move the positions.
     MeshPart part;
     part.vertices.resize(4);
     part.vertices[0].position = {-1, -1, 0};
@@ -130,7 +130,7 @@ TEST_F(SceneAssemblyTest, ModelsFromScenePartsKeepTheirPositionsAndDropBrokenTri
         v.v = 9.0f;
         v.tangent = {8, 8, 8, 8};
     }
-    part.indices = {0, 1, 2, 0, 1, 7, 2};
+    part.indices = {0, 1, 2, 0, 1, 7, 0, 2, 4, 2};
     Model model;
     buildFromMesh(model, part);
     ASSERT_NE(model.mesh(), nullptr);

@@ -178,6 +178,29 @@ TEST(NodeMatrix, ScaleSignTranslationAndScaleOrientation)
     EXPECT_NEAR(across.y, -1, 1e-5f);
 }
 
+TEST(NodeMatrix, QuarterTurnsAboutEachAxisMoveTheOtherTwo)
+{
+    // Each row: a quarter turn (right-handed) and where it takes two points.
+    const float s = 0.70710678f;
+    struct Row {
+        Core::Quaternion rotation;
+        Core::Vector3 point, image;
+    };
+    const Row rows[] = {
+        {{s, 0, 0, s}, {0, 1, 0}, {0, 0, 1}}, {{s, 0, 0, s}, {0, 0, 1}, {0, -1, 0}},
+        {{0, s, 0, s}, {0, 0, 1}, {1, 0, 0}}, {{0, s, 0, s}, {1, 0, 0}, {0, 0, -1}},
+        {{0, 0, s, s}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, s, s}, {0, 1, 0}, {-1, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        Core::Transform t;
+        t.rotation = row.rotation;
+        const Core::Vector4 p = Core::transformPoint(row.point, nodeMatrix(t));
+        EXPECT_NEAR(p.x, row.image.x, 1e-5f) << row.rotation.x << row.rotation.y << row.rotation.z;
+        EXPECT_NEAR(p.y, row.image.y, 1e-5f) << row.rotation.x << row.rotation.y << row.rotation.z;
+        EXPECT_NEAR(p.z, row.image.z, 1e-5f) << row.rotation.x << row.rotation.y << row.rotation.z;
+    }
+}
+
 TEST_F(SceneTest, ListsFollowTheFileAndMaterialsAreMadeForPlainRecordsOnly)
 {
     ProbeScene scene;
@@ -293,6 +316,30 @@ TEST_F(SceneTest, SubMaterialSlotsPickFromTheWholeListAndNegativeSlotsAreNotDraw
     EXPECT_EQ(scene.drawnMaterials[2], &fallback);
     EXPECT_EQ(scene.drawnMaterials[3], nullptr) << "never assigned";
     EXPECT_EQ(scene.drawnMaterials[4], &fallback);
+}
+
+TEST_F(SceneTest, SlotsPastTheEndOfTheMaterialListAreNotDrawn)
+{
+    // A multi-material of four sub-materials in a scene of three materials:
+    // slots 0, 4 and 5 mod 4 give entries 0, 0 and 1; slot 3 names entry 3,
+    // which the scene does not have, and its part keeps no material.
+    SceneDescription d = sampleScene();
+    d.materials[1].subMaterialCount = 4;
+    d.materials[1].subMaterials = {0, 1, 2, 0};
+    d.meshGroups[0].push_back(triangle(3));
+    ProbeScene scene;
+    Material fallback;
+    build(scene, d, &fallback);
+    scene.update(0, 0);
+    display.pushPass(ambientPass);
+    scene.render(nullptr);
+    display.popPass();
+    ASSERT_EQ(scene.drawnMaterials.size(), 5u);
+    EXPECT_EQ(scene.drawnMaterials[0], &fallback);
+    EXPECT_EQ(scene.drawnMaterials[1], &fallback);
+    EXPECT_EQ(scene.drawnMaterials[2], nullptr) << "entry 1 is the multi-material itself";
+    EXPECT_EQ(scene.drawnMaterials[3], nullptr) << "never assigned";
+    EXPECT_EQ(scene.drawnMaterials[4], &fallback) << "node 1";
 }
 
 TEST_F(SceneTest, PassesDecideHowOftenTheSceneIsDrawnAndShadeSeesEachLight)
