@@ -108,7 +108,6 @@ class ProbeScene : public SceneEffect {
 public:
     std::vector<std::string> created;
     std::vector<const Material*> drawnMaterials; // per model drawn, in order
-    std::vector<Core::Vector3> lightColours; // the scene-global colour at each node drawn
 
     Material* createMaterial(const MaterialRecord& record) override
     {
@@ -118,7 +117,6 @@ public:
     void renderGroup(const ModelGroup& group) override
     {
         SceneEffect::renderGroup(group);
-        lightColours.push_back(sceneGlobals().lightColor);
         for (const Model* model : group.models) drawnMaterials.push_back(model->material);
     }
 };
@@ -144,6 +142,20 @@ protected:
         ASSERT_TRUE(display.createWindow(16, 16, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
     }
     void TearDown() override { sceneGlobals() = {}; }
+
+    // Builds the scene with fallback as every plain material, draws it in the
+    // ambient pass and returns the material of each model drawn, in order.
+    std::vector<const Material*> materialsDrawnInAmbient(const SceneDescription& d, Material* fallback)
+    {
+        ProbeScene scene;
+        build(scene, d, fallback);
+        scene.update(0, 0);
+        display.pushPass(ambientPass);
+        scene.render(nullptr);
+        display.popPass();
+        return scene.drawnMaterials;
+    }
+
     Display display;
 };
 
@@ -300,22 +312,17 @@ TEST_F(SceneTest, SubMaterialSlotsPickFromTheWholeListAndNegativeSlotsAreNotDraw
 {
     SceneDescription d = sampleScene();
     d.meshGroups[0].push_back(triangle(-1));
-    ProbeScene scene;
     Material fallback;
-    build(scene, d, &fallback);
-    scene.update(0, 0);
-    display.pushPass(ambientPass);
-    scene.render(nullptr);
-    display.popPass();
+    const std::vector<const Material*> drawn = materialsDrawnInAmbient(d, &fallback);
     // Node 0 draws group 0 under the multi-material: slots 0, 4 and 5 mod 3
     // give entries 0, 1 and 2; the slot -1 part keeps no material assignment.
     // Node 1 draws group 1 with entry 0's material.
-    ASSERT_EQ(scene.drawnMaterials.size(), 5u);
-    EXPECT_EQ(scene.drawnMaterials[0], &fallback);
-    EXPECT_EQ(scene.drawnMaterials[1], nullptr) << "entry 1 is the multi-material itself";
-    EXPECT_EQ(scene.drawnMaterials[2], &fallback);
-    EXPECT_EQ(scene.drawnMaterials[3], nullptr) << "never assigned";
-    EXPECT_EQ(scene.drawnMaterials[4], &fallback);
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_EQ(drawn[0], &fallback);
+    EXPECT_EQ(drawn[1], nullptr) << "entry 1 is the multi-material itself";
+    EXPECT_EQ(drawn[2], &fallback);
+    EXPECT_EQ(drawn[3], nullptr) << "never assigned";
+    EXPECT_EQ(drawn[4], &fallback);
 }
 
 TEST_F(SceneTest, SlotsPastTheEndOfTheMaterialListAreNotDrawn)
@@ -327,19 +334,14 @@ TEST_F(SceneTest, SlotsPastTheEndOfTheMaterialListAreNotDrawn)
     d.materials[1].subMaterialCount = 4;
     d.materials[1].subMaterials = {0, 1, 2, 0};
     d.meshGroups[0].push_back(triangle(3));
-    ProbeScene scene;
     Material fallback;
-    build(scene, d, &fallback);
-    scene.update(0, 0);
-    display.pushPass(ambientPass);
-    scene.render(nullptr);
-    display.popPass();
-    ASSERT_EQ(scene.drawnMaterials.size(), 5u);
-    EXPECT_EQ(scene.drawnMaterials[0], &fallback);
-    EXPECT_EQ(scene.drawnMaterials[1], &fallback);
-    EXPECT_EQ(scene.drawnMaterials[2], nullptr) << "entry 1 is the multi-material itself";
-    EXPECT_EQ(scene.drawnMaterials[3], nullptr) << "never assigned";
-    EXPECT_EQ(scene.drawnMaterials[4], &fallback) << "node 1";
+    const std::vector<const Material*> drawn = materialsDrawnInAmbient(d, &fallback);
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_EQ(drawn[0], &fallback);
+    EXPECT_EQ(drawn[1], &fallback);
+    EXPECT_EQ(drawn[2], nullptr) << "entry 1 is the multi-material itself";
+    EXPECT_EQ(drawn[3], nullptr) << "never assigned";
+    EXPECT_EQ(drawn[4], &fallback) << "node 1";
 }
 
 TEST_F(SceneTest, PassesDecideHowOftenTheSceneIsDrawnAndShadeSeesEachLight)
