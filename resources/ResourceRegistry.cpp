@@ -62,6 +62,11 @@ void ResourceRegistry::releaseAll()
     byName_.clear();
     for (std::unique_ptr<Resource>& resource : owned_) resource.reset();
     owned_.clear();
+    // Requests left by a run that ended during loading go too, and the counts
+    // start again, so that a later run registers and loads from scratch.
+    pending_.clear();
+    registeredCount_ = 0;
+    loadedCount_ = 0;
 }
 
 void ResourceRegistry::own(std::unique_ptr<Resource> resource)

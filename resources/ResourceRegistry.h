@@ -52,8 +52,9 @@ public:
     Resource* findByName(const std::string& name, ResourceLoader loader = nullptr);
 
     // Deletes every resource the registry created, in creation order, each
-    // exactly once. Lookups afterwards find nothing; pointers handed out
-    // before are dangling.
+    // exactly once, and drops the requests not loaded yet: the registry is
+    // empty again, as before the first request. Lookups afterwards find
+    // nothing; pointers handed out before are dangling.
     void releaseAll();
 
     int registeredCount() const { return registeredCount_; }

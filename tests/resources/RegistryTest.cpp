@@ -184,6 +184,22 @@ TEST_F(Registry, ReleaseAllDeletesEachResourceOnceInCreationOrder)
     EXPECT_EQ(registry.findByName("q"), nullptr);
 }
 
+TEST_F(Registry, ReleaseAllDropsRequestsNotLoadedSoThatASecondRunStartsAfresh)
+{
+    // A run ended during loading: one of three taken.
+    for (const char* path : {"a", "b", "c"}) registry.addResource(path, "", loadTracked);
+    registry.loadNext();
+    registry.releaseAll();
+    EXPECT_EQ(registry.pendingCount(), 0u);
+    events.clear();
+    // The next run's bar counts its own requests only.
+    registry.addResource("d", "", loadTracked);
+    registry.addResource("e", "", loadTracked);
+    EXPECT_FLOAT_EQ(registry.loadNext(), 0.5f);
+    EXPECT_EQ(registry.loadNext(), 1.0f);
+    EXPECT_EQ(events, (std::vector<std::string>{"load d|", "load e|"}));
+}
+
 TEST_F(Registry, DestroyingTheRegistryDeletesWhatIsLeft)
 {
     {
