@@ -22,15 +22,17 @@ public:
 
     // Reads the whole stream and decodes it (JPEG or DDS, told apart by
     // content) into a texture with the file's size and format and a complete
-    // mipmap chain. A stream that does not decode leaves the texture empty.
-    void loadFromStream(std::istream& in);
+    // mipmap chain. A stream that does not decode leaves the texture empty
+    // and returns why in one line; empty on success.
+    std::string loadFromStream(std::istream& in);
 
 protected:
     std::unique_ptr<Gfx::Texture> texture_;
 };
 
 // The loader for ".jpg" and ".dds" assets: always returns a Texture, empty
-// when the file is missing or broken.
+// when the file is missing or broken, which the log then says in one line
+// naming the file.
 std::unique_ptr<Resource> loadTexture(std::string path, std::string name);
 
 class RenderTarget : public Texture, public RenderTargetSurfaces {

@@ -84,10 +84,10 @@ void SceneEffect::build(std::istream& in, Material* defaultMaterial, const std::
 {
     SceneDescription description;
     const SceneReadResult read = readScene(in, description);
-    // A file that is no scene file stays an empty scene without a word; one
-    // cut or damaged part way keeps what was read before the fault, and says so.
-    if (!read.complete() && read.status != SceneReadStatus::BadHeader)
-        Core::consoleStream << "Scene " << sourceName << ": " << read.message << "\n" << std::flush;
+    // A file that is no scene file stays an empty scene; one cut or damaged
+    // part way keeps what was read before the fault. Either way the log says
+    // so, once, naming the file.
+    if (!read.complete()) Core::consoleStream << "Scene " << sourceName << ": " << read.message << "\n" << std::flush;
     defaultMaterial_ = defaultMaterial;
 
     for (const MeshGroup& parts : description.meshGroups) {
@@ -299,6 +299,10 @@ std::unique_ptr<Resource> loadScene(std::string path, std::string /*name*/)
 {
     auto scene = std::make_unique<PassSceneEffect>();
     auto stream = openStream(path);
+    if (!*stream) {
+        Core::consoleStream << "Scene " << path << ": no such asset; the scene stays empty\n" << std::flush;
+        return scene;
+    }
     scene->build(*stream, nullptr, path);
     return scene;
 }

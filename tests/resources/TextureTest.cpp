@@ -2,6 +2,7 @@
 // format, orientation, colours and a complete mipmap chain; empty textures for
 // what does not decode.
 #include "resources/Texture.h"
+#include "console/Console.h"
 #include "display/Display.h"
 #include "resources/FileSystem.h"
 #include "tests/platform/ImageSamples.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 using namespace ORV;
@@ -131,14 +133,24 @@ TEST_F(TextureTest, WhatDoesNotDecodeLeavesTheTextureEmpty)
     EXPECT_EQ(load(jpeg)->texture(), nullptr);
 }
 
-TEST_F(TextureTest, LoaderReturnsAnEmptyTextureForAMissingAsset)
+TEST_F(TextureTest, LoaderReturnsAnEmptyTextureForAMissingOrBrokenAssetAndNamesItOnce)
 {
     TempDir folder;
+    folder.write("broken.jpg", "\xFF\xD8\xFF not the rest of a JPEG");
     fileSystem().remount(folder.path().string());
+    std::size_t logBefore = Core::logText().size();
     auto resource = loadTexture("missing.jpg", "missing");
     auto* texture = dynamic_cast<Texture*>(resource.get());
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->texture(), nullptr);
+    EXPECT_EQ(Core::logText().substr(logBefore), "Texture missing.jpg: no such asset; it stays empty\r\n");
+
+    logBefore = Core::logText().size();
+    resource = loadTexture("broken.jpg", "broken");
+    EXPECT_EQ(static_cast<Texture&>(*resource).texture(), nullptr);
+    const std::string logged = Core::logText().substr(logBefore);
+    EXPECT_EQ(logged.rfind("Texture broken.jpg: ", 0), 0u) << logged;
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
 
     const auto jpeg = encodeJpeg(quadrants(8, 8, {}, {}, {}, {}), 8, 8);
     folder.write("pics/a.jpg", std::string(jpeg.begin(), jpeg.end()));

@@ -6,12 +6,14 @@
 #include "console/Console.h"
 #include "content/scenewriter/SceneWriter.h"
 #include "display/Display.h"
+#include "resources/FileSystem.h"
 #include "resources/Material.h"
 #include "resources/Model.h"
 #include "resources/Shader.h"
 #include "scene/SceneFile.h"
 #include "scene/SceneGlobals.h"
 #include "scene/SceneView.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -247,7 +249,9 @@ TEST_F(SceneTest, BadHeaderGivesAnEmptySceneAndNoCameraRecordsNoCurrentCamera)
 {
     SceneEffect broken;
     std::istringstream garbage("not a scene file at all");
-    broken.build(garbage, nullptr);
+    const std::size_t logBefore = Core::logText().size();
+    broken.build(garbage, nullptr, "garbage.orv3d");
+    EXPECT_EQ(Core::logText().substr(logBefore), "Scene garbage.orv3d: bad header: header: magic is not \"OR3D\" (at byte 0)\r\n");
     broken.update(0, 1);
     EXPECT_TRUE(broken.nodes().empty());
     EXPECT_TRUE(broken.currentCamera().empty());
@@ -259,6 +263,19 @@ TEST_F(SceneTest, BadHeaderGivesAnEmptySceneAndNoCameraRecordsNoCurrentCamera)
     noCameras.update(0, 0);
     EXPECT_TRUE(noCameras.currentCamera().empty());
     EXPECT_TRUE(noCameras.cameras().empty());
+}
+
+TEST_F(SceneTest, AMissingSceneAssetLoadsEmptyAndIsNamedOnce)
+{
+    ORV::Test::TempDir folder;
+    fileSystem().remount(folder.path().string());
+    const std::size_t logBefore = Core::logText().size();
+    std::unique_ptr<Resource> resource = loadScene("intro2.orv3d", "intro2");
+    EXPECT_EQ(Core::logText().substr(logBefore), "Scene intro2.orv3d: no such asset; the scene stays empty\r\n");
+    auto& scene = static_cast<SceneEffect&>(*resource);
+    scene.update(0, 1);
+    scene.draw(nullptr);
+    EXPECT_TRUE(scene.nodes().empty());
 }
 
 TEST_F(SceneTest, PosesLightsAndCamerasFromTheAnimations)
