@@ -40,6 +40,7 @@ public:
 
     bool active() const { return active_; }
     SceneEffect* scene() const { return scene_; }
+    const std::string& cameraName() const { return cameraName_; }
 
     float startTime = 0.0f; // seconds of demo time, set by the owner
     float endTime = 3.4028235e38f; // the largest finite float: open-ended
