@@ -267,6 +267,21 @@ TEST_F(EffectStage, CelShadingGivesFlatBandsInkedAtTheSilhouetteOnPaper)
         EXPECT_GT(luminance(at(image, e.x + 3 * e.dx, e.y + 3 * e.dy)), outside - 12);
     }
 
+    // What the outline pass reads: at the sphere's middle the normal faces
+    // the camera (x, y = 0 as 128) and the 16-bit closeness 1 - depth / 512 of
+    // the nearest point, 4.5 units away; the cleared background has a zero
+    // high byte.
+    const std::vector<std::uint32_t> depth = stage().read(stage().chain().depthDistTarget());
+    const std::uint32_t middle = at(depth, cx, cy);
+    EXPECT_NEAR(int(middle >> 16 & 0xFF), 128, 2);
+    EXPECT_NEAR(int(middle >> 8 & 0xFF), 128, 2);
+    const int closeness = int(middle & 0xFF) * 256 + int(middle >> 24);
+    EXPECT_NEAR(closeness, int(std::lround((1.0 - 4.5 / 512) * 65535)), 40);
+    EXPECT_EQ(at(depth, 5, 5) & 0xFF, 0u);
+    // A material without glow adds nothing in the emissive pass, not even to
+    // the glow mask in the ink image's alpha.
+    EXPECT_EQ(at(stage().read(stage().chain().inkTarget()), cx, cy) >> 24, 0u);
+
     // The blue clear colour of the shade image becomes paper.
     const std::uint32_t corner = at(image, 5, 5);
     EXPECT_NEAR(red(corner), 140, 6);
@@ -316,6 +331,8 @@ TEST_F(EffectStage, AnAdditiveObjectGlowsBeyondItsOwnPixels)
     // Drawn in the emissive pass only: the shade image never sees it.
     EXPECT_EQ(stage().read(stage().chain().shadeTarget())[std::size_t(cy * kWidth + cx)], 0xFF0000FFu);
     EXPECT_GT(luminance(at(ink, cx, cy)), luminance(at(ink, 5, 5)) + 25) << "the object itself, added onto the paper";
+    // Culling is off, so both faces of the closed sphere add: twice 130.
+    EXPECT_EQ(int(at(ink, cx, cy) >> 24), 255) << "its brightest channel marks it as glowing";
 
     const int paper = luminance(at(image, 5, 5));
     int nearer = 255;
