@@ -147,10 +147,14 @@ DepthVertex depthVS(SceneVertex input)
     return output;
 }
 
+// The diffuse texture is read only when textureAmount asks for it (a branch
+// on a constant: no pixel reads it otherwise).
 float3 baseColor(float2 uv)
 {
-    float3 texel = tex2D(diffuseSampler, uv).rgb;
-    return paperColor.rgb * diffuseColor.rgb * lerp(float3(1, 1, 1), texel, textureAmount);
+    float3 color = paperColor.rgb * diffuseColor.rgb;
+    if (textureAmount > 0)
+        color *= lerp(float3(1, 1, 1), tex2D(diffuseSampler, uv).rgb, textureAmount);
+    return color;
 }
 
 // Tile coordinates: the offset from the anchor on screen, in units of the

@@ -166,10 +166,14 @@ DepthVertex depthVS(SceneVertex input)
     return output;
 }
 
+// The optional textures are read only when their amount asks for them: the
+// branch is on a constant, so the rasteriser skips the read for every pixel.
 float3 baseColor(float2 uv)
 {
-    float3 texel = tex2D(diffuseSampler, uv).rgb;
-    return diffuseColor.rgb * lerp(float3(1, 1, 1), texel, textureAmount);
+    float3 color = diffuseColor.rgb;
+    if (textureAmount > 0)
+        color *= lerp(float3(1, 1, 1), tex2D(diffuseSampler, uv).rgb, textureAmount);
+    return color;
 }
 
 float falloff(float distance)
@@ -200,7 +204,9 @@ float4 shadePS(LitVertex input) : COLOR
     float3 band = tex2D(rampSampler, float2(diffuse, 0.5)).rgb;
 
     float blinn = pow(saturate(dot(n, normalize(l + v))), shininess) * reach * step(0, nDotL);
-    float gloss = lerp(1, tex2D(glossSampler, input.uv).r, glossAmount);
+    float gloss = 1;
+    if (glossAmount > 0)
+        gloss = lerp(1, tex2D(glossSampler, input.uv).r, glossAmount);
     float3 highlight = tex2D(specularSampler, float2(blinn, 0.5)).rgb * specularColor.rgb * gloss;
 
     return float4((baseColor(input.uv) * band + highlight) * lightColor.rgb, 0);
@@ -218,10 +224,12 @@ float4 depthPS(DepthVertex input) : COLOR
 
 float4 emissivePS(LitVertex input) : COLOR
 {
-    float3 n = normalize(input.normal);
-    float3 v = normalize(cameraPosition.xyz - input.world);
-    float3 rim = tex2D(rimSampler, float2(1 - saturate(dot(n, v)), 0.5)).rgb * rimColor.rgb;
-    float3 glow = glowColor.rgb + rim;
+    float3 glow = glowColor.rgb;
+    if (any(rimColor.rgb > 0)) {
+        float3 n = normalize(input.normal);
+        float3 v = normalize(cameraPosition.xyz - input.world);
+        glow += tex2D(rimSampler, float2(1 - saturate(dot(n, v)), 0.5)).rgb * rimColor.rgb;
+    }
     // Alpha marks what glows for the ink effect's reduce pass.
     return float4(glow, saturate(max(glow.r, max(glow.g, glow.b))));
 }
