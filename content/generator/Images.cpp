@@ -107,6 +107,9 @@ Asset jpeg(const char* path, const Pixmap& image)
 
 void makeImages(const GeneratorInputs& inputs, AssetList& out)
 {
+    // The card first: a missing font is the likeliest failure, and it should
+    // not wait for the hatching.
+    const Pixmap card = makeCreditsCard(inputs.fontDir);
     out.push_back(jpeg("black.jpg", Pixmap(Images::flatSize, Images::flatSize, grey(0))));
     std::vector<std::vector<Pixmap>> hatching = makeHatchTiles();
     for (int t = Images::hatchTiles - 1; t >= 0; --t)
@@ -117,7 +120,7 @@ void makeImages(const GeneratorInputs& inputs, AssetList& out)
     out.push_back(jpeg("cartoon_g.jpg", glowRamp()));
     out.push_back(jpeg("grey33.jpg", Pixmap(Images::flatSize, Images::flatSize, grey(Images::grey33Level / 255.0f))));
     out.push_back(jpeg("specular2.jpg", glossMap()));
-    out.push_back(jpeg("prods.jpg", makeCreditsCard(inputs.fontDir)));
+    out.push_back(jpeg("prods.jpg", card));
 }
 
 } // namespace ORV::Content::detail

@@ -3,9 +3,9 @@
 //
 // Shading ramps (256 x 4 JPEG, 4:4:4; v is irrelevant, sample at v = 0.5 with
 // clamp addressing so u = 0 and u = 1 hit the end texels). Band edges lie on
-// multiples of 8 texels, the JPEG block size, so the bands are flat and the
-// steps exactly one texel wide in the file (bilinear filtering makes them
-// two texels wide, still crisp):
+// multiples of 8 texels, the JPEG block size, so the bands come out of the
+// JPEG flat and each step goes from one texel to the next with nothing
+// between (bilinear filtering spreads it over one texel, still crisp):
 //
 //   cartoon_d.jpg  diffuse cel ramp, u = saturate(dot(N, L)).
 //                  Four grey bands: shadow 0.45 (u < 0.25; light enough that
@@ -30,12 +30,13 @@
 //
 // Pencil hatching (256 x 256 DDS, X8R8G8B8, full 9-level mipmap chains, wrap
 // addressing): Hatch0.dds light, Hatch1.dds medium, Hatch2.dds dense
-// (cross-hatched). White paper (1.0) with graphite strokes; every level is
-// drawn at its own resolution with strokes about one texel wide, so strokes
-// stay strokes when minified and the mean tone of a tile is the same at every
-// level (a tonal art map). Each denser tile holds the strokes of the lighter
-// one and adds more. Blend between them by light: e.g. lit areas Hatch0,
-// shadow Hatch2, weights from the diffuse ramp's u.
+// (cross-hatched). White paper (1.0) with graphite strokes; every level down
+// to 8 x 8 is drawn at its own resolution with strokes about one texel wide,
+// so strokes stay strokes when minified and the mean tone of a tile is the
+// same at every level (a tonal art map); 4 x 4 to 1 x 1 are box-filtered.
+// Each denser tile holds the strokes of the lighter one and adds more. Blend
+// between them by light: e.g. lit areas Hatch0, shadow Hatch2, weights from
+// the diffuse ramp's u.
 //
 // The credits card (prods.jpg, 512 x 512): dark ink on warm paper, the title
 // "Marrowlight" in the upper third with an inked rule under it, the credits

@@ -1,7 +1,9 @@
 // How the tiles are made (after the tonal art maps of Praun et al.):
 //
 // Strokes are placed once, in tile units, in two ordered lists: A, the main
-// hatching direction, and B, the crossing one. At every mipmap level a tile is
+// hatching direction, and B, the crossing one, each stroke picked at the
+// largest level where it leaves the tile most even (orderedStrokes). At every
+// mipmap level a tile is
 // drawn at that level's resolution, stroke after stroke from its list, until
 // the level's mean tone reaches the tile's tone; strokes keep a width of about
 // one texel at every level, so a smaller level needs fewer of them and stays
@@ -17,7 +19,6 @@
 
 #include "content/generator/Images.h"
 
-#include <cassert>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
