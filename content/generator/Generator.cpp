@@ -21,13 +21,18 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes)
 {
     std::filesystem::path temporary = path;
     temporary += ".partial";
+    bool written = false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
-        if (!out) throw std::runtime_error("cannot write " + temporary.string());
+        written = !out.fail();
     }
     std::error_code error;
+    if (!written) {
+        std::filesystem::remove(temporary, error);
+        throw std::runtime_error("cannot write " + temporary.string());
+    }
     std::filesystem::rename(temporary, path, error);
     if (error) {
         std::filesystem::remove(temporary, error);
