@@ -1,0 +1,17 @@
+// The makers of the kinds of asset the generator knows, one source file each;
+// Generator.cpp lists them. See Generator.h for what a maker promises.
+#pragma once
+
+#include "content/generator/Generator.h"
+
+namespace ORV::Content::detail {
+
+// Images.cpp: the manifest's textures (ramps, maps, sprites, hatching, the
+// credits card), JPEG and DDS.
+void makeImages(const GeneratorInputs& inputs, AssetList& out);
+
+// Effects.cpp: every *.fx file of the effects folder, copied as it is, in
+// byte-wise name order.
+void copyEffects(const GeneratorInputs& inputs, AssetList& out);
+
+} // namespace ORV::Content::detail
