@@ -106,7 +106,10 @@ float smoother(float f)
 
 float easeOutBack(float f)
 {
-    f = std::clamp(f, 0.0f, 1.0f);
+    // Exactly 0 before the start: the cubic's rounding would give -1e-7, and
+    // a scale of that sign turns a mesh inside out.
+    if (!(f > 0.0f)) return 0.0f;
+    f = std::min(f, 1.0f);
     constexpr float c = 1.4f;
     const float g = f - 1.0f;
     return 1.0f + (c + 1.0f) * g * g * g + c * g * g;

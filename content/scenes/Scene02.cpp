@@ -83,11 +83,18 @@ Demo::MeshPart pendulumMesh()
     return b.part();
 }
 
-Demo::MeshPart frameMesh()
+// The floor and back wall the machine stands against.
+Demo::MeshPart backdropMesh()
 {
     MeshBuilder b;
     b.append(boxMesh({34, 0.8f, 6}), pose({0, 0.4f, -1}));
     b.append(boxMesh({34, 16, 0.6f}), pose({0, 8, -2.2f}));
+    return b.part();
+}
+
+Demo::MeshPart frameMesh()
+{
+    MeshBuilder b;
     for (const float x : {-16.0f, 16.0f}) b.append(boxMesh({1.2f, 16, 1.2f}), pose({x, 8, -1.4f}));
     // Axle bosses for the gears.
     const Point2 boss[] = {{0, 0}, {0.4f, 0}, {0.4f, 0}, {0.4f, 2.2f}, {0.4f, 2.2f}, {0, 2.2f}};
@@ -105,6 +112,7 @@ Demo::SceneDescription scene02Scene()
 {
     SceneBuilder s(kLength);
     const Colour glow{255, 226, 170};
+    const std::int32_t wall = s.material(celMaterial("workshopWall", {58, 62, 80}));
     const std::int32_t iron = s.material(celMaterial("machineIron", {74, 84, 104}));
     const std::int32_t brass = s.material(celMaterial("brass", {212, 164, 72}));
     const std::int32_t copper = s.material(celMaterial("copper", {186, 104, 70}));
@@ -113,6 +121,7 @@ Demo::SceneDescription scene02Scene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
     const std::int32_t beam = s.material(glowMaterial("beam", {120, 210, 255}, 1.3f));
 
+    s.node("backdrop", s.mesh(backdropMesh()), wall, pose({0, 0, 0}));
     s.node("frame", s.mesh(frameMesh()), iron, pose({0, 0, 0}));
     for (std::size_t i = 0; i < std::size(kGears); ++i) {
         const Gear g = kGears[i];
