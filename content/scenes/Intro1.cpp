@@ -42,7 +42,7 @@ float beat(float t)
 Demo::MeshPart stones()
 {
     const Point2 profile[] = {{0, -0.3f}, {0.62f, -0.3f}, {0.7f, 0.7f}, {0.55f, 1.8f}, {0.28f, 2.5f}, {0, 2.65f}};
-    const Demo::MeshPart stone = latheMesh(profile, 9);
+    const Demo::MeshPart stone = latheMesh(profile, 16);
     MeshBuilder b;
     for (unsigned i = 0; i < 22; ++i) {
         // Two loose rows either side of the mote's path, nearer ones taller.

@@ -56,6 +56,16 @@ Demo::MeshPart pillarRing(int ring)
     return b.part();
 }
 
+// Camera03 (1-4 s): low among the outer pillars, looking up at the fall,
+// then rising and tilting down as the rings rise towards it.
+CameraShot shotAt(float t)
+{
+    const float f = smooth((t - 1.0f) / 3.0f);
+    const Core::Vector3 eye = lerp(Core::Vector3{16, 2.4f, 18}, Core::Vector3{14, 10.0f, 15}, f);
+    const float lookY = std::max(2.0f, moteAt(t).y * 0.55f);
+    return CameraShot{eye, {0, lookY, 0}, 1.05f};
+}
+
 } // namespace
 
 Demo::SceneDescription intro2Scene()
@@ -75,9 +85,10 @@ Demo::SceneDescription intro2Scene()
         });
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.25f)), core, [](float t) { return pose(moteAt(t)); });
-    s.node("moteHalo", s.mesh(crossedQuadsMesh(1.8f)), halo, [](float t) {
+    // The halo faces the scene's one camera.
+    s.node("moteHalo", s.mesh(quadMesh(2.0f, 2.0f)), halo, [](float t) {
         const float flare = 1.0f + 2.0f * pulse(t, kLanding, 0.3f);
-        return pose(moteAt(t), axisAngle({0, 1, 0}, t), Core::Vector3{1, 1, 1} * flare);
+        return pose(moteAt(t), facing(moteAt(t), shotAt(t).eye), Core::Vector3{1, 1, 1} * flare);
     });
     // A ring of light runs out over the ground from the landing, ahead of the
     // rising pillars.
@@ -103,14 +114,7 @@ Demo::SceneDescription intro2Scene()
         },
         [](float) { return 300.0f; });
 
-    // Camera03 (1-4 s): low among the outer pillars, looking up at the fall,
-    // then tilting down and drifting in as the rings rise towards it.
-    s.camera("Camera03", [](float t) {
-        const float f = smooth((t - 1.0f) / 3.0f);
-        const Core::Vector3 eye = lerp(Core::Vector3{16, 2.4f, 18}, Core::Vector3{14, 10.0f, 15}, f);
-        const float lookY = std::max(2.0f, moteAt(t).y * 0.55f);
-        return CameraShot{eye, {0, lookY, 0}, 1.05f};
-    });
+    s.camera("Camera03", shotAt);
     return s.finish();
 }
 

@@ -92,6 +92,14 @@ Core::Transform lookAtPose(Core::Vector3 eye, Core::Vector3 target, Core::Vector
     return pose(eye, {-q.x, -q.y, -q.z, q.w});
 }
 
+Core::Quaternion facing(Core::Vector3 position, Core::Vector3 eye, Core::Vector3 up)
+{
+    // The same frame a camera at eye looking at position would have, but
+    // not inverted: the quad's +z is turned onto the way to the eye.
+    const Core::Transform look = lookAtPose(eye, position, up);
+    return {-look.rotation.x, -look.rotation.y, -look.rotation.z, look.rotation.w};
+}
+
 float smooth(float f)
 {
     f = std::clamp(f, 0.0f, 1.0f);

@@ -40,6 +40,10 @@ Core::Transform pose(Core::Vector3 translation, Core::Quaternion rotation = {},
 // the view direction.
 Core::Transform lookAtPose(Core::Vector3 eye, Core::Vector3 target, Core::Vector3 up = {0.0f, 1.0f, 0.0f});
 
+// The rotation that turns a quad facing +z (quadMesh) at position to face eye,
+// its top towards up: a sprite or card that faces one camera. position != eye.
+Core::Quaternion facing(Core::Vector3 position, Core::Vector3 eye, Core::Vector3 up = {0.0f, 1.0f, 0.0f});
+
 // Easing of f in [0, 1] (clamped outside): smoothstep, quintic smootherstep,
 // ease-out with a small overshoot (for things that pop up), and a step that
 // runs from 0 at `from` to 1 at `to` with smoothstep.

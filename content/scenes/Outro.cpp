@@ -86,6 +86,15 @@ Demo::MeshPart hillsAndTrees()
     return b.part();
 }
 
+CameraShot shotAt(float t)
+{
+    const float f = smoother(t / 11.5f);
+    const Core::Vector3 eye = lerp(Core::Vector3{-6, 7, 15}, Core::Vector3{1.2f, 2.9f, 9.2f}, f);
+    const Core::Vector3 rest{1.0f, 2.6f, 0.2f};
+    const Core::Vector3 target = lerp(moteAt(t), rest, smooth((t - 2.0f) / 8.0f));
+    return CameraShot{eye, target, lerp(1.1f, 0.85f, f)};
+}
+
 } // namespace
 
 Demo::SceneDescription outroScene()
@@ -110,12 +119,15 @@ Demo::SceneDescription outroScene()
     s.node("creditsCard", s.mesh(quadMesh(4.0f, 2.4f)), card, pose(kSign + rotate(turn, {0, 0, 0.09f}), turn));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.2f)), core, [](float t) { return pose(moteAt(t)); });
-    s.node("moteHalo", s.mesh(crossedQuadsMesh(1.5f)), halo, [](float t) {
-        return pose(moteAt(t), axisAngle({0, 1, 0}, t * 0.7f), Core::Vector3{1, 1, 1} * (1.0f - 0.4f * lanternGlow(t)));
+    // The glows face the one camera that sees this scene.
+    s.node("moteHalo", s.mesh(quadMesh(1.5f, 1.5f)), halo, [](float t) {
+        return pose(moteAt(t), facing(moteAt(t), shotAt(t).eye),
+                    Core::Vector3{1, 1, 1} * (1.0f - 0.4f * lanternGlow(t)));
     });
-    s.node("lanternGlow", s.mesh(crossedQuadsMesh(2.6f)), lanternLight, [](float t) {
+    s.node("lanternGlow", s.mesh(quadMesh(1.8f, 1.8f)), lanternLight, [](float t) {
         const float g = lanternGlow(t);
-        return pose(kLantern, {}, Core::Vector3{1, 1, 1} * std::max(0.001f, g * (1.0f + 0.06f * std::sin(t * 5.0f))));
+        return pose(kLantern, facing(kLantern, shotAt(t).eye),
+                    Core::Vector3{1, 1, 1} * std::max(0.001f, g * (1.0f + 0.06f * std::sin(t * 5.0f))));
     });
 
     // The mote's light becomes the lantern's; a cool dusk sky light from
@@ -136,13 +148,7 @@ Demo::SceneDescription outroScene()
 
     // Camera01: follows the mote down from the sky, then settles square on
     // the sign with the lantern beside it.
-    s.camera("Camera01", [](float t) {
-        const float f = smoother(t / 11.5f);
-        const Core::Vector3 eye = lerp(Core::Vector3{-6, 7, 15}, Core::Vector3{1.2f, 2.9f, 9.2f}, f);
-        const Core::Vector3 rest{1.0f, 2.6f, 0.2f};
-        const Core::Vector3 target = lerp(moteAt(t), rest, smooth((t - 2.0f) / 8.0f));
-        return CameraShot{eye, target, lerp(1.1f, 0.85f, f)};
-    });
+    s.camera("Camera01", shotAt);
     return s.finish();
 }
 

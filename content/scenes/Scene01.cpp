@@ -64,7 +64,7 @@ Demo::MeshPart tower()
                               {2.4f, kTowerTop + 1.2f},
                               {1.2f, kTowerTop + 3.4f},
                               {0.0f, kTowerTop + 4.6f}};
-    return latheMesh(profile, 40);
+    return latheMesh(profile, 64);
 }
 
 Demo::MeshPart stair()
@@ -80,7 +80,7 @@ Demo::MeshPart stair()
     }
     // The hand rail rides on the posts.
     b.append(tubeMesh([](float s) { return onStair(s * float(kSteps - 1), 1.05f, kStairRadius + 1.1f); },
-                      [](float) { return 0.07f; }, 180, 6));
+                      [](float) { return 0.07f; }, 240, 8));
     return b.part();
 }
 

@@ -190,7 +190,7 @@ Demo::SceneDescription scene02Scene()
     // Camera02: close on the teeth and the beams, keeping pace with the mote.
     s.camera("Camera02", [](float t) {
         const Core::Vector3 mote = moteAt(t);
-        const float x = std::min(mote.x, 8.0f);
+        const float x = std::clamp(mote.x, -7.0f, 8.0f);
         return CameraShot{{x + 3.5f, 4.5f + 0.3f * t, 11.0f}, {x + 0.5f, 6.5f, 0}, 0.95f};
     });
     return s.finish();

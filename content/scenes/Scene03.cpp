@@ -21,6 +21,9 @@ constexpr int kGrid = 10; // blocks per side
 constexpr float kCell = 5.0f;
 constexpr int kWaves = 7;
 constexpr float kLightsOn = 10.0f;
+// Switches flip a little early so that the sample at ten seconds, whichever
+// side of 10 its time rounds to, is already on (the view opens there).
+constexpr float kSwitch = kLightsOn - 0.05f;
 constexpr float kPi = std::numbers::pi_v<float>;
 
 float cellCentre(int i)
@@ -142,7 +145,7 @@ Demo::SceneDescription scene03Scene()
         // ground, until the city lights up.
         if (windows.vertexCount() != 0)
             s.node("windows" + std::to_string(wave), s.mesh(windows.part()), window, [wave](float t) {
-                const float below = t < kLightsOn ? -200.0f : 0.0f;
+                const float below = t < kSwitch ? -200.0f : 0.0f;
                 return pose({0, below, 0}, {}, {1, riseOf(wave, t), 1});
             });
     }
@@ -160,7 +163,7 @@ Demo::SceneDescription scene03Scene()
         }
         return b.part();
     }());
-    s.node("streetGlow", strips, lamp, [](float t) { return pose({0, t < kLightsOn ? -200.0f : 0.0f, 0}); });
+    s.node("streetGlow", strips, lamp, [](float t) { return pose({0, t < kSwitch ? -200.0f : 0.0f, 0}); });
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.3f)), core, [](float t) {
         return pose(moteAt(t), {}, Core::Vector3{1, 1, 1} * (1.0f + 1.5f * pulse(t, kLightsOn, 0.4f)));
@@ -182,10 +185,10 @@ Demo::SceneDescription scene03Scene()
         [](float) { return 400.0f; });
     s.light([](float t) { return moteAt(t); },
             [](float t) {
-                const float on = t < kLightsOn ? 0.6f : 1.2f + 1.5f * pulse(t, kLightsOn, 0.6f);
+                const float on = t < kSwitch ? 0.6f : 1.2f + 1.5f * pulse(t, kLightsOn, 0.6f);
                 return Core::Vector3{1.0f, 0.8f, 0.55f} * on;
             },
-            [](float t) { return t < kLightsOn ? 18.0f : 40.0f; });
+            [](float t) { return t < kSwitch ? 18.0f : 40.0f; });
 
     // sceneCam (0-8 s): down a street at roof height as the blocks unfold
     // around the camera, then rising to see the waves reach the edge.

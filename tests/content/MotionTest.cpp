@@ -79,6 +79,17 @@ TEST(Rotations, AxisAngleTurnsRightHandedAndThenRotateComposesInOrder)
     expectNear(rotate(thenRotate(b, a), {1, 0, 0}), {0, 1, 0}, 1e-6f);
 }
 
+TEST(Rotations, FacingTurnsAQuadTowardsTheEyeUpright)
+{
+    const Core::Vector3 at{1, 2, 3};
+    for (const Core::Vector3 eye : {Core::Vector3{1, 2, 10}, Core::Vector3{-7, 4, -2}, Core::Vector3{5, 9, 3.5f}}) {
+        const Core::Quaternion q = facing(at, eye);
+        expectNear(rotate(q, {0, 0, 1}), normalized(eye - at), 1e-5f);
+        EXPECT_NEAR(rotate(q, {1, 0, 0}).y, 0.0f, 1e-5f) << "the quad's edges stay level";
+        EXPECT_GT(rotate(q, {0, 1, 0}).y, 0.0f) << "and its top up";
+    }
+}
+
 TEST(Easing, CurvesRunFromZeroToOne)
 {
     for (float (*ease)(float) : {smooth, smoother, easeOutBack}) {
