@@ -2,6 +2,7 @@
 
 #include "content/scenes/Motion.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <numbers>
@@ -126,6 +127,68 @@ Demo::MeshPart boxMesh(Core::Vector3 size)
         const std::uint32_t e = b.vertex(corner(-1, 1), f.n, 0, 0);
         b.quad(a, c, d, e);
     }
+    return b.part();
+}
+
+Demo::MeshPart bevelBoxMesh(Core::Vector3 size, float bevel)
+{
+    const Core::Vector3 h = size * 0.5f;
+    assert(bevel > 0.0f && bevel < std::min({h.x, h.y, h.z}));
+    const float half[3] = {h.x, h.y, h.z};
+    MeshBuilder b;
+    // One face per direction d in {-1, 0, 1}^3: a main face (one axis), an
+    // edge cut (two) or a corner cut (three). Its corners: along the axes d
+    // points on, the box's face or the cut back from it; along the others,
+    // both ends of the shortened edge.
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dz = -1; dz <= 1; ++dz) {
+                const int d[3] = {dx, dy, dz};
+                const int axes = (dx != 0) + (dy != 0) + (dz != 0);
+                if (axes == 0) continue;
+                std::vector<Core::Vector3> corners;
+                if (axes == 3) {
+                    // One corner on each of the three cuts' meeting lines.
+                    for (int a = 0; a < 3; ++a) {
+                        float p[3];
+                        for (int i = 0; i < 3; ++i) p[i] = float(d[i]) * (i == a ? half[i] : half[i] - bevel);
+                        corners.push_back({p[0], p[1], p[2]});
+                    }
+                } else {
+                    // The free axes run to +-(half - bevel); on an edge cut the
+                    // two set axes take (face, cut) and (cut, face).
+                    for (int variant = 0; variant < (axes == 2 ? 2 : 1); ++variant)
+                        for (int s1 = -1; s1 <= 1; s1 += 2)
+                            for (int s2 = -1; s2 <= 1; s2 += 2) {
+                                float p[3];
+                                int freeIndex = 0, setIndex = 0;
+                                for (int i = 0; i < 3; ++i) {
+                                    if (d[i] == 0) {
+                                        p[i] = float(freeIndex++ == 0 ? s1 : s2) * (half[i] - bevel);
+                                    } else {
+                                        const bool onFace = axes == 1 || (setIndex++ == 0) == (variant == 0);
+                                        p[i] = float(d[i]) * (onFace ? half[i] : half[i] - bevel);
+                                    }
+                                }
+                                if (axes == 2 && s2 != -1) continue; // one free axis: s1 only
+                                corners.push_back({p[0], p[1], p[2]});
+                            }
+                }
+                const Core::Vector3 n = normalized({float(dx), float(dy), float(dz)});
+                // Order the corners counter-clockwise about n, in a basis of
+                // the face's plane, and fan them.
+                const Core::Vector3 t1 = anyOrthogonal(n), t2 = Core::cross(n, t1);
+                Core::Vector3 centre;
+                for (const Core::Vector3& c : corners) centre = centre + c * (1.0f / float(corners.size()));
+                std::sort(corners.begin(), corners.end(), [&](Core::Vector3 a, Core::Vector3 c) {
+                    return std::atan2(Core::dot(a - centre, t2), Core::dot(a - centre, t1))
+                           < std::atan2(Core::dot(c - centre, t2), Core::dot(c - centre, t1));
+                });
+                std::vector<std::uint32_t> ids;
+                for (const Core::Vector3& c : corners)
+                    ids.push_back(b.vertex(c, n, Core::dot(c, t1) + 0.5f, 0.5f - Core::dot(c, t2)));
+                for (std::size_t i = 1; i + 1 < ids.size(); ++i) b.triangle(ids[0], ids[i], ids[i + 1]);
+            }
     return b.part();
 }
 

@@ -59,6 +59,12 @@ private:
 // faces of their own (24 vertices, 12 triangles), each face's uv 0..1.
 Demo::MeshPart boxMesh(Core::Vector3 size);
 
+// The same box with every edge and corner cut off by `bevel` (less than half
+// the smallest side): 26 flat faces, 44 triangles. The cut edges give the ink
+// outline and the cel ramp a line of their own. uv is planar per face, one
+// unit of texture per unit of size.
+Demo::MeshPart bevelBoxMesh(Core::Vector3 size, float bevel);
+
 // Revolves a profile of (radius, height) points about +y with `segments`
 // steps. Normals are smooth along the profile; repeat a point to get a hard
 // crease there. u runs around (seam repeated), v along the profile by arc

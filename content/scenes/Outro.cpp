@@ -61,7 +61,7 @@ Demo::MeshPart lanternMesh()
 Demo::MeshPart signMesh()
 {
     MeshBuilder b;
-    b.append(boxMesh({4.4f, 2.8f, 0.16f}), pose({0, 0, 0}));
+    b.append(bevelBoxMesh({4.4f, 2.8f, 0.16f}, 0.05f));
     for (const float x : {-1.8f, 1.8f}) b.append(boxMesh({0.18f, 2.4f, 0.18f}), pose({x, -2.3f + 0.9f, -0.05f}));
     // A little roof over the board.
     b.append(boxMesh({4.8f, 0.12f, 0.6f}), pose({0, 1.5f, 0.1f}, axisAngle({1, 0, 0}, 0.25f)));

@@ -69,7 +69,7 @@ Demo::MeshPart tower()
 
 Demo::MeshPart stair()
 {
-    const Demo::MeshPart tread = boxMesh({2.5f, 0.22f, 1.1f});
+    const Demo::MeshPart tread = bevelBoxMesh({2.5f, 0.22f, 1.1f}, 0.05f);
     const Demo::MeshPart post = boxMesh({0.12f, 1.0f, 0.12f});
     MeshBuilder b;
     for (int i = 0; i < kSteps; ++i) {

@@ -73,11 +73,11 @@ void addBlock(MeshBuilder& m, const Block& b)
         m.append(latheMesh(profile, 16), pose(b.centre));
         return;
     }
-    m.append(boxMesh(b.size), pose(b.centre + Core::Vector3{0, b.size.y * 0.5f, 0}));
+    m.append(bevelBoxMesh(b.size, 0.18f), pose(b.centre + Core::Vector3{0, b.size.y * 0.5f, 0}));
     // A roof cap, slightly smaller, so the skyline has steps.
     if (b.size.y > 6.0f) {
         const Core::Vector3 cap{b.size.x * 0.6f, 1.2f, b.size.z * 0.6f};
-        m.append(boxMesh(cap), pose(b.centre + Core::Vector3{0, b.size.y + 0.6f, 0}));
+        m.append(bevelBoxMesh(cap, 0.12f), pose(b.centre + Core::Vector3{0, b.size.y + 0.6f, 0}));
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -82,6 +83,7 @@ TEST(Shapes, EveryShapeIsWellFormed)
     const Point2 vase[] = {{0, 0}, {1, 0}, {1, 0}, {1.2f, 1}, {0.6f, 2}, {0.6f, 2}, {0, 2}};
     const std::vector<Point2> gear = gearOutline(12, 1.0f, 1.3f);
     expectWellFormed(boxMesh({1, 2, 3}), "box");
+    expectWellFormed(bevelBoxMesh({1, 2, 3}, 0.2f), "bevelled box");
     expectWellFormed(latheMesh(vase, 12), "lathe");
     expectWellFormed(torusMesh(2.0f, 0.3f, 24, 8), "torus");
     expectWellFormed(tubeMesh(
@@ -109,6 +111,29 @@ TEST(Shapes, ClosedShapesFaceOutwardsAndEncloseTheirVolume)
     // An extruded square (as a four-point outline): area * depth.
     const Point2 square[] = {{1, 1}, {-1, 1}, {-1, -1}, {1, -1}};
     EXPECT_NEAR(signedVolume(extrudeMesh(square, 0.5f)) / 6.0f, 2.0f, 1e-4f);
+}
+
+TEST(Shapes, BevelledBoxesAreConvexWithEveryCutInPlace)
+{
+    const Core::Vector3 size{2, 3, 4};
+    const float bevel = 0.3f;
+    const Demo::MeshPart box = bevelBoxMesh(size, bevel);
+    EXPECT_EQ(triangleCount(box), 44u);
+    // Convex and outward: every vertex lies on or behind every face's plane.
+    for (std::size_t i = 0; i < box.indices.size(); i += 3) {
+        const Demo::MeshVertex& a = box.vertices[box.indices[i]];
+        for (const Demo::MeshVertex& v : box.vertices)
+            ASSERT_LE(Core::dot(v.position - a.position, a.normal), 1e-5f) << "triangle " << i / 3;
+    }
+    // The volume: the box less twelve edge prisms, (b^2 / 2) (edge - 2b)
+    // each, and of each corner's cube of side b all but a b^3 / 6 tetrahedron.
+    const float edges = 4 * (size.x + size.y + size.z - 6 * bevel) * bevel * bevel * 0.5f;
+    const float corners = 8 * bevel * bevel * bevel * 5.0f / 6.0f;
+    EXPECT_NEAR(signedVolume(box) / 6.0f, size.x * size.y * size.z - edges - corners, 1e-3f);
+    // Still as wide as the box across its main faces.
+    float maxX = 0.0f;
+    for (const Demo::MeshVertex& v : box.vertices) maxX = std::max(maxX, v.position.x);
+    EXPECT_FLOAT_EQ(maxX, 1.0f);
 }
 
 TEST(Shapes, RepeatedProfilePointsMakeCreases)
