@@ -66,8 +66,10 @@ Demo::MeshPart boxMesh(Core::Vector3 size);
 Demo::MeshPart bevelBoxMesh(Core::Vector3 size, float bevel);
 
 // Revolves a profile of (radius, height) points about +y with `segments`
-// steps. Normals are smooth along the profile; repeat a point to get a hard
-// crease there. u runs around (seam repeated), v along the profile by arc
+// steps. The surface faces the right-hand side of the profile as it is walked
+// in (radius, height): list an outer wall bottom to top, an inner wall top to
+// bottom. Normals are smooth along the profile; repeat a point (once) to get a
+// hard crease there. u runs around (seam repeated), v along the profile by arc
 // length. Radius 0 closes the shape at the axis. segments >= 3, >= 2 points.
 Demo::MeshPart latheMesh(std::span<const Point2> profile, int segments);
 
