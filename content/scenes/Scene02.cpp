@@ -1,5 +1,5 @@
-// A slow machine: meshing gears, a pendulum keeping time and pistons driven by
-// the big wheel. The mote drifts along the machine and each beam of light
+// A slow machine: meshing gears, a pendulum keeping time and pistons worked
+// by a crankshaft. The mote drifts along the machine and each beam of light
 // switches on as it passes, left to right.
 #include "content/scenes/Materials.h"
 #include "content/scenes/Mesh.h"
@@ -61,6 +61,62 @@ float beamOn(int k, float t)
     return std::max(0.001f, easeOutBack((t - passes) / 0.4f));
 }
 
+// The crankshaft runs along x above the pistons; each piston slides on a
+// vertical line under its crank.
+const Core::Vector3 kShaft{-0.8f, 8.6f, 2.6f};
+constexpr float kCrank = 0.6f; // crank radius
+constexpr float kRodLength = 2.2f;
+constexpr float kPistonHeight = 4.6f; // from the piston's foot to its head
+constexpr float kPistonX[] = {-3.0f, -0.8f, 1.4f};
+
+float crankAngle(float t)
+{
+    return 3.0f * driveAngle(t);
+}
+
+float crankPhase(int k)
+{
+    return float(k) * 2.0f * kPi / 3.0f;
+}
+
+Core::Vector3 crankPin(int k, float t)
+{
+    const float a = crankAngle(t) + crankPhase(k);
+    return {kPistonX[k], kShaft.y + kCrank * std::cos(a), kShaft.z + kCrank * std::sin(a)};
+}
+
+Core::Vector3 pistonTop(int k, float t)
+{
+    const Core::Vector3 pin = crankPin(k, t);
+    const float dz = pin.z - kShaft.z;
+    return {kPistonX[k], pin.y - std::sqrt(kRodLength * kRodLength - dz * dz), kShaft.z};
+}
+
+Demo::MeshPart crankshaftMesh()
+{
+    // In the shaft's own frame: the axis along x through the origin, each
+    // crank's pin at radius kCrank turned by its phase about x.
+    MeshBuilder b;
+    b.append(tubeMesh(
+        [](float u) {
+            return Core::Vector3{-3.0f + 6.0f * u, 0, 0};
+        },
+        [](float) { return 0.16f; }, 1, 12));
+    const Demo::MeshPart web = bevelBoxMesh({0.16f, kCrank + 0.4f, 0.4f}, 0.04f);
+    const Demo::MeshPart pin = tubeMesh(
+        [](float u) {
+            return Core::Vector3{-0.3f + 0.6f * u, 0, 0};
+        },
+        [](float) { return 0.11f; }, 1, 10);
+    for (int k = 0; k < 3; ++k) {
+        const Core::Quaternion turn = axisAngle({1, 0, 0}, crankPhase(k));
+        const float x = kPistonX[k] - kShaft.x;
+        for (const float side : {-0.3f, 0.3f}) b.append(web, pose(rotate(turn, {x + side, kCrank * 0.5f, 0}), turn));
+        b.append(pin, pose(rotate(turn, {x, kCrank, 0}), turn));
+    }
+    return b.part();
+}
+
 Demo::MeshPart gearMesh(const Gear& g)
 {
     MeshBuilder b;
@@ -100,9 +156,16 @@ Demo::MeshPart frameMesh()
     const Point2 boss[] = {{0, 0}, {0.4f, 0}, {0.4f, 0}, {0.4f, 2.2f}, {0.4f, 2.2f}, {0, 2.2f}};
     for (const Gear& g : kGears)
         b.append(latheMesh(boss, 10), pose(g.centre + Core::Vector3{0, 0, -2.0f}, axisAngle({1, 0, 0}, kPi / 2)));
+    // Bearing posts carrying the crankshaft's ends.
+    for (const float x : {kShaft.x - 3.3f, kShaft.x + 3.3f}) {
+        b.append(bevelBoxMesh({0.4f, kShaft.y - 0.6f, 0.4f}, 0.05f),
+                 pose({x, 0.8f + (kShaft.y - 0.8f) * 0.5f, kShaft.z}));
+        const Point2 bearing[] = {{0.3f, -0.2f}, {0.3f, 0.2f}, {0.3f, 0.2f}, {0, 0.2f}};
+        b.append(latheMesh(bearing, 12), pose({x, kShaft.y, kShaft.z}, axisAngle({0, 0, 1}, kPi / 2)));
+    }
     // Piston housings: open-topped cylinders.
     const Point2 housing[] = {{0.8f, 0}, {0.8f, 2.6f}, {0.8f, 2.6f}, {0.6f, 2.6f}, {0.6f, 2.6f}, {0.6f, 0.5f}};
-    for (int k = 0; k < 3; ++k) b.append(latheMesh(housing, 16), pose({-3.0f + 2.2f * float(k), 0.8f, 2.6f}));
+    for (const float x : kPistonX) b.append(latheMesh(housing, 16), pose({x, 0.8f, kShaft.z}));
     return b.part();
 }
 
@@ -134,18 +197,34 @@ Demo::SceneDescription scene02Scene()
         return pose({11.5f, 14.5f, 1.0f}, axisAngle({0, 0, 1}, 0.42f * std::sin(t * 2.0f * kPi / 2.8f + 0.6f)));
     });
 
-    // Three pistons on cranks of the big wheel, a third of a turn apart.
-    const std::int32_t rod = s.mesh([] {
+    // Three pistons hung from a crankshaft by connecting rods, their cranks a
+    // third of a turn apart: the shaft turns and the pistons slide in their
+    // housings as a real slider-crank does.
+    s.node("crankshaft", s.mesh(crankshaftMesh()), steel, [](float t) {
+        return pose(kShaft, axisAngle({1, 0, 0}, crankAngle(t)));
+    });
+    const std::int32_t piston = s.mesh([] {
         const Point2 profile[] = {{0, 0},        {0.55f, 0},    {0.55f, 0},   {0.55f, 0.9f}, {0.55f, 0.9f},
                                   {0.2f, 0.9f},  {0.2f, 0.9f},  {0.2f, 4.2f}, {0.2f, 4.2f},  {0.35f, 4.2f},
                                   {0.35f, 4.6f}, {0.35f, 4.6f}, {0, 4.6f}};
         return latheMesh(profile, 14);
     }());
-    for (int k = 0; k < 3; ++k)
-        s.node("piston" + std::to_string(k), rod, steel, [k](float t) {
-            const float crank = kGears[2].ratio * driveAngle(t) * 4.0f + float(k) * 2.0f * kPi / 3.0f;
-            return pose({-3.0f + 2.2f * float(k), 1.4f + 0.9f * (1.0f + std::sin(crank)), 2.6f});
+    const std::int32_t link = s.mesh(tubeMesh(
+        [](float u) {
+            return Core::Vector3{0, kRodLength * u, 0};
+        },
+        [](float) { return 0.1f; }, 1, 8));
+    for (int k = 0; k < 3; ++k) {
+        s.node("piston" + std::to_string(k), piston, steel, [k](float t) {
+            const Core::Vector3 top = pistonTop(k, t);
+            return pose(top - Core::Vector3{0, kPistonHeight, 0});
         });
+        // The rod runs from the piston's head up to its crank pin.
+        s.node("connectingRod" + std::to_string(k), link, iron, [k](float t) {
+            const Core::Vector3 top = pistonTop(k, t), pin = crankPin(k, t);
+            return pose(top, axisAngle({1, 0, 0}, std::atan2(pin.z - top.z, pin.y - top.y)));
+        });
+    }
 
     // Beams rise from the floor to the roof as the mote reaches them.
     const std::int32_t beamMesh = s.mesh([] {
