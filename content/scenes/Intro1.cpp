@@ -22,7 +22,7 @@ constexpr float kTrailGap = 0.11f; // seconds between trail sprites
 
 const Spline& motePath()
 {
-    static const Spline path({{-34, 9, -46}, {-20, 6, -24}, {-8, 3.5f, -8}, {0, 2.6f, 0}, {7, 3.2f, 6}, {12, 4.5f, 9}});
+    static const Spline path({{-34, 9, -46}, {-20, 6, -24}, {-8, 3.5f, -8}, {0, 2.6f, 0}, {6, 3.0f, 4}, {10, 3.8f, 3}});
     return path;
 }
 
@@ -75,7 +75,7 @@ Demo::SceneDescription intro1Scene()
         return pose(moteAt(t), {}, Core::Vector3{1, 1, 1} * (1.0f + 0.6f * beat(t)));
     });
     s.node("moteHalo", s.mesh(crossedQuadsMesh(1.6f)), halo, [](float t) {
-        return pose(moteAt(t), axisAngle({0, 1, 0}, t * 0.8f), Core::Vector3{1, 1, 1} * (1.0f + 1.4f * beat(t)));
+        return pose(moteAt(t), axisAngle({0, 1, 0}, t * 0.8f), Core::Vector3{1, 1, 1} * (1.0f + 0.9f * beat(t)));
     });
     const std::int32_t spark = s.mesh(crossedQuadsMesh(0.7f));
     for (int k = 1; k <= kTrail; ++k) {
