@@ -270,6 +270,27 @@ TEST(SceneMaterials, TheOutroShowsTheCreditsCardWholeOnAQuad)
     EXPECT_EQ(cards, 1);
 }
 
+// The big flash cuts to the city's second view at ten seconds of scene time:
+// every window and street light must be on from that very frame and off in
+// the first view (up to eight seconds).
+TEST(SceneTiming, TheCityLightsUpAtOnceWhenTheSecondViewOpens)
+{
+    const Demo::SceneDescription d = scene03Scene();
+    int lights = 0;
+    for (const Demo::NodeRecord& node : d.nodes) {
+        const Demo::MaterialRecord& m = d.materials[std::size_t(node.materialIndex)];
+        if (m.name != "windowLight" && m.name != "streetGlow") continue;
+        ++lights;
+        const Core::Animation& animation = d.animations[std::size_t(node.transformAnimation)];
+        Core::Transform before, at;
+        animation.evaluateAt(8.0f, before);
+        animation.evaluateAt(10.0f, at);
+        EXPECT_LT(before.translation.y, -50.0f) << node.name << " shows before the flash";
+        EXPECT_NEAR(at.translation.y, 0.0f, 0.01f) << node.name << " is not in place at the flash";
+    }
+    EXPECT_GE(lights, 2);
+}
+
 TEST(SceneFiles, AllSevenAreWrittenIdenticallyOnEveryRun)
 {
     ORV::Test::TempDir first, second;
