@@ -251,7 +251,8 @@ TEST_F(SceneTest, BadHeaderGivesAnEmptySceneAndNoCameraRecordsNoCurrentCamera)
     std::istringstream garbage("not a scene file at all");
     const std::size_t logBefore = Core::logText().size();
     broken.build(garbage, nullptr, "garbage.orv3d");
-    EXPECT_EQ(Core::logText().substr(logBefore), "Scene garbage.orv3d: bad header: header: magic is not \"OR3D\" (at byte 0)\r\n");
+    EXPECT_EQ(Core::logText().substr(logBefore),
+              "Scene garbage.orv3d: bad header: header: magic is not \"OR3D\" (at byte 0)\r\n");
     broken.update(0, 1);
     EXPECT_TRUE(broken.nodes().empty());
     EXPECT_TRUE(broken.currentCamera().empty());
