@@ -64,11 +64,11 @@ SceneDescription makeScene()
     MaterialRecord cel;
     cel.name = "cel";
     cel.effectName = "cartoon.fx";
-    cel.parameters = {{"diffuseRamp", "cartoon_d.jpg"}, {"specularRamp", "cartoon_s.jpg"}};
+    cel.parameters = {{"diffuseColor", "230 120 60"}, {"rampTex", "cartoon_d.jpg"}, {"specularTex", "cartoon_s.jpg"}};
     MaterialRecord glow;
     glow.name = "glow";
     glow.effectName = "Additive.fx";
-    glow.parameters = {{"glowTexture", "light3.jpg"}, {"glowColor", "255 180 80"}};
+    glow.parameters = {{"tex", "light3.jpg"}, {"textureAmount", "1"}, {"color", "255 180 80"}};
     d.materials = {cel, glow};
     appendPose(d, "big", 0, 0, {0, 0, 0});
     for (int i = 0; i < 8; ++i) {

@@ -65,8 +65,8 @@ Demo::SceneDescription intro1Scene()
     const std::int32_t paper = s.material(celMaterial("nightPaper", {52, 56, 74}));
     const std::int32_t stone = s.material(celMaterial("stone", {96, 92, 112}));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
-    const std::int32_t trail = s.material(glowMaterial("moteTrail", {255, 190, 120}, 0.8f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
+    const std::int32_t trail = s.material(glowMaterial("moteTrail", {255, 190, 120}, 0.8f, true));
 
     s.node("ground", s.mesh(groundMesh(220, 16, 12)), paper, pose({0, 0, 0}));
     s.node("stones", s.mesh(stones()), stone, pose({0, 0, 0}));

@@ -75,7 +75,7 @@ Demo::SceneDescription intro2Scene()
     const std::int32_t paper = s.material(celMaterial("nightPaper", {52, 56, 74}));
     const std::int32_t ink = s.material(celMaterial("inkPillar", {40, 38, 52}));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t ripple = s.material(glowMaterial("landingRing", {255, 200, 140}, 1.0f));
 
     s.node("ground", s.mesh(groundMesh(160, 16, 10)), paper, pose({0, 0, 0}));

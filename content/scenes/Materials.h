@@ -15,14 +15,20 @@ inline constexpr const char* celEffect = "cartoon.fx";
 inline constexpr const char* hatchEffect = "HatchCartoon.fx";
 inline constexpr const char* glowEffect = "Additive.fx";
 
-inline constexpr const char* baseColor = "baseColor";
-inline constexpr const char* baseTexture = "baseTexture";
-inline constexpr const char* diffuseRamp = "diffuseRamp";
-inline constexpr const char* specularRamp = "specularRamp";
+// cartoon.fx and HatchCartoon.fx.
+inline constexpr const char* diffuseColor = "diffuseColor";
+inline constexpr const char* diffuseTexture = "diffuseTex";
+inline constexpr const char* textureAmount = "textureAmount"; // also Additive.fx's
 inline constexpr const char* glowColor = "glowColor";
-inline constexpr const char* glowTexture = "glowTexture";
+// cartoon.fx only.
+inline constexpr const char* rampTexture = "rampTex";
+inline constexpr const char* specularTexture = "specularTex";
+// HatchCartoon.fx only.
+inline constexpr const char* hatchTextures[3] = {"hatch0Tex", "hatch1Tex", "hatch2Tex"};
+// Additive.fx.
+inline constexpr const char* color = "color";
+inline constexpr const char* texture = "tex";
 inline constexpr const char* intensity = "intensity";
-inline constexpr const char* hatch[3] = {"hatch0", "hatch1", "hatch2"};
 
 inline constexpr const char* diffuseRampImage = "cartoon_d.jpg";
 inline constexpr const char* specularRampImage = "cartoon_s.jpg";
@@ -50,7 +56,7 @@ inline Demo::MaterialRecord celMaterial(const std::string& name, Colour colour, 
     m.name = name;
     m.effectName = celEffect;
     m.parameters = {
-        {baseColor, colourText(colour)}, {diffuseRamp, diffuseRampImage}, {specularRamp, specularRampImage}};
+        {diffuseColor, colourText(colour)}, {rampTexture, diffuseRampImage}, {specularTexture, specularRampImage}};
     if (glow) m.parameters[glowColor] = colourText(*glow);
     return m;
 }
@@ -62,30 +68,38 @@ inline Demo::MaterialRecord hatchMaterial(const std::string& name, Colour colour
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = hatchEffect;
-    m.parameters = {{baseColor, colourText(colour)},
-                    {hatch[0], hatchImages[0]},
-                    {hatch[1], hatchImages[1]},
-                    {hatch[2], hatchImages[2]}};
+    m.parameters = {{diffuseColor, colourText(colour)},
+                    {hatchTextures[0], hatchImages[0]},
+                    {hatchTextures[1], hatchImages[1]},
+                    {hatchTextures[2], hatchImages[2]}};
     return m;
 }
 
-// Light itself: drawn only in the emissive pass, added to what is there.
-inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour, float strength = 1.0f)
+// Light itself: drawn only in the emissive pass, added to what is there. A
+// sprite (a quad facing the camera) takes the soft light image across it; a
+// beam, ring or window glows flat.
+inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour, float strength = 1.0f,
+                                         bool sprite = false)
 {
     using namespace MaterialNames;
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = glowEffect;
-    m.parameters = {{glowColor, colourText(colour)}, {glowTexture, glowImage}, {intensity, std::to_string(strength)}};
+    m.parameters = {{color, colourText(colour)}, {intensity, std::to_string(strength)}};
+    if (sprite) {
+        m.parameters[texture] = glowImage;
+        m.parameters[textureAmount] = "1";
+    }
     return m;
 }
 
 // A cel-shaded card showing an image (the credits): white base so the image
 // keeps its own colours.
-inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::string& texture)
+inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::string& image)
 {
     Demo::MaterialRecord m = celMaterial(name, {255, 255, 255});
-    m.parameters[MaterialNames::baseTexture] = texture;
+    m.parameters[MaterialNames::diffuseTexture] = image;
+    m.parameters[MaterialNames::textureAmount] = "1";
     return m;
 }
 

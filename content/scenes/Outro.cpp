@@ -107,8 +107,8 @@ Demo::SceneDescription outroScene()
     const std::int32_t wood = s.material(celMaterial("signWood", {150, 112, 76}));
     const std::int32_t card = s.material(cardMaterial("credits", MaterialNames::creditsImage));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
-    const std::int32_t lanternLight = s.material(glowMaterial("lanternLight", {255, 200, 120}, 1.6f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
+    const std::int32_t lanternLight = s.material(glowMaterial("lanternLight", {255, 200, 120}, 1.6f, true));
 
     s.node("ground", s.mesh(groundMesh(160, 16, 12)), grass, pose({0, 0, 0}));
     s.node("hillsAndTrees", s.mesh(hillsAndTrees()), hills, pose({0, 0, 0}));

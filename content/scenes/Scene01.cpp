@@ -94,7 +94,7 @@ Demo::SceneDescription scene01Scene()
     const std::int32_t wood = s.material(hatchMaterial("stairWood", {176, 150, 118}));
     const std::int32_t ground = s.material(hatchMaterial("hatchGround", {190, 188, 176}));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t ringGlow = s.material(glowMaterial("orbitRing", {150, 200, 255}, 1.2f));
 
     s.node("ground", s.mesh(groundMesh(120, 12, 8)), ground, pose({0, 0, 0}));

@@ -181,7 +181,7 @@ Demo::SceneDescription scene02Scene()
     const std::int32_t copper = s.material(celMaterial("copper", {186, 104, 70}));
     const std::int32_t steel = s.material(celMaterial("steel", {170, 180, 190}));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t beam = s.material(glowMaterial("beam", {120, 210, 255}, 1.3f));
 
     s.node("backdrop", s.mesh(backdropMesh()), wall, pose({0, 0, 0}));

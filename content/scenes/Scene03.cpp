@@ -124,7 +124,7 @@ Demo::SceneDescription scene03Scene()
     const std::int32_t window = s.material(glowMaterial("windowLight", {255, 214, 130}, 1.2f));
     const std::int32_t lamp = s.material(glowMaterial("streetGlow", {255, 170, 90}, 1.0f));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
-    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f));
+    const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
 
     s.node("ground", s.mesh(groundMesh(240, 12, 16)), street, pose({0, 0, 0}));
 

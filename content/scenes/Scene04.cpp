@@ -94,7 +94,7 @@ Demo::SceneDescription scene04Scene()
     const std::int32_t stone = s.material(celMaterial("archStone", {226, 216, 196}));
     const std::int32_t floor = s.material(celMaterial("tunnelFloor", {60, 58, 76}));
     const std::int32_t beam = s.material(glowMaterial("beam", {140, 220, 255}, 1.3f));
-    const std::int32_t sun = s.material(glowMaterial("horizon", {255, 240, 210}, 2.0f));
+    const std::int32_t sun = s.material(glowMaterial("horizon", {255, 240, 210}, 2.0f, true));
 
     s.node("ringsA", s.mesh(ringsMesh(0)), ringColour, [](float t) {
         return pose({}, axisAngle({0, 0, 1}, 0.35f * t));

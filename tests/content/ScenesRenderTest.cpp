@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
 #include <sstream>
 
 using namespace ORV;
@@ -135,5 +138,51 @@ TEST_P(ScenesSeen, EveryCameraSeesTheSceneThroughoutItsView)
 INSTANTIATE_TEST_SUITE_P(Scenes, ScenesSeen,
                          ::testing::Values("intro1", "intro2", "scene01", "scene02", "scene03", "scene04", "outro"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+} // namespace
+
+namespace {
+
+// Every parameter a scene's material sets is one its effect file declares,
+// of a kind the material builder applies: textures to texture parameters,
+// "r g b" colours to float vectors, numbers to float scalars. A name the
+// effect lacks would be dropped without a word and the material would draw
+// with the effect's default.
+TEST(SceneMaterialsAgainstTheEffects, EveryParameterIsDeclaredWithAMatchingType)
+{
+    Display display;
+    ASSERT_TRUE(display.createWindow(8, 8, false, false, Platform::VideoMode::Offscreen)) << Display::lastError();
+    registerSceneGlobals();
+    std::map<std::string, std::unique_ptr<Shader>> effects;
+    for (const char* file : {"cartoon.fx", "HatchCartoon.fx", "Additive.fx"}) {
+        std::ifstream in(std::string(ORV_EFFECTS_DIR) + "/" + file, std::ios::binary);
+        auto shader = std::make_unique<Shader>();
+        shader->compile(in, file);
+        ASSERT_NE(shader->effect(), nullptr) << file;
+        effects[file] = std::move(shader);
+    }
+    for (const Content::DemoScene& scene : Content::demoScenes()) {
+        const SceneDescription d = scene.build();
+        for (const MaterialRecord& m : d.materials) {
+            ASSERT_EQ(effects.count(m.effectName), 1u) << scene.name << " " << m.name;
+            const Gfx::CompiledEffect& effect = *effects[m.effectName]->effect();
+            for (const auto& [key, value] : m.parameters) {
+                SCOPED_TRACE(std::string(scene.name) + " " + m.name + " " + key + " = " + value);
+                const Gfx::ParameterHandle parameter = effect.parameterByName(key);
+                ASSERT_TRUE(parameter) << "not in " << m.effectName;
+                const Gfx::ParameterDesc desc = effect.parameterDesc(parameter);
+                const bool image = value.ends_with(".jpg") || value.ends_with(".dds");
+                const bool colour = std::count(value.begin(), value.end(), ' ') == 2;
+                if (image) {
+                    EXPECT_TRUE(desc.type == Gfx::ParameterType::Texture || desc.type == Gfx::ParameterType::Texture2D);
+                } else {
+                    EXPECT_EQ(desc.type, Gfx::ParameterType::Float);
+                    EXPECT_EQ(desc.parameterClass, colour ? Gfx::ParameterClass::Vector : Gfx::ParameterClass::Scalar);
+                }
+            }
+        }
+    }
+    effects.clear();
+}
 
 } // namespace

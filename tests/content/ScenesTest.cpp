@@ -158,14 +158,14 @@ TEST_P(EachScene, NodesDrawOnTheDemosEffectsWithParametersTheyCanRead)
         EXPECT_EQ(effects.count(m.effectName), 1u) << m.effectName;
         for (const auto& [key, value] : m.parameters) {
             SCOPED_TRACE(key + " = " + value);
-            if (key == MaterialNames::baseColor || key == MaterialNames::glowColor) {
+            if (key == MaterialNames::diffuseColor || key == MaterialNames::glowColor || key == MaterialNames::color) {
                 std::istringstream text(value);
                 int r = -1, g = -1, b = -1;
                 std::string rest;
                 ASSERT_TRUE(text >> r >> g >> b) << "three numbers";
                 EXPECT_FALSE(text >> rest);
                 for (const int c : {r, g, b}) EXPECT_TRUE(c >= 0 && c <= 255);
-            } else if (key == MaterialNames::intensity) {
+            } else if (key == MaterialNames::intensity || key == MaterialNames::textureAmount) {
                 EXPECT_GT(std::stof(value), 0.0f);
             } else {
                 EXPECT_EQ(kImages.count(value), 1u) << "an image the demo ships";
@@ -250,7 +250,7 @@ TEST(SceneMaterials, TheOutroShowsTheCreditsCardWholeOnAQuad)
     int cards = 0;
     for (const Demo::NodeRecord& node : d.nodes) {
         const Demo::MaterialRecord& m = d.materials[std::size_t(node.materialIndex)];
-        const auto texture = m.parameters.find(MaterialNames::baseTexture);
+        const auto texture = m.parameters.find(MaterialNames::diffuseTexture);
         if (texture == m.parameters.end() || texture->second != "prods.jpg") continue;
         ++cards;
         const Demo::MeshPart& part = d.meshGroups[std::size_t(node.groupIndex)].front();
