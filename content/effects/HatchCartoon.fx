@@ -30,10 +30,9 @@
 //   hatchScale      float    tile repeats per screen height (default 5)
 //   ambientLevel    float    intensity without any lamp (default 0.15)
 //   glowColor       colour   emissive colour (default black)
-// Culling is off: the passes do not rely on the meshes' winding (the scene
-// data's front faces are counter-clockwise on screen, which the device's
-// default CCW culling would remove); a closed mesh hides its inner faces by
-// depth, and those fail the depth test before shading in the later passes.
+// Back faces are culled (CullMode = CCW, Direct3D's default): the scene
+// data lists every triangle clockwise as seen from its front, so a surface
+// is drawn from the side it faces only.
 //
 // Light falloff as cartoon.fx: (1 - (d / LIGHTRADIUS)^2)^2, none for a
 // radius of 0 or less.
@@ -248,7 +247,7 @@ technique HatchCartoon
         ZEnable = true;
         ZWriteEnable = true;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = false;
     }
     pass shade
@@ -258,7 +257,7 @@ technique HatchCartoon
         ZEnable = true;
         ZWriteEnable = false;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = true;
         SrcBlend = One;
         DestBlend = One;
@@ -271,7 +270,7 @@ technique HatchCartoon
         ZEnable = true;
         ZWriteEnable = true;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = false;
     }
     pass emissive
@@ -281,7 +280,7 @@ technique HatchCartoon
         ZEnable = true;
         ZWriteEnable = false;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = true;
         SrcBlend = One;
         DestBlend = One;

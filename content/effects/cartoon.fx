@@ -29,10 +29,9 @@
 // A texture the scene does not set is unbound and reads black: the ramps
 // must be set; the optional ones are weighed by their amount parameters.
 //
-// Culling is off: the passes do not rely on the meshes' winding (the scene
-// data's front faces are counter-clockwise on screen, which the device's
-// default CCW culling would remove); a closed mesh hides its inner faces by
-// depth, and those fail the depth test before shading in the later passes.
+// Back faces are culled (CullMode = CCW, Direct3D's default): the scene
+// data lists every triangle clockwise as seen from its front, so a surface
+// is drawn from the side it faces only.
 //
 // Light falloff: (1 - (d / LIGHTRADIUS)^2)^2, zero at the radius; a radius
 // of 0 or less means no falloff.
@@ -243,7 +242,7 @@ technique Cartoon
         ZEnable = true;
         ZWriteEnable = true;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = false;
     }
     pass shade
@@ -253,7 +252,7 @@ technique Cartoon
         ZEnable = true;
         ZWriteEnable = false;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = true;
         SrcBlend = One;
         DestBlend = One;
@@ -266,7 +265,7 @@ technique Cartoon
         ZEnable = true;
         ZWriteEnable = true;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = false;
     }
     pass emissive
@@ -276,7 +275,7 @@ technique Cartoon
         ZEnable = true;
         ZWriteEnable = false;
         ZFunc = LessEqual;
-        CullMode = None;
+        CullMode = CCW;
         AlphaBlendEnable = true;
         SrcBlend = One;
         DestBlend = One;

@@ -63,7 +63,11 @@ void MeshBuilder::append(const Demo::MeshPart& part, const Core::Transform& t)
         vertices_.push_back(v);
         hasTangent_.push_back(true);
     }
-    for (const std::uint32_t index : part.indices) indices_.push_back(base + index);
+    // The part lists its triangles in the device's order; the builder keeps
+    // them counter-clockwise until part() turns them.
+    for (std::size_t i = 0; i + 2 < part.indices.size(); i += 3)
+        indices_.insert(indices_.end(),
+                        {base + part.indices[i], base + part.indices[i + 2], base + part.indices[i + 1]});
 }
 
 Demo::MeshPart MeshBuilder::part(std::int32_t materialSlot) const
@@ -89,7 +93,11 @@ Demo::MeshPart MeshBuilder::part(std::int32_t materialSlot) const
     Demo::MeshPart part;
     part.materialSlot = materialSlot;
     part.vertices = vertices_;
-    part.indices = indices_;
+    // Clockwise as seen from the side each triangle faces: the device's
+    // front faces under the culling the demo sets (counter-clockwise culled).
+    part.indices.reserve(indices_.size());
+    for (std::size_t i = 0; i + 2 < indices_.size(); i += 3)
+        part.indices.insert(part.indices.end(), {indices_[i], indices_[i + 2], indices_[i + 1]});
     for (std::size_t i = 0; i < part.vertices.size(); ++i) {
         if (hasTangent_[i]) continue;
         Demo::MeshVertex& v = part.vertices[i];

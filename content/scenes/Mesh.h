@@ -4,8 +4,12 @@
 // outlines, ground grids, quads), each returned as one mesh part that can be
 // merged with others so that a scene keeps few nodes.
 //
-// Winding: a triangle (a, b, c) faces the side cross(b - a, c - a) points to,
-// the same as the scene writer's sphere; every shape here faces outwards.
+// Winding: the builder takes a triangle (a, b, c) as facing the side
+// cross(b - a, c - a) points to (counter-clockwise seen from there); the parts
+// it makes list every triangle the other way round, clockwise as seen from
+// its front, which is what the device keeps under the demo's culling
+// (counter-clockwise on screen culled), as the scene writer's sphere does.
+// Every shape here faces outwards.
 // Texture coordinates have (0, 0) at the top left of an image.
 #pragma once
 

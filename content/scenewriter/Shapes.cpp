@@ -27,7 +27,9 @@ Demo::MeshPart sphereMeshPart(int rings, int segments, float radius, std::int32_
     for (int r = 0; r < rings; ++r)
         for (int s = 0; s < segments; ++s) {
             const auto a = std::uint32_t(r * (segments + 1) + s), b = a + std::uint32_t(segments + 1);
-            part.indices.insert(part.indices.end(), {a, a + 1, b, b, a + 1, b + 1});
+            // Clockwise seen from outside: the device's front faces under
+            // the demo's culling.
+            part.indices.insert(part.indices.end(), {a, b, a + 1, b, b + 1, a + 1});
         }
     part.vertexCount = std::int32_t(part.vertices.size());
     part.indexCount = std::int32_t(part.indices.size());

@@ -24,7 +24,8 @@ Core::Vector3 tangentOf(const Demo::MeshVertex& v)
 }
 
 // Six times the signed volume a closed mesh encloses: positive when its
-// triangles face outwards.
+// triangles face outwards, each listed clockwise as seen from its front (the
+// device's front faces under the demo's counter-clockwise culling).
 float signedVolume(const Demo::MeshPart& part)
 {
     float volume = 0.0f;
@@ -32,7 +33,7 @@ float signedVolume(const Demo::MeshPart& part)
         const Core::Vector3 a = part.vertices[part.indices[i]].position;
         const Core::Vector3 b = part.vertices[part.indices[i + 1]].position;
         const Core::Vector3 c = part.vertices[part.indices[i + 2]].position;
-        volume += Core::dot(a, Core::cross(b, c));
+        volume += Core::dot(a, Core::cross(c, b));
     }
     return volume;
 }
@@ -59,7 +60,7 @@ void expectWellFormed(const Demo::MeshPart& part, const std::string& what)
         const Demo::MeshVertex& b = part.vertices[part.indices[i + 1]];
         const Demo::MeshVertex& c = part.vertices[part.indices[i + 2]];
         const Core::Vector3 e1 = b.position - a.position, e2 = c.position - a.position;
-        const Core::Vector3 face = Core::cross(e1, e2);
+        const Core::Vector3 face = Core::cross(e2, e1); // clockwise from the front
         if (length(face) < 1e-6f) continue; // a sliver at a pole says nothing
         const Core::Vector3 n = normalized(face);
         const Core::Vector3 smooth = normalized(a.normal + b.normal + c.normal);
