@@ -143,7 +143,14 @@ DspUnit* createDspUnit(DspCallback callback, int32_t priority, void* userData)
 
 void setDspUnitActive(DspUnit* unit, bool active)
 {
-    if (unit) unit->active.store(active, std::memory_order_relaxed);
+    if (!unit) return;
+    unit->active.store(active, std::memory_order_relaxed);
+    // Wait out a block the mixer may be running, so that a unit switched off
+    // is not called again once this returns.
+    if (const SDL_AudioDeviceID device = layer().device) {
+        SDL_LockAudioDevice(device);
+        SDL_UnlockAudioDevice(device);
+    }
 }
 
 Stream* openStream(const char* fileName, uint32_t mode, int32_t offset, int32_t length)

@@ -48,6 +48,9 @@ bool initialise(int32_t mixRate, int32_t channels, uint32_t flags);
 // A new DSP unit, inactive until setDspUnitActive. Units of equal priority run
 // in the order they were made. Null before initialise or without a callback.
 DspUnit* createDspUnit(DspCallback callback, int32_t priority, void* userData);
+// Takes effect from the next block. Switching a unit off waits for a block
+// the mixer is running, so once it returns the unit is not called again and
+// its user data may go.
 void setDspUnitActive(DspUnit* unit, bool active);
 
 // Opens an Ogg Vorbis file for streaming, by file name as the C library opens

@@ -30,6 +30,16 @@ std::string encodeSines(std::size_t frames)
     return Content::encodeOggVorbis(audio);
 }
 
+// Switches a DSP unit on for a scope; switched off, it is not called again,
+// so the object its user data points to may go after this.
+struct ActiveUnit {
+    explicit ActiveUnit(Sound::DspUnit* unit) : unit(unit) { Sound::setDspUnitActive(unit, true); }
+    ~ActiveUnit() { Sound::setDspUnitActive(unit, false); }
+    ActiveUnit(const ActiveUnit&) = delete;
+    ActiveUnit& operator=(const ActiveUnit&) = delete;
+    Sound::DspUnit* unit;
+};
+
 // Runs a DSP unit on either side of the Music's pass-through unit (priority
 // 500): `before` hands on its own copy of the block, `after` checks that the
 // block it receives is that very buffer, unchanged.
@@ -122,8 +132,8 @@ TEST(Music, PlaysThroughThePassThroughUnitOnTheDummyDriver)
     Music music;
     ASSERT_TRUE(Sound::deviceOpen());
     PassThroughWatch watch;
-    Sound::setDspUnitActive(Sound::createDspUnit(PassThroughWatch::before, 400, &watch), true);
-    Sound::setDspUnitActive(Sound::createDspUnit(PassThroughWatch::after, 600, &watch), true);
+    const ActiveUnit before(Sound::createDspUnit(PassThroughWatch::before, 400, &watch));
+    const ActiveUnit after(Sound::createDspUnit(PassThroughWatch::after, 600, &watch));
 
     music.play(file.c_str());
     ASSERT_NE(music.stream(), nullptr);
@@ -151,7 +161,7 @@ TEST(Music, DamagedFilesGiveNoStreamOrEndEarly)
 
     Music music;
     PassThroughWatch watch;
-    Sound::setDspUnitActive(Sound::createDspUnit(PassThroughWatch::after, 600, &watch), true);
+    const ActiveUnit after(Sound::createDspUnit(PassThroughWatch::after, 600, &watch));
     music.play(noiseFile.c_str());
     EXPECT_EQ(music.stream(), nullptr);
     EXPECT_EQ(music.channel(), 0);

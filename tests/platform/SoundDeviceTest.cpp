@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace ORV::Sound {
@@ -80,6 +81,16 @@ TEST(SoundDevice, ASilentLayerStillOpensAndPlaysStreams)
     // Nothing mixes without a device, so they never end; the exit releases them.
 }
 
+// Switches a DSP unit on for a scope; switched off, it is not called again,
+// so the object its user data points to may go after this.
+struct ActiveUnit {
+    explicit ActiveUnit(DspUnit* unit) : unit(unit) { setDspUnitActive(unit, true); }
+    ~ActiveUnit() { setDspUnitActive(unit, false); }
+    ActiveUnit(const ActiveUnit&) = delete;
+    ActiveUnit& operator=(const ActiveUnit&) = delete;
+    DspUnit* unit;
+};
+
 // Collects every block the DSP chain passes through it.
 struct Recorder {
     std::mutex mutex;
@@ -118,7 +129,7 @@ TEST(SoundDevice, AStreamPlaysToItsEndOnTheDummyDriver)
     ASSERT_TRUE(deviceOpen());
     Recorder recorder;
     recorder.frames.reserve(44100 * 2 * 10);
-    setDspUnitActive(createDspUnit(Recorder::record, 100, &recorder), true);
+    const ActiveUnit unit(createDspUnit(Recorder::record, 100, &recorder));
 
     Stream* stream = openStream(file.c_str(), 0, 0, 0);
     ASSERT_NE(stream, nullptr);
@@ -149,6 +160,66 @@ TEST(SoundDevice, AStreamPlaysToItsEndOnTheDummyDriver)
     EXPECT_NEAR(ORV::Test::rms(sound, 2, 0), 0.5 / std::sqrt(2.0), 0.02);
     EXPECT_NEAR(ORV::Test::rms(sound, 2, 1), 0.5 / std::sqrt(2.0), 0.02);
     EXPECT_TRUE(std::all_of(all.end() - 2048, all.end(), [](float v) { return v == 0.0f; })) << "silence after it";
+}
+
+// A unit that holds the mixer inside its first call until the test lets it go.
+struct HeldUnit {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inside = false; // the mixer is in the call
+    bool release = false; // the test lets the call return
+    bool offReturned = false; // setDspUnitActive(false) has returned
+    bool overlapped = false; // it returned while the call was still running
+    bool finished = false; // the held call has returned
+    int calls = 0;
+
+    static float* run(float*, float* current, int32_t, void* user)
+    {
+        auto* self = static_cast<HeldUnit*>(user);
+        std::unique_lock lock(self->mutex);
+        if (++self->calls == 1) {
+            self->inside = true;
+            self->changed.notify_all();
+            self->changed.wait(lock, [&] { return self->release; });
+            self->overlapped = self->offReturned;
+            self->finished = true;
+            self->changed.notify_all();
+        }
+        return current;
+    }
+};
+
+TEST(SoundDevice, SwitchingAUnitOffWaitsForTheBlockItIsIn)
+{
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
+    ASSERT_TRUE(initialise(44100, 4, 0));
+    ASSERT_TRUE(deviceOpen());
+    HeldUnit held;
+    DspUnit* unit = createDspUnit(HeldUnit::run, 0, &held);
+    setDspUnitActive(unit, true);
+    {
+        std::unique_lock lock(held.mutex);
+        ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(30), [&] { return held.inside; }));
+    }
+    std::thread off([&] {
+        setDspUnitActive(unit, false);
+        std::lock_guard lock(held.mutex);
+        held.offReturned = true;
+        held.changed.notify_all();
+    });
+    {
+        // Long enough for a switch that does not wait to come back.
+        std::unique_lock lock(held.mutex);
+        EXPECT_FALSE(held.changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return held.offReturned; }));
+        held.release = true;
+        held.changed.notify_all();
+    }
+    off.join();
+    std::unique_lock lock(held.mutex);
+    // Returns at once when the switch waited; else the call ends now.
+    ASSERT_TRUE(held.changed.wait_for(lock, std::chrono::seconds(30), [&] { return held.finished; }));
+    EXPECT_FALSE(held.overlapped);
+    EXPECT_EQ(held.calls, 1) << "not called after it was switched off";
 }
 
 } // namespace
