@@ -4,6 +4,7 @@
 #include "platform/sound/detail/StreamDecoder.h"
 
 #include <SDL2/SDL.h>
+#include <dlfcn.h>
 
 #include <cassert>
 #include <chrono>
@@ -31,6 +32,24 @@ constexpr std::size_t BlockFrames = 1024;
 // second, so this leaves a wide margin for a busy machine.
 constexpr auto DecodePeriod = std::chrono::milliseconds(20);
 
+void ignoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA reports a machine without a sound card (CI, a server) on stderr by
+// itself, from inside SDL's device probe, a dozen lines before SDL fails; a
+// silent run is the layer's answer to that, so ALSA's messages are switched
+// off. Loads the library SDL would load (if it is installed at all) and keeps
+// it loaded so the setting holds until SDL loads it too; returns the handle
+// to close at exit, or null.
+void* quietAlsa()
+{
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa) return nullptr;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(ignoreAlsaMessage);
+    return alsa;
+}
+
 // Everything the layer holds, made by the first initialise and released at
 // exit by the static owner below, in the order the threads need: the device
 // first (its callback reads the mixer and the rings), then the decoder thread
@@ -41,6 +60,7 @@ public:
     {
         if (device) SDL_CloseAudioDevice(device);
         if (audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (alsa) dlclose(alsa);
         if (decoder.joinable()) {
             {
                 std::lock_guard lock(mutex);
@@ -71,6 +91,7 @@ public:
     {
         // Only the audio subsystem, so that it comes and goes independently of
         // the window's video subsystem.
+        alsa = quietAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
         audioSubsystem = true;
         SDL_AudioSpec want{};
@@ -101,6 +122,7 @@ public:
     std::unique_ptr<Detail::Mixer> mixer;
     bool audioSubsystem = false;
     SDL_AudioDeviceID device = 0;
+    void* alsa = nullptr; // ALSA's library, loaded to quiet it
 
     std::mutex mutex; // guards streams, stopping and newStream
     std::condition_variable wake;
