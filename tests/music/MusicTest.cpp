@@ -82,28 +82,7 @@ struct PassThroughWatch {
     }
 };
 
-TEST(Music, AMissingFileLeavesNoStreamAndSaysNothing)
-{
-    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "no-such-driver", 1), 0);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    Music music;
-    music.play("no-such-file.ogg");
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(music.stream(), nullptr);
-    EXPECT_EQ(music.channel(), 0);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "");
-    // The program goes on, and a later play with a real file works.
-    ORV::Test::TempDir dir;
-    const auto file = dir.write("music.ogg", encodeSines(4410));
-    music.play(file.c_str());
-    EXPECT_NE(music.stream(), nullptr);
-    EXPECT_EQ(music.channel(), 0);
-}
-
-TEST(Music, NoSoundCardSaysNothingEither)
+TEST(Music, AMissingFileLeavesNoStreamAndNothingIsPrinted)
 {
     // ALSA on a machine without a sound card (as on CI) fails quietly; with a
     // card, it opens. Either way nothing is printed.
@@ -114,7 +93,13 @@ TEST(Music, NoSoundCardSaysNothingEither)
     music.play("no-such-file.ogg");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(Sound::dspUnitCount(), 1u);
+    EXPECT_EQ(music.stream(), nullptr);
+    EXPECT_EQ(music.channel(), 0);
+    // The program goes on, and a later play with a real file works.
+    ORV::Test::TempDir dir;
+    music.play(dir.write("music.ogg", encodeSines(4410)).c_str());
+    EXPECT_NE(music.stream(), nullptr);
+    EXPECT_EQ(music.channel(), 0);
 }
 
 TEST(Music, OnlyTheFirstMusicSetsTheLayerUp)
