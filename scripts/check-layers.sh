@@ -13,14 +13,14 @@
 #                          nothing includes a platform/**/detail/ header
 #   layer order            a layer includes only its own folder and the
 #                          layers below it: core < platform < console <
-#                          display < resources < scene < app; no layer
+#                          display < resources < scene < music < app; no layer
 #                          includes content/, tools/, tests/, bench/ or fuzz/
 set -uo pipefail
 
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root" || exit 2
 
-layers=(core platform console display resources scene app)
+layers=(core platform console display resources scene music app)
 rank_of() {
     local i
     for i in "${!layers[@]}"; do

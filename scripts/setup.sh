@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   zlib1g-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libegl1
   glslang-dev glslang-tools spirv-tools libspirv-cross-c-shared-dev spirv-cross
-  libturbojpeg0-dev libpng-dev libmeshoptimizer-dev libvorbis-dev
+  libturbojpeg0-dev libpng-dev libmeshoptimizer-dev libvorbis-dev libogg-dev
   libfreetype-dev fonts-dejavu-core
   libgtest-dev
   zip unzip python3 clang-format

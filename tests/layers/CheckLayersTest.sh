@@ -43,7 +43,9 @@ clean=$(tree clean \
     'display/Display.cpp=#include "platform/window/Window.h"' \
     'resources/Texture.cpp=#include "display/Display.h"' \
     'scene/SceneAssembly.cpp=#include "resources/Model.h"' \
+    'music/Music.h=#include "platform/sound/Sound.h"' \
     'app/main.cpp=#include "scene/SceneFile.h"' \
+    'app/Demo.cpp=#include "music/Music.h"' \
     'tests/gfx/DeviceTest.cpp=#include "platform/gfx/detail/GlObject.h"' \
     'tests/console/ConsoleTest.cpp=#include <unistd.h>')
 expect "clean tree passes" 0 'includes follow the layers' "$clean"
@@ -65,6 +67,10 @@ expect "core includes platform" 1 'core/Math.cpp:1: layer order' \
     "$(tree core 'core/Math.cpp=#include "platform/cpu/Clock.h"')"
 expect "console includes display" 1 'console/Console.cpp:1: layer order' \
     "$(tree console 'console/Console.cpp=#include "display/Display.h"')"
+expect "scene includes music" 1 'scene/Scene.cpp:1: layer order: .*scene/ may not include music/' \
+    "$(tree music 'scene/Scene.cpp=#include "music/Music.h"')"
+expect "music includes SDL" 1 'music/Music.cpp:1: platform-only headers' \
+    "$(tree musicsdl 'music/Music.cpp=#include <SDL2/SDL_audio.h>')"
 expect "engine includes content" 1 'scene/SceneFile.cpp:1: layer order: .*may not include content/' \
     "$(tree content 'scene/SceneFile.cpp=#include "content/scenewriter/SceneWriter.h"')"
 expect "every fault is counted" 1 '2 include\(s\) break the layering' \
