@@ -1,16 +1,59 @@
 #include "app/Demo.h"
 
+#include "app/Compositor.h"
+#include "app/LoadingScreen.h"
+#include "app/Manifest.h"
+#include "app/Timeline.h"
+#include "music/Music.h"
+#include "resources/ResourceRegistry.h"
+#include "scene/SceneGlobals.h"
+
+#include <cassert>
+#include <memory>
+
 namespace ORV::Demo {
 
-// No segments exist yet: the demo has nothing to play, so the frame loop shows
-// cleared frames until the demo end time.
-void startDemo() {}
+namespace {
 
-bool runDemoFrame(float, float)
+// The file the sound layer streams from the working folder.
+constexpr const char* soundtrackFile = "soundtrk0x01.ogg";
+
+// What startDemo creates and stopDemo destroys.
+std::unique_ptr<Compositor> compositor;
+std::unique_ptr<Music> music;
+// The script and its views outlive stopDemo (they refer to nothing once the
+// scenes are released and nothing calls them); a later startDemo in the same
+// process builds a fresh one.
+std::unique_ptr<Timeline> timeline;
+
+} // namespace
+
+void startDemo()
 {
-    return false;
+    registerSceneGlobals();
+    registerManifest();
+    showLoadingProgress();
+    compositor = std::make_unique<Compositor>();
+    compositor->prepare();
+    timeline = std::make_unique<Timeline>();
+    timeline->buildSegments();
+    music = std::make_unique<Music>();
+    music->play(soundtrackFile);
 }
 
-void stopDemo() {}
+bool runDemoFrame(float time, float delta)
+{
+    assert(compositor && timeline && "startDemo runs before the first frame");
+    return timeline->runFrame(*compositor, time, delta);
+}
+
+void stopDemo()
+{
+    // Resources hold device objects, and the chain's groups point into the
+    // timeline: resources first, then the music, then the chain.
+    resourceRegistry().releaseAll();
+    music.reset();
+    compositor.reset();
+}
 
 } // namespace ORV::Demo

@@ -68,6 +68,12 @@ protected:
     {
         ASSERT_TRUE(display.createWindow(kSize, kSize, false, false, Platform::VideoMode::Offscreen))
             << Display::lastError();
+        // The states the demo draws under: depth tested, counter-clockwise
+        // faces culled. With the scene data's winding that keeps the faces
+        // towards the camera.
+        Gfx::Device& device = Display::device();
+        device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::True));
+        device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
         folder.write("lit.fx", kLit);
         fileSystem().remount(folder.path().string());
         registerSceneGlobals();
