@@ -3,7 +3,9 @@
 #include "app/Compositor.h"
 #include "app/LoadingScreen.h"
 #include "app/Manifest.h"
+#include "app/Settings.h"
 #include "app/Timeline.h"
+#include "display/Display.h"
 #include "music/Music.h"
 #include "resources/ResourceRegistry.h"
 #include "scene/SceneGlobals.h"
@@ -27,6 +29,22 @@ std::unique_ptr<Music> music;
 std::unique_ptr<Timeline> timeline;
 
 } // namespace
+
+void setDemoRenderStates()
+{
+    Gfx::Device& device = Display::device();
+    device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::True));
+    device.setRenderState(Gfx::RenderState::ZFunc, Gfx::value(Gfx::Cmp::LessEqual));
+    device.setRenderState(Gfx::RenderState::ZWriteEnable, 1);
+    device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
+    device.setRenderState(Gfx::RenderState::Lighting, 1);
+}
+
+void setDemoChainObserver(ChainObserver* observer)
+{
+    assert(compositor && "between startDemo and stopDemo");
+    compositor->setObserver(observer);
+}
 
 void startDemo()
 {

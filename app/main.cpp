@@ -36,12 +36,7 @@ int main()
         // right after the window rather than before it.
         Platform::showCursor(false);
 
-        Gfx::Device& device = Display::device();
-        device.setRenderState(Gfx::RenderState::ZEnable, Gfx::value(Gfx::ZBufferType::True));
-        device.setRenderState(Gfx::RenderState::ZFunc, Gfx::value(Gfx::Cmp::LessEqual));
-        device.setRenderState(Gfx::RenderState::ZWriteEnable, 1);
-        device.setRenderState(Gfx::RenderState::CullMode, Gfx::value(Gfx::Cull::CCW));
-        device.setRenderState(Gfx::RenderState::Lighting, 1);
+        setDemoRenderStates();
         currentDisplay = &display;
         Platform::sleepMilliseconds(1000);
 

@@ -11,10 +11,12 @@ namespace ORV::Content {
 
 namespace {
 
-// One line per kind of asset. Scenes and the soundtrack go here when they come.
+// One line per kind of asset.
 const AssetKind kinds[] = {
     {"images", detail::makeImages},
     {"effects", detail::copyEffects},
+    {"scenes", detail::makeScenes},
+    {"soundtrack", detail::makeSoundtrack},
 };
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes)
@@ -52,6 +54,7 @@ AssetList generateAssets(const GeneratorInputs& inputs)
     AssetList assets;
     std::set<std::string> paths;
     for (const AssetKind& kind : kinds) {
+        if (!inputs.kinds.empty() && inputs.kinds.count(kind.name) == 0) continue;
         const std::size_t first = assets.size();
         try {
             kind.make(inputs, assets);

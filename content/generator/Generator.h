@@ -1,6 +1,6 @@
 // The content generator: makes every asset the demo ships from the sources in
 // content/ and writes them where the demo finds them. Each kind of asset
-// (images, effects; scenes and the soundtrack later) is one module with one
+// (images, effects, scenes, the soundtrack) is one module with one
 // maker function; assetKinds() lists them, so adding a kind is one line there
 // and one source file.
 //
@@ -9,6 +9,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct GeneratorInputs {
     std::filesystem::path effectsDir;
     // Folder of the DejaVu fonts (fonts-dejavu-core) the credits card is set in.
     std::filesystem::path fontDir;
+    // The kinds to make, by name; empty for all of them.
+    std::set<std::string> kinds;
 };
 
 // One finished asset.

@@ -1,7 +1,7 @@
 // orv-content: makes the demo's assets and writes the asset archive (and any
 // loose files) into a folder. The build runs it; run it by hand as
 //
-//   orv-content --out DIR [--archive NAME] [--effects DIR] [--fonts DIR]
+//   orv-content --out DIR [--archive NAME] [--effects DIR] [--fonts DIR] [--kinds LIST]
 //
 // Exit status 0 on success, 1 with a message on stderr when an asset cannot
 // be made or written, 2 for bad arguments.
@@ -16,10 +16,11 @@ namespace {
 
 int usage()
 {
-    std::fputs("usage: orv-content --out DIR [--archive NAME] [--effects DIR] [--fonts DIR]\n"
+    std::fputs("usage: orv-content --out DIR [--archive NAME] [--effects DIR] [--fonts DIR] [--kinds LIST]\n"
                "  --archive  archive file name in DIR (default marrowlight.zip)\n"
                "  --effects  folder of the .fx files to carry (default content/effects)\n"
-               "  --fonts    folder of the DejaVu fonts (default /usr/share/fonts/truetype/dejavu)\n",
+               "  --fonts    folder of the DejaVu fonts (default /usr/share/fonts/truetype/dejavu)\n"
+               "  --kinds    the kinds to make, comma-separated (default all: images,effects,scenes,soundtrack)\n",
                stderr);
     return 2;
 }
@@ -42,10 +43,21 @@ int main(int argc, char** argv)
             inputs.effectsDir = value;
         else if (option == "--fonts")
             inputs.fontDir = value;
+        else if (option == "--kinds")
+            for (std::string_view rest = value; !rest.empty();) {
+                const std::size_t comma = rest.find(',');
+                inputs.kinds.insert(std::string(rest.substr(0, comma)));
+                rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+            }
         else
             return usage();
     }
     if (outDir.empty() || archive.empty() || archive.find('/') != std::string::npos) return usage();
+    for (const std::string& name : inputs.kinds) {
+        bool known = false;
+        for (const ORV::Content::AssetKind& kind : ORV::Content::assetKinds()) known = known || name == kind.name;
+        if (!known) return usage();
+    }
     try {
         ORV::Content::writeAssets(ORV::Content::generateAssets(inputs), outDir, archive);
     } catch (const std::exception& error) {

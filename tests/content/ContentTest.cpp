@@ -8,6 +8,7 @@
 #include "platform/image/Image.h"
 #include "resources/FileSystem.h"
 #include "resources/Texture.h"
+#include "scene/SceneFile.h"
 #include "tests/support/OffscreenDevice.h"
 #include "tests/support/TempDir.h"
 
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -46,9 +48,12 @@ ToolRun runGenerator(const std::string& arguments)
     return run;
 }
 
+// Every kind but the soundtrack, which takes seconds to synthesise and has
+// tests of its own.
 std::string generateInto(const ORV::Test::TempDir& out, const std::string& effectsDir)
 {
-    return "--out '" + out.path().string() + "' --effects '" + effectsDir + "' --fonts '" ORV_FONT_DIR "'";
+    return "--out '" + out.path().string() + "' --effects '" + effectsDir
+           + "' --fonts '" ORV_FONT_DIR "' --kinds images,effects,scenes";
 }
 
 // One decoded image, grey tone (mean of R, G, B in 0..1) per texel and level.
@@ -175,7 +180,25 @@ TEST_F(GeneratedContent, EveryManifestImageIsInTheArchiveAndDecodesAtItsSizeWith
         EXPECT_EQ(asFiled.image.levels.size(), dds ? full : 1u);
     }
     EXPECT_EQ(images, expectedImages.size());
-    EXPECT_EQ(archive_->entries().size(), expectedImages.size()); // no effects in an empty folder
+}
+
+TEST_F(GeneratedContent, EveryManifestSceneIsInTheArchiveAndReadsWhole)
+{
+    std::size_t scenes = 0;
+    for (const Demo::ManifestEntry& entry : Demo::manifest()) {
+        if (!std::string(entry.path).ends_with(".orv3d")) continue;
+        ++scenes;
+        SCOPED_TRACE(entry.path);
+        std::istringstream in(member(entry.path));
+        Demo::SceneDescription description;
+        const Demo::SceneReadResult read = Demo::readScene(in, description);
+        EXPECT_TRUE(read.complete()) << read.message;
+        EXPECT_FALSE(description.nodes.empty());
+        EXPECT_FALSE(description.cameras.empty());
+    }
+    EXPECT_EQ(scenes, 7u);
+    // Images and scenes only: the effects folder given here is empty.
+    EXPECT_EQ(archive_->entries().size(), expectedImages.size() + scenes);
 }
 
 TEST_F(GeneratedContent, TexturesLoadFromTheArchiveOnTheDeviceAsTheDemoLoadsThem)
@@ -418,4 +441,5 @@ TEST(ContentGenerator, MissingFontStopsWithAMessageAndWritesNothing)
 
     EXPECT_EQ(runGenerator("--out").status, 2);
     EXPECT_EQ(runGenerator("--bogus x").status, 2);
+    EXPECT_EQ(runGenerator("--out '" + out.path().string() + "' --kinds images,sounds").status, 2) << "no such kind";
 }

@@ -14,4 +14,11 @@ void makeImages(const GeneratorInputs& inputs, AssetList& out);
 // byte-wise name order.
 void copyEffects(const GeneratorInputs& inputs, AssetList& out);
 
+// Scenes.cpp: the seven scene files, in play order.
+void makeScenes(const GeneratorInputs& inputs, AssetList& out);
+
+// Soundtrack.cpp: "soundtrk0x01.ogg", a loose file (several seconds: the
+// whole piece is synthesised and encoded).
+void makeSoundtrack(const GeneratorInputs& inputs, AssetList& out);
+
 } // namespace ORV::Content::detail
