@@ -12,6 +12,7 @@
 // effects not packed yet, from the effect sources.
 #include "app/Compositor.h"
 #include "app/Settings.h"
+#include "bench/demo/StepTimer.h"
 #include "bench/render/PlainGlFrame.h"
 #include "content/scenewriter/SceneWriter.h"
 #include "content/scenewriter/Shapes.h"
@@ -101,52 +102,6 @@ double millisecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Times the chain's steps: at each step boundary it waits for the GPU and
-// charges the time since the last boundary to the step that was running.
-class StepTimer : public ChainObserver {
-public:
-    enum Step { ScenePasses, Outline, Glow, Final, StepCount };
-    static constexpr const char* names[StepCount] = {"scene passes", "outline", "glow", "final"};
-
-    void beginFrame()
-    {
-        Bench::finishGl();
-        step_ = ScenePasses;
-        last_ = Clock::now();
-    }
-    void endFrame() { charge(); }
-    void onChainEvent(const ChainEvent& event) override
-    {
-        Step next = step_;
-        if (event.kind == ChainEvent::Kind::PushPass) next = ScenePasses;
-        if (event.kind == ChainEvent::Kind::FullScreenPass) {
-            next = event.name == "outline" ? Outline : event.name == "final" ? Final : Glow;
-        }
-        if (next == step_) return;
-        charge();
-        step_ = next;
-    }
-    std::array<std::vector<double>, StepCount> perFrame; // ms, one entry per frame and step
-    std::array<double, StepCount> frameTotals{};
-
-    void closeFrame()
-    {
-        for (int s = 0; s < StepCount; ++s) perFrame[std::size_t(s)].push_back(frameTotals[std::size_t(s)]);
-        frameTotals = {};
-    }
-
-private:
-    void charge()
-    {
-        Bench::finishGl();
-        const Clock::time_point now = Clock::now();
-        frameTotals[std::size_t(step_)] += std::chrono::duration<double, std::milli>(now - last_).count();
-        last_ = now;
-    }
-    Step step_ = ScenePasses;
-    Clock::time_point last_;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -234,7 +189,8 @@ int main(int argc, char** argv)
                     frameMs, 1000.0 / frameMs, times.front(), times.back(), frames);
         std::printf("heap allocations per frame: %.2f\n", double(allocations) / double(frames));
 
-        StepTimer steps;
+        Bench::StepTimer steps;
+        std::array<std::vector<double>, Bench::StepTimer::StepCount> perStep;
         compositor.setObserver(&steps);
         for (int i = 0; i < frames; ++i) {
             display.nextFrame();
@@ -242,16 +198,17 @@ int main(int argc, char** argv)
             steps.beginFrame();
             compositor.draw(nullptr);
             steps.endFrame();
-            steps.closeFrame();
+            for (int s = 0; s < Bench::StepTimer::StepCount; ++s)
+                perStep[std::size_t(s)].push_back(steps.frame()[std::size_t(s)]);
             time += 0.016f;
         }
         compositor.setObserver(nullptr);
         std::printf("chain steps, median ms per frame (waiting for the GPU at each step):\n");
         double sum = 0;
-        for (int s = 0; s < StepTimer::StepCount; ++s) {
-            const double ms = median(steps.perFrame[std::size_t(s)]);
+        for (int s = 0; s < Bench::StepTimer::StepCount; ++s) {
+            const double ms = median(perStep[std::size_t(s)]);
             sum += ms;
-            std::printf("  %-13s %6.2f\n", StepTimer::names[s], ms);
+            std::printf("  %-13s %6.2f\n", Bench::StepTimer::names[s], ms);
         }
         std::printf("  %-13s %6.2f\n", "sum", sum);
     }

@@ -150,30 +150,30 @@ Score compose()
     padChord(s, 12, 10, progression[1], 0.7);
     padChord(s, 22, 10, progression[3], 0.7);
     for (double beat : {0.0, 12.0, 22.0}) s.impacts.push_back({beat, 1.0});
-    for (int e = 4; e < 64; ++e) {
+    // The pulse stops a beat before the drums, a breath before they come in.
+    for (int e = 4; e < 62; ++e) {
         const double beat = e * 0.5;
         const int root = beat < 12 ? 57 : beat < 22 ? 53 : 55;
-        s.pulse.push_back({beat, 0.3, root + (e % 4 == 3 ? 7 : 0), 0.35 + 0.25 * (beat / 32.0), e % 2 ? 0.3 : -0.3});
+        s.pulse.push_back({beat, 0.3, root + (e % 4 == 3 ? 7 : 0), 0.4, e % 2 ? 0.3 : -0.3});
     }
-    s.risers.push_back({24, 8});
 
     // 16-32 s (bars 8-15): the drums enter under the pad; lights flash at 16
-    // and 24 s; a fill into 32 s.
+    // and 24 s; a short fill into 32 s.
     for (int b = 8; b < 16; ++b) {
         // Half time: kicks on one and three, the snare from the third bar.
-        s.kicks.push_back({bar(b), 0.8});
-        s.kicks.push_back({bar(b) + 2, 0.7});
+        s.kicks.push_back({bar(b), 0.95});
+        s.kicks.push_back({bar(b) + 2, 0.85});
         if (b >= 10) {
             s.snares.push_back({bar(b) + 1, 0.55});
             s.snares.push_back({bar(b) + 3, 0.55});
         }
-        for (int e = 0; e < 8; ++e) s.closedHats.push_back({bar(b) + e * 0.5, e % 2 ? 0.55 : 0.35});
+        for (int e = 0; e < 8; ++e) s.closedHats.push_back({bar(b) + e * 0.5, e % 2 ? 0.7 : 0.45});
         padChord(s, bar(b), 4, chordOfBar(b), 0.6);
         if (b >= 12) arpeggioBar(s, bar(b), chordOfBar(b), 0.35);
     }
     s.crashes.push_back({bar(8), 1.0});
     s.crashes.push_back({bar(12), 0.8});
-    for (int i = 0; i < 8; ++i) s.snares.push_back({bar(15) + 2 + i * 0.25, 0.4 + i * 0.07});
+    for (int i = 0; i < 4; ++i) s.snares.push_back({bar(15) + 3 + i * 0.25, 0.3 + i * 0.1});
 
     // 32-64 s (bars 16-31): the machine: bass and chord stabs over full
     // drums, arpeggios from 48 s.
@@ -216,9 +216,9 @@ Score compose()
     // riser into 128 s.
     for (int b = 48; b < 64; ++b) {
         const int stage = (b - 48) / 4; // 0..3
-        for (int k = 0; k < 4; ++k) s.kicks.push_back({bar(b) + k, stage == 0 ? 0.7 : 1.0});
-        bassBar(s, bar(b), chordOfBar(b), 0.6 + 0.08 * stage);
-        arpeggioBar(s, bar(b), chordOfBar(b), 0.3 + 0.06 * stage);
+        for (int k = 0; k < 4; ++k) s.kicks.push_back({bar(b) + k, stage == 0 ? 0.6 : 1.0});
+        bassBar(s, bar(b), chordOfBar(b), stage == 0 ? 0.4 : 0.55 + 0.1 * stage);
+        if (stage >= 1) arpeggioBar(s, bar(b), chordOfBar(b), 0.3 + 0.06 * stage);
         if (stage >= 1) {
             s.snares.push_back({bar(b) + 1, 0.8});
             s.snares.push_back({bar(b) + 3, 0.8});
@@ -231,10 +231,9 @@ Score compose()
     for (int i = 0; i < 32; ++i) s.snares.push_back({bar(62) + i * 0.25, 0.5 + i * 0.012}); // then sixteenths
     s.risers.push_back({bar(60), 8});
 
-    // 128-148 s (bars 64-73): the outro: a last impact, the pad slowing on
+    // 128-148 s (bars 64-73): the outro: a soft crash, the pad slowing on
     // F, C, Am, and a quiet echo of the lead, fading out by 147.5 s.
-    s.impacts.push_back({bar(64), 0.8});
-    s.crashes.push_back({bar(64), 0.9});
+    s.crashes.push_back({bar(64), 0.5});
     padChord(s, bar(64), 8, progression[1], 0.6);
     padChord(s, bar(66), 8, progression[2], 0.6);
     padChord(s, bar(68), 8, progression[0], 0.6);

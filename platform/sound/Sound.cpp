@@ -221,4 +221,25 @@ bool deviceOpen()
     return layer().device != 0;
 }
 
+std::vector<float> decodeFile(const char* fileName, int32_t mixRate)
+{
+    std::vector<float> frames;
+    if (!fileName || mixRate < int32_t(Detail::StreamDecoder::MinRate)
+        || mixRate > int32_t(Detail::StreamDecoder::MaxRate))
+        return frames;
+    std::unique_ptr<Detail::StreamDecoder> decoder = Detail::StreamDecoder::open(fileName, std::uint32_t(mixRate));
+    if (!decoder) return frames;
+    // The decoder fills a ring as it does for playback; this side drains it.
+    Detail::Source source(std::size_t(1) << 16);
+    bool more = true;
+    while (more) {
+        more = decoder->fill(source);
+        const std::size_t readable = source.ring.readable();
+        const std::size_t at = frames.size();
+        frames.resize(at + readable * BlockChannels);
+        source.ring.read(frames.data() + at, readable);
+    }
+    return frames;
+}
+
 } // namespace ORV::Sound

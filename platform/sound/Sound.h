@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ORV::Sound {
 
@@ -68,6 +69,11 @@ int32_t playStream(int32_t channel, Stream* stream);
 
 // Whether a channel is playing a stream; false out of range.
 bool channelPlaying(int32_t channel);
+
+// A whole file decoded as the layer plays it (stereo at mixRate, resampled
+// and spread like a stream), interleaved, for tools and tests; it needs no
+// initialise and touches no device. Empty when the file does not open.
+std::vector<float> decodeFile(const char* fileName, int32_t mixRate);
 
 // What the layer holds, for tests and tools: the DSP units made so far and
 // whether mixed blocks go to a device.
