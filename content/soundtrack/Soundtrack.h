@@ -13,9 +13,11 @@ namespace ORV::Content::Audio {
 // Length of the piece in seconds: the script's 148 s and a moment of silence.
 constexpr double soundtrackSeconds = 148.5;
 // Where the mastering puts the piece's integrated loudness (LUFS), and the
-// ceiling its peaks stay under (dBFS).
+// ceiling its samples stay under (dBFS): a decibel below the usual -1 dB true
+// peak, since peaks between samples and the Vorbis encoding rise above the
+// samples by about that much.
 constexpr double soundtrackLoudness = -14.0;
-constexpr double soundtrackCeiling = -1.0;
+constexpr double soundtrackCeiling = -2.0;
 
 // The whole piece as interleaved stereo floats at Audio::sampleRate
 // (left, right, left, ...), peaks below the ceiling. The same samples on
