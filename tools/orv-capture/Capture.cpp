@@ -74,7 +74,7 @@ CaptureReport runCapture(const std::string& assetFolder, int width, int height, 
             report.error = "the display closed during the capture";
             ok = false;
         }
-        report.times.render += secondsSince(start);
+        report.times.present += secondsSince(start);
         if (progress) progress(n + 1, endFrame, report.times);
     }
 

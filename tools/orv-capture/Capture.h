@@ -35,7 +35,8 @@ public:
 
 // Seconds spent in each stage, for the progress line and the benchmark.
 struct StageTimes {
-    double render = 0; // runDemoFrame and nextFrame (the frame's drawing)
+    double render = 0; // runDemoFrame: the frame's update and drawing
+    double present = 0; // nextFrame: present, clear and begin the next frame
     double readBack = 0; // back buffer to memory (waits for the renderer)
     double encode = 0; // the sink: writing to ffmpeg or a PNG, and its finish
 };

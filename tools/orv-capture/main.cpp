@@ -25,7 +25,7 @@ public:
 
     void update(std::int64_t done, std::int64_t total, const StageTimes& t)
     {
-        const double spent = t.render + t.readBack + t.encode;
+        const double spent = t.render + t.present + t.readBack + t.encode;
         if (terminal_ && done != total && spent - shownAt_ < 0.25) return;
         shownAt_ = spent;
         if (!terminal_) return;
@@ -40,7 +40,7 @@ public:
 private:
     static std::string line(std::int64_t done, std::int64_t total, const StageTimes& t)
     {
-        const double spent = t.render + t.readBack + t.encode;
+        const double spent = t.render + t.present + t.readBack + t.encode;
         const double fps = spent > 0 ? double(done) / spent : 0;
         const double left = fps > 0 ? double(total - done) / fps : 0;
         constexpr int barWidth = 30;
@@ -50,7 +50,7 @@ private:
                       "[%s%s] %lld/%lld frames  %.1f fps  %.0f s left  (render %.0f%%, read %.0f%%, encode %.0f%%)",
                       std::string(std::size_t(filled), '#').c_str(),
                       std::string(std::size_t(barWidth - filled), '.').c_str(), static_cast<long long>(done),
-                      static_cast<long long>(total), fps, left, spent > 0 ? 100 * t.render / spent : 0,
+                      static_cast<long long>(total), fps, left, spent > 0 ? 100 * (t.render + t.present) / spent : 0,
                       spent > 0 ? 100 * t.readBack / spent : 0, spent > 0 ? 100 * t.encode / spent : 0);
         return text;
     }
