@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -122,6 +123,23 @@ TEST(CaptureTool, VideosHoldEveryFrameAndSoundAsLongAsThePicture)
         EXPECT_NEAR(pictureSeconds, c.frames / c.fps, 1e-3) << c.rate;
         EXPECT_NEAR(soundSeconds, pictureSeconds, 1.0 / c.fps) << c.rate;
     }
+}
+
+TEST(CaptureTool, AContactSheetHasAThumbnailForEverySecond)
+{
+    TempDir out;
+    // 0 to 2.5 s: seconds 0, 1 and 2, one row of three 160 x 120 thumbnails.
+    const ToolRun run = capture("--fps 10 --to 2.5 --contact-sheet '" + (out.path() / "sheet.png").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string png = readFile(out.path() / "sheet.png");
+    ASSERT_GE(png.size(), 24u);
+    // IHDR: big-endian width and height at bytes 16 and 20.
+    auto word = [&](std::size_t at) {
+        return (unsigned(std::uint8_t(png[at])) << 24) | (unsigned(std::uint8_t(png[at + 1])) << 16)
+               | (unsigned(std::uint8_t(png[at + 2])) << 8) | unsigned(std::uint8_t(png[at + 3]));
+    };
+    EXPECT_EQ(word(16), 480u);
+    EXPECT_EQ(word(20), 120u);
 }
 
 TEST(CaptureTool, RefusesBadOptionsWithUsage)
