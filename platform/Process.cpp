@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -95,6 +96,11 @@ int ChildProcess::finish()
     else if (WIFSIGNALED(status))
         status_ = 128 + WTERMSIG(status);
     return status_;
+}
+
+void setEnvironmentDefault(const char* name, const char* value)
+{
+    ::setenv(name, value, 0);
 }
 
 bool standardErrorIsTerminal()

@@ -40,6 +40,11 @@ private:
     std::string error_;
 };
 
+// Sets an environment variable of this process unless it is set already, for
+// tools that choose SDL's drivers before SDL starts. Not thread-safe: call
+// before any thread exists.
+void setEnvironmentDefault(const char* name, const char* value);
+
 // Whether the process's standard error is a terminal (progress lines that
 // redraw themselves are only for a person watching).
 bool standardErrorIsTerminal();

@@ -73,6 +73,11 @@ int main(int argc, char** argv)
         std::fputs(usageText(), stdout);
         return 0;
     }
+    // No window and no sound device are needed: the picture goes to the file
+    // and the soundtrack is muxed from its file, never played. A driver the
+    // caller chose is kept.
+    ORV::Platform::setEnvironmentDefault("SDL_VIDEODRIVER", "offscreen");
+    ORV::Platform::setEnvironmentDefault("SDL_AUDIODRIVER", "dummy");
     const FrameRange range = framesOf(o);
     if (range.count() <= 0) {
         std::fprintf(stderr, "orv-capture: the range holds no frame at this rate\n");
