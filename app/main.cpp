@@ -27,9 +27,11 @@ int main()
     {
         Display display;
         if (!display.createWindow(screenWidth, screenHeight, fullScreen, false)) {
-            // The capture tool, once it exists, is the way to render without a
-            // display; this line should name it then.
-            std::fprintf(stderr, "demo: %s; the demo needs a display to play\n", Display::lastError());
+            // Without a display the demo can still be rendered to a file.
+            std::fprintf(stderr,
+                         "demo: %s; the demo needs a display to play.\n"
+                         "Without one, render it to a video with its soundtrack: ./demo capture [OUT.mp4]\n",
+                         Display::lastError());
             return 1;
         }
         // SDL can only hide the cursor of a window that exists, so this comes

@@ -11,7 +11,7 @@ packages=(
   libturbojpeg0-dev libpng-dev libmeshoptimizer-dev libvorbis-dev libogg-dev
   libfreetype-dev fonts-dejavu-core
   libgtest-dev
-  zip unzip python3 clang-format
+  zip unzip python3 clang-format ffmpeg
 )
 
 missing=()
