@@ -86,10 +86,7 @@ inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour,
     m.name = name;
     m.effectName = glowEffect;
     m.parameters = {{color, colourText(colour)}, {intensity, std::to_string(strength)}};
-    if (sprite) {
-        m.parameters[texture] = glowImage;
-        m.parameters[textureAmount] = "1";
-    }
+    if (sprite) m.parameters.insert({{texture, glowImage}, {textureAmount, "1"}});
     return m;
 }
 
@@ -98,8 +95,7 @@ inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour,
 inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::string& image)
 {
     Demo::MaterialRecord m = celMaterial(name, {255, 255, 255});
-    m.parameters[MaterialNames::diffuseTexture] = image;
-    m.parameters[MaterialNames::textureAmount] = "1";
+    m.parameters.insert({{MaterialNames::diffuseTexture, image}, {MaterialNames::textureAmount, "1"}});
     return m;
 }
 
