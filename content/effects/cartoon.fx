@@ -199,8 +199,11 @@ float4 shadePS(LitVertex input) : COLOR
     float reach = falloff(distance);
     float nDotL = dot(n, l);
 
+    // The ramp bands the light across the surface; the falloff then fades
+    // the whole light out with distance, so that the ramp's dark band (which
+    // is not black) does not light what the lamp cannot reach.
     float diffuse = (nDotL * 0.5 + 0.5) * reach;
-    float3 band = tex2D(rampSampler, float2(diffuse, 0.5)).rgb;
+    float3 band = tex2D(rampSampler, float2(diffuse, 0.5)).rgb * reach;
 
     float blinn = pow(saturate(dot(n, normalize(l + v))), shininess) * reach * step(0, nDotL);
     float gloss = 1;

@@ -47,6 +47,11 @@ inline std::string colourText(Colour c)
     return std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b);
 }
 
+// Every material of an effect sets the same parameters: an effect keeps the
+// values the last material gave it, so a parameter one material sets and
+// another leaves alone would carry over (a glow would spread to every object
+// drawn after the glowing one).
+
 // Flat cel tones with the ink outline; glow, when given, is drawn in the
 // emissive pass and blooms.
 inline Demo::MaterialRecord celMaterial(const std::string& name, Colour colour, const Colour* glow = nullptr)
@@ -55,9 +60,12 @@ inline Demo::MaterialRecord celMaterial(const std::string& name, Colour colour, 
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = celEffect;
-    m.parameters = {
-        {diffuseColor, colourText(colour)}, {rampTexture, diffuseRampImage}, {specularTexture, specularRampImage}};
-    if (glow) m.parameters[glowColor] = colourText(*glow);
+    m.parameters = {{diffuseColor, colourText(colour)},
+                    {rampTexture, diffuseRampImage},
+                    {specularTexture, specularRampImage},
+                    {glowColor, colourText(glow ? *glow : Colour{})},
+                    {diffuseTexture, diffuseRampImage}, // unused while textureAmount is 0
+                    {textureAmount, "0"}};
     return m;
 }
 
@@ -71,7 +79,8 @@ inline Demo::MaterialRecord hatchMaterial(const std::string& name, Colour colour
     m.parameters = {{diffuseColor, colourText(colour)},
                     {hatchTextures[0], hatchImages[0]},
                     {hatchTextures[1], hatchImages[1]},
-                    {hatchTextures[2], hatchImages[2]}};
+                    {hatchTextures[2], hatchImages[2]},
+                    {glowColor, colourText(Colour{})}};
     return m;
 }
 
@@ -85,8 +94,10 @@ inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour,
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = glowEffect;
-    m.parameters = {{color, colourText(colour)}, {intensity, std::to_string(strength)}};
-    if (sprite) m.parameters.insert({{texture, glowImage}, {textureAmount, "1"}});
+    m.parameters = {{color, colourText(colour)},
+                    {intensity, std::to_string(strength)},
+                    {texture, glowImage},
+                    {textureAmount, sprite ? "1" : "0"}};
     return m;
 }
 
@@ -95,7 +106,8 @@ inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour,
 inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::string& image)
 {
     Demo::MaterialRecord m = celMaterial(name, {255, 255, 255});
-    m.parameters.insert({{MaterialNames::diffuseTexture, image}, {MaterialNames::textureAmount, "1"}});
+    m.parameters.insert_or_assign(MaterialNames::diffuseTexture, image);
+    m.parameters.insert_or_assign(MaterialNames::textureAmount, "1");
     return m;
 }
 

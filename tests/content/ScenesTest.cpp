@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -165,8 +166,10 @@ TEST_P(EachScene, NodesDrawOnTheDemosEffectsWithParametersTheyCanRead)
                 ASSERT_TRUE(text >> r >> g >> b) << "three numbers";
                 EXPECT_FALSE(text >> rest);
                 for (const int c : {r, g, b}) EXPECT_TRUE(c >= 0 && c <= 255);
-            } else if (key == MaterialNames::intensity || key == MaterialNames::textureAmount) {
+            } else if (key == MaterialNames::intensity) {
                 EXPECT_GT(std::stof(value), 0.0f);
+            } else if (key == MaterialNames::textureAmount) {
+                EXPECT_TRUE(value == "0" || value == "1") << "all or nothing of the texture";
             } else {
                 EXPECT_EQ(kImages.count(value), 1u) << "an image the demo ships";
             }
@@ -310,6 +313,29 @@ TEST(SceneFiles, AFolderThatCannotBeWrittenIsReported)
     std::string error;
     EXPECT_FALSE(writeDemoScenes(folder.path() / "missing", error));
     EXPECT_NE(error.find("intro1.orv3d"), std::string::npos) << error;
+}
+
+} // namespace
+
+namespace {
+
+// An effect keeps the parameter values the last material gave it, so every
+// material of one effect must set the same parameters, or one material's
+// value (a glow colour, a texture amount) would carry over to the objects
+// drawn after it.
+TEST(SceneMaterials, EveryMaterialOfAnEffectSetsTheSameParameters)
+{
+    std::map<std::string, std::set<std::string>> keysOfEffect;
+    for (const DemoScene& scene : demoScenes()) {
+        const Demo::SceneDescription d = scene.build();
+        for (const Demo::MaterialRecord& m : d.materials) {
+            std::set<std::string> keys;
+            for (const auto& entry : m.parameters) keys.insert(entry.first);
+            const auto [known, first] = keysOfEffect.emplace(m.effectName, keys);
+            EXPECT_EQ(known->second, keys) << scene.name << " " << m.name << " on " << m.effectName;
+        }
+    }
+    EXPECT_EQ(keysOfEffect.size(), 3u);
 }
 
 } // namespace
