@@ -3,7 +3,6 @@
 #include "app/Compositor.h"
 #include "app/LoadingScreen.h"
 #include "app/Manifest.h"
-#include "app/Settings.h"
 #include "app/Timeline.h"
 #include "display/Display.h"
 #include "music/Music.h"
