@@ -4,6 +4,7 @@
 // pictures and short ranges near the start, since every frame before a range
 // is drawn too.
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -21,22 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output; // standard output and error together
-};
-
-ToolRun runCommand(const std::string& command)
-{
-    ToolRun run;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) run.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using ORV::Test::runCommand;
+using ORV::Test::ToolRun;
 
 // The tool from the demo's folder, with no sound device in play.
 ToolRun capture(const std::string& arguments)

@@ -11,6 +11,7 @@
 #include "scene/SceneFile.h"
 #include "tests/support/OffscreenDevice.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 using namespace ORV;
@@ -29,23 +29,11 @@ namespace Images = ORV::Content::Images;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output; // stdout and stderr
-};
+using ORV::Test::ToolRun;
 
 ToolRun runGenerator(const std::string& arguments)
 {
-    ToolRun run;
-    const std::string command = std::string("'") + ORV_CONTENT_PATH + "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return ORV::Test::runCommand(std::string("'") + ORV_CONTENT_PATH + "' " + arguments);
 }
 
 // Every kind but the soundtrack, which takes seconds to synthesise and has

@@ -1,6 +1,7 @@
 #include "content/scenewriter/SceneWriter.h"
 #include "scene/SceneFile.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -8,29 +9,16 @@
 #include <limits>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 
 using namespace ORV;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
+using ORV::Test::ToolRun;
 
 ToolRun runTool(const std::string& arguments)
 {
-    ToolRun run;
-    const std::string command = std::string(ORV_SCENE_TOOL) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return ORV::Test::runCommand(std::string(ORV_SCENE_TOOL) + " " + arguments);
 }
 
 Demo::SceneDescription makeSmallScene()

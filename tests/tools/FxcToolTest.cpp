@@ -2,6 +2,7 @@
 // the demo, the listing names techniques and passes, and a broken effect fails
 // with its file and line.
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -13,22 +14,11 @@ using ORV::Test::TempDir;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output; // standard output and standard error together
-};
+using ORV::Test::ToolRun;
 
 ToolRun runFxc(const TempDir& folder, const std::string& arguments)
 {
-    const std::string command = "cd '" + folder.path().string() + "' && " ORV_FXC_PATH " " + arguments + " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buffer{};
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) run.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return ORV::Test::runCommand("cd '" + folder.path().string() + "' && " ORV_FXC_PATH " " + arguments);
 }
 
 const char* const kEffectUsingInclude = R"(#include "shared.fxh"
