@@ -2,8 +2,8 @@
 // without the main function's fixed waits), then the 148-second script at a
 // fixed step through the real timeline and chain, then shutdown. Prints, for
 // every second of demo time, the median frame time and its split by chain
-// step (scene passes, outline, glow, final; the chain waits for the GPU at
-// each step), then the median over all frames, the worst second, and the
+// step (the five scene drawings, outline, glow, final; the chain waits for
+// the GPU at each step), then the median over all frames, the worst second, and the
 // heap allocations per frame.
 //
 //   SDL_VIDEODRIVER=offscreen build/release/bench/demo/demo_bench [--fps N] [--size WxH]
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         }
         allocations += frameAllocations;
         steps.endFrame();
-        if (!playing && time >= demoEndTime) break;
+        if (!playing) break; // the script has ended: that call drew nothing
         frames.push_back({time, millisecondsSince(frameAt), steps.frame(), frameAllocations});
         delta = step;
     }
@@ -110,7 +110,9 @@ int main(int argc, char** argv)
 
     std::printf("%zu frames at a fixed step of 1/%d s, %dx%d, %.1f s to play 148 s\n\n", frames.size(), fps, width,
                 height, playSeconds);
-    std::printf("second   fps  frame ms   scene outline  glow final  allocations\n");
+    std::printf("second   fps  frame ms  ");
+    for (const char* name : Bench::StepTimer::names) std::printf(" %9s", name);
+    std::printf("  allocations\n");
     double worstFps = 1e9;
     int worstSecond = 0;
     std::vector<double> all;
@@ -132,8 +134,9 @@ int main(int argc, char** argv)
             worstFps = 1000.0 / m;
             worstSecond = second;
         }
-        std::printf("%6d %5.1f %9.2f %7.2f %7.2f %5.2f %5.2f %12zu\n", second, 1000.0 / m, m, median(split[0]),
-                    median(split[1]), median(split[2]), median(split[3]), secondAllocations);
+        std::printf("%6d %5.1f %9.2f  ", second, 1000.0 / m, m);
+        for (const std::vector<double>& times : split) std::printf(" %9.2f", median(times));
+        std::printf(" %12zu\n", secondAllocations);
     }
     const double medianMs = median(all);
     // A segment's first frame hands its group to the chain: a few allocations

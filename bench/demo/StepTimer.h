@@ -1,4 +1,5 @@
-// Times the post-processing chain's steps (scene passes, outline, glow,
+// Times the post-processing chain's steps (the five scene drawings: ambient,
+// shade, depthdist, the depth-only ambient and emissive; then outline, glow,
 // final) as a chain observer: at each step boundary it waits for the GPU and
 // charges the time since the previous boundary to the step that was running.
 // The waits cost a little, so the steps add up to slightly more than a frame
@@ -17,8 +18,10 @@ namespace ORV::Bench {
 class StepTimer : public Demo::ChainObserver {
 public:
     using Clock = std::chrono::steady_clock;
-    enum Step { ScenePasses, Outline, Glow, Final, StepCount };
-    static constexpr const char* names[StepCount] = {"scene passes", "outline", "glow", "final"};
+    enum Step { Ambient, Shade, DepthDist, DepthOnly, Emissive, Outline, Glow, Final, StepCount };
+    static constexpr int sceneStepCount = 5; // Ambient .. Emissive
+    static constexpr const char* names[StepCount] = {"ambient",  "shade",   "depthdist", "z-only",
+                                                     "emissive", "outline", "glow",      "final"};
 
     // Around one drawing of the chain; the times of that frame are then in
     // frame().
@@ -26,17 +29,26 @@ public:
     {
         finishGl();
         frame_ = {};
-        step_ = ScenePasses;
+        step_ = Ambient;
+        colorWrites_ = true;
         last_ = Clock::now();
     }
     void endFrame() { charge(); }
     const std::array<double, StepCount>& frame() const { return frame_; } // milliseconds
+    double scenePasses() const
+    {
+        double sum = 0;
+        for (int s = 0; s < sceneStepCount; ++s) sum += frame_[std::size_t(s)];
+        return sum;
+    }
 
     void onChainEvent(const Demo::ChainEvent& event) override
     {
+        using Kind = Demo::ChainEvent::Kind;
+        if (event.kind == Kind::ColorWrites) colorWrites_ = event.color != 0;
         Step next = step_;
-        if (event.kind == Demo::ChainEvent::Kind::PushPass) next = ScenePasses;
-        if (event.kind == Demo::ChainEvent::Kind::FullScreenPass)
+        if (event.kind == Kind::PushPass) next = sceneStep(event.pass);
+        if (event.kind == Kind::FullScreenPass)
             next = event.name == "outline" ? Outline : event.name == "final" ? Final : Glow;
         if (next == step_) return;
         charge();
@@ -44,6 +56,13 @@ public:
     }
 
 private:
+    Step sceneStep(Demo::PassId pass) const
+    {
+        if (pass == Demo::ambientPass) return colorWrites_ ? Ambient : DepthOnly;
+        if (pass == Demo::shadePass) return Shade;
+        if (pass == Demo::depthDistPass) return DepthDist;
+        return Emissive;
+    }
     void charge()
     {
         finishGl();
@@ -51,7 +70,8 @@ private:
         frame_[std::size_t(step_)] += std::chrono::duration<double, std::milli>(now - last_).count();
         last_ = now;
     }
-    Step step_ = ScenePasses;
+    Step step_ = Ambient;
+    bool colorWrites_ = true;
     Clock::time_point last_;
     std::array<double, StepCount> frame_{};
 };

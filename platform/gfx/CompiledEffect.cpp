@@ -21,6 +21,14 @@ struct CompiledEffect::PassRuntime {
     GlObject alphaTestProgram;
     bool hasAlphaTest = false; // the pixel shader has an alpha-test variant
     bool alphaTestLinkTried = false; // a failed link is not tried again
+    // The vertex shader with an empty pixel shader, for draws with every
+    // colour channel masked: such a draw keeps only depth, and the pixel
+    // shader's work would be thrown away (the chain's depth-only pass draws
+    // whole scenes so). Only for pixel shaders that keep every fragment and
+    // leave its depth alone; linked at the first beginPass that could use it.
+    GlObject depthOnlyProgram;
+    bool depthOnlyAllowed = false;
+    bool depthOnlyLinkTried = false;
     GlObject uniformBuffer;
     std::vector<std::byte> block;
     bool blockDirty = true;
@@ -97,6 +105,25 @@ bool programUsesLocation(GLuint program, GLint location)
     return false;
 }
 
+// Whether a draw with this pixel shader and no colour writes keeps the same
+// depth as one without the shader: it discards nothing and writes no depth.
+// The alpha test appended to the shader (compiled only in its variant) is
+// not the shader's own.
+bool onlyColorLeavesPixelShader(const std::string& glsl)
+{
+    const std::string_view own =
+        std::string_view(glsl).substr(0, glsl.find(std::string("\n#ifdef ") + alphaTestVariantDefine));
+    for (const char* word : {"discard", "gl_FragDepth", "gl_SampleMask"})
+        if (own.find(word) != std::string_view::npos) return false;
+    return true;
+}
+
+// A pixel shader that runs nothing, in the language version of `like`.
+std::string emptyPixelShader(const std::string& like)
+{
+    return like.substr(0, like.find('\n')) + "\nvoid main() {}\n";
+}
+
 size_t valueCount(const EffectParameter& p)
 {
     return size_t(p.rows) * p.columns * std::max<uint32_t>(p.elements, 1);
@@ -155,6 +182,7 @@ void CompiledEffect::link()
                 linkMessages_ += technique.name + "/" + pass.name + ": " + log + "\n";
             } else {
                 runtime.hasAlphaTest = pass.pixelShader.glsl.find(alphaTestVariantDefine) != std::string::npos;
+                runtime.depthOnlyAllowed = onlyColorLeavesPixelShader(pass.pixelShader.glsl);
             }
             runtime.block.assign(pass.uniforms.size, std::byte{0});
             if (pass.uniforms.size) {
@@ -273,6 +301,20 @@ bool CompiledEffect::beginPass(uint32_t index)
                                         GLint(device_.renderState(RenderState::AlphaRef) & 0xFF)));
         }
     }
+    // With the alpha-test variant the shader's alpha decides what is kept, so
+    // only the plain program has a depth-only twin.
+    GLuint depthOnly = 0;
+    if (program == runtime.program.get() && runtime.depthOnlyAllowed) {
+        if (!runtime.depthOnlyLinkTried
+            && (device_.renderState(RenderState::ColorWriteEnable) & ColorWrite::All) == 0) {
+            runtime.depthOnlyLinkTried = true;
+            std::string log;
+            runtime.depthOnlyProgram =
+                detail::linkProgram(pass.vertexShader.glsl, emptyPixelShader(pass.pixelShader.glsl), &log);
+            // Without it the pass draws with its own program, as before.
+        }
+        depthOnly = runtime.depthOnlyProgram.get();
+    }
     if (runtime.uniformBuffer) {
         if (runtime.blockDirty) {
             for (const UniformMember& member : pass.uniforms.members)
@@ -289,7 +331,7 @@ bool CompiledEffect::beginPass(uint32_t index)
         DeviceAccess::bindTexture(device_, binding.binding, texture);
         DeviceAccess::bindSampler(device_, binding.binding, runtime.samplers[i].get());
     }
-    DeviceAccess::setPassProgram(device_, program);
+    DeviceAccess::setPassProgram(device_, program, depthOnly);
     activePass_ = int(index);
     return true;
 }

@@ -155,6 +155,7 @@ struct Device::GlObjects {
     GlObject fixedFunctionProgram;
 
     GLuint effectProgram = 0; // the pass in progress, not owned
+    GLuint effectDepthOnlyProgram = 0; // its twin for masked colour, or 0
 
     // What the effects last bound, by unit. Units past the cached ones (only
     // an effect with that many samplers reaches them) are bound every time.
@@ -518,7 +519,9 @@ void Device::drawMesh(const Mesh& mesh)
 {
     prepareDraw();
     if (gl_->effectProgram) {
-        GL_CHECK(glUseProgram(gl_->effectProgram));
+        const bool colorMasked = (renderState(RenderState::ColorWriteEnable) & ColorWrite::All) == 0;
+        GL_CHECK(glUseProgram(colorMasked && gl_->effectDepthOnlyProgram ? gl_->effectDepthOnlyProgram
+                                                                         : gl_->effectProgram));
     } else {
         const Core::Matrix worldViewProjection = transform(worldMatrix(0)) * view_ * projection_;
         const float shade = renderState(RenderState::Lighting) ? 0.0f : 1.0f;
@@ -632,9 +635,10 @@ bool Device::effectPassActive() const
 
 namespace detail {
 
-void DeviceAccess::setPassProgram(Device& device, uint32_t program)
+void DeviceAccess::setPassProgram(Device& device, uint32_t program, uint32_t depthOnly)
 {
     device.gl_->effectProgram = program;
+    device.gl_->effectDepthOnlyProgram = program ? depthOnly : 0;
 }
 
 void DeviceAccess::bindTexture(Device& device, uint32_t unit, const Texture* texture)

@@ -45,6 +45,11 @@ VsOut vs(float3 position : POSITION, float2 uv : TEXCOORD0)
 
 float4 psTint(float2 uv : TEXCOORD0) : COLOR { return Tint; }
 float4 psTexture(float2 uv : TEXCOORD0) : COLOR { return tex2D(DiffuseSampler, uv); }
+float4 psLeftClipped(float2 uv : TEXCOORD0) : COLOR
+{
+    clip(uv.x - 0.5);
+    return Tint;
+}
 
 technique Main
 {
@@ -72,6 +77,11 @@ technique Main
         ColorWriteEnable = Green;
         VertexShader = compile vs_2_0 vs();
         PixelShader = compile ps_2_0 psTint();
+    }
+    pass leftClipped
+    {
+        VertexShader = compile vs_2_0 vs();
+        PixelShader = compile ps_2_0 psLeftClipped();
     }
 }
 )";
@@ -156,7 +166,7 @@ TEST_F(EffectTest, ParameterHandlesAndDescriptions)
     ASSERT_EQ(tint.size(), 4u);
     EXPECT_EQ(tint[3], 1.0f);
     EXPECT_FALSE(effect->passByName(effect->technique(), "missing"));
-    EXPECT_FALSE(effect->pass(effect->technique(), 4));
+    EXPECT_FALSE(effect->pass(effect->technique(), 5));
 }
 
 TEST_F(EffectTest, TexturesAreSampledWithTheOriginAtTheTopLeftTexel)
@@ -217,6 +227,49 @@ TEST_F(EffectTest, ColorWriteEnableMasksChannels)
     EXPECT_EQ(gpu.device().renderState(RenderState::ColorWriteEnable), ColorWrite::All);
 }
 
+TEST_F(EffectTest, DrawsWithEveryColourMaskedKeepTheDepthTheirPixelShaderWouldKeep)
+{
+    // With colour writes off the device may skip the pixel shader's work; what
+    // lands in the depth buffer must not change. Each case lays depth at 0.5
+    // with no colour, then draws green at 0.75, which only shows where nothing
+    // was laid.
+    Device& device = gpu.device();
+    auto atDepth = [](float z) {
+        Core::Matrix m;
+        m.m[3][2] = z;
+        return m;
+    };
+    struct Case {
+        const char* pass;
+        bool alphaTest;
+        bool leftGreen, rightGreen;
+    };
+    const Case cases[] = {
+        {"tint", false, false, false}, // depth everywhere
+        {"leftClipped", false, true, false}, // the discarded half lays none
+        {"tint", true, true, true}, // AlphaFunc Never keeps nothing
+    };
+    for (const Case& c : cases) {
+        device.clear(ClearFlag::Target | ClearFlag::ZBuffer, 0xFF000000, 1.0f, 0);
+        device.setRenderState(RenderState::AlphaTestEnable, c.alphaTest ? 1 : 0);
+        device.setRenderState(RenderState::AlphaFunc, uint32_t(Cmp::Never));
+        device.setRenderState(RenderState::ColorWriteEnable, 0);
+        effect->setMatrix("WorldViewProj", atDepth(0.5f));
+        effect->setVector("Tint", {1, 0, 0, 1});
+        drawWith(c.pass);
+        device.setRenderState(RenderState::ColorWriteEnable, ColorWrite::All);
+        device.setRenderState(RenderState::AlphaTestEnable, 0);
+        EXPECT_EQ(gpu.backBufferPixels()[16 * 32 + 24], 0xFF000000u) << c.pass << ": no colour";
+        effect->setMatrix("WorldViewProj", atDepth(0.75f));
+        effect->setVector("Tint", {0, 1, 0, 1});
+        drawWith("tint");
+        const auto pixels = gpu.backBufferPixels();
+        EXPECT_EQ(green(pixels[16 * 32 + 8]), c.leftGreen ? 0xFF : 0x00) << c.pass << ", alpha test " << c.alphaTest;
+        EXPECT_EQ(green(pixels[16 * 32 + 24]), c.rightGreen ? 0xFF : 0x00) << c.pass << ", alpha test " << c.alphaTest;
+    }
+    EXPECT_TRUE(effect->linkMessages().empty()) << effect->linkMessages();
+}
+
 TEST_F(EffectTest, AlphaTestKeepsThePixelsItsComparisonPasses)
 {
     Device& device = gpu.device();
@@ -254,8 +307,8 @@ TEST_F(EffectTest, AlphaTestKeepsThePixelsItsComparisonPasses)
 TEST_F(EffectTest, BeginPassOutsideBeginOrPastTheLastPassDoesNothing)
 {
     EXPECT_FALSE(effect->beginPass(0));
-    EXPECT_EQ(effect->begin(0), 4u);
-    EXPECT_FALSE(effect->beginPass(4));
+    EXPECT_EQ(effect->begin(0), 5u);
+    EXPECT_FALSE(effect->beginPass(5));
     EXPECT_TRUE(effect->beginPass(0));
     EXPECT_TRUE(gpu.device().effectPassActive());
     effect->endPass();
@@ -273,7 +326,7 @@ TEST_F(EffectTest, MeshesDrawWithThePassProgramAfterPretransformedDrawsInThePass
     device.setRenderState(RenderState::CullMode, value(Cull::None));
     effect->setMatrix("WorldViewProj", Core::Matrix::identity());
     effect->setVector("Tint", {1, 0, 0, 1});
-    ASSERT_EQ(effect->begin(0), 4u);
+    ASSERT_EQ(effect->begin(0), 5u);
     ASSERT_TRUE(effect->beginPass(0));
     device.setFVF(FVF::XYZRHW | FVF::Diffuse);
     device.drawPrimitiveUP(PrimitiveType::TriangleList, 1, corner, sizeof(ScreenVertex));

@@ -32,9 +32,11 @@ public:
     static uint32_t vertexArrayName(const Mesh& mesh) { return mesh.vertexArray_.get(); }
 
     // The program of the effect pass in progress (0 when none): drawMesh draws
-    // with it instead of the fixed-function stand-in. Not owned; the effect
-    // clears it before the program goes.
-    static void setPassProgram(Device& device, uint32_t program);
+    // with it instead of the fixed-function stand-in, or with `depthOnly`
+    // (the same vertex shader, no pixel shader work; 0 for none) while every
+    // colour channel is masked. Not owned; the effect clears them before the
+    // programs go.
+    static void setPassProgram(Device& device, uint32_t program, uint32_t depthOnly = 0);
     // Bind through the state cache: GL is called only when the unit's binding
     // changes. texture may be null (the unit is then left empty); sampler and
     // buffer are GL names, 0 for none.
