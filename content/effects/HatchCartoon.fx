@@ -1,10 +1,11 @@
 // HatchCartoon.fx: pencil hatching on paper, for scene materials; the same
 // passes as cartoon.fx.
 //
-// The tone of a point is drawn with three hatching tiles, Hatch0 (light
-// strokes) .. Hatch2 (dense), blended by intensity t in 0..1 as
-//   t 0 .. 1/3: Hatch2 -> Hatch1, 1/3 .. 2/3: Hatch1 -> Hatch0,
-//   2/3 .. 1:   Hatch0 -> bare paper,
+// The tone of a point is drawn with three hatching tiles packed in the
+// channels of one texture (a set: red light strokes, green medium, blue
+// dense; one fetch reads all three), blended by intensity t in 0..1 as
+//   t 0 .. 1/3: dense -> medium, 1/3 .. 2/3: medium -> light,
+//   2/3 .. 1:   light -> bare paper,
 // which assumes nested tiles (each lighter tile's strokes are a subset of
 // the denser one's). The tiles are laid in screen space, anchored at the
 // object's origin on screen so that they move with the object rather than
@@ -21,7 +22,8 @@
 //   emissive   glowColor, added (default black: adds nothing).
 //
 // Material parameters a scene file sets (colours as 0-255 triples):
-//   hatch0Tex, hatch1Tex, hatch2Tex   textures "Hatch0.dds" .. "Hatch2.dds"
+//   hatchTex        texture  a hatching set, "Hatch0.dds" .. "Hatch2.dds"
+//                            (they differ in stroke direction)
 //   paperColor      colour   paper tone (default 230 222 206; its
 //                            luminance stays below the glow knee)
 //   diffuseColor    colour   base colour (default white)
@@ -53,32 +55,12 @@ float hatchScale = 5;
 float ambientLevel = 0.15;
 float4 glowColor = {0, 0, 0, 0};
 
-texture hatch0Tex;
-texture hatch1Tex;
-texture hatch2Tex;
+texture hatchTex;
 texture diffuseTex;
 
-sampler2D hatch0Sampler = sampler_state
+sampler2D hatchSampler = sampler_state
 {
-    Texture = <hatch0Tex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
-    MipFilter = Linear;
-    AddressU = Wrap;
-    AddressV = Wrap;
-};
-sampler2D hatch1Sampler = sampler_state
-{
-    Texture = <hatch1Tex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
-    MipFilter = Linear;
-    AddressU = Wrap;
-    AddressV = Wrap;
-};
-sampler2D hatch2Sampler = sampler_state
-{
-    Texture = <hatch2Tex>;
+    Texture = <hatchTex>;
     MinFilter = Linear;
     MagFilter = Linear;
     MipFilter = Linear;
@@ -176,11 +158,11 @@ struct Tiles
 
 Tiles readTiles(HatchVertex input)
 {
-    float2 uv = hatchCoordinates(input);
+    float3 tones = tex2D(hatchSampler, hatchCoordinates(input)).rgb;
     Tiles tiles;
-    tiles.light = tex2D(hatch0Sampler, uv).r;
-    tiles.medium = tex2D(hatch1Sampler, uv).r;
-    tiles.dense = tex2D(hatch2Sampler, uv).r;
+    tiles.light = tones.r;
+    tiles.medium = tones.g;
+    tiles.dense = tones.b;
     return tiles;
 }
 
@@ -217,9 +199,15 @@ float4 shadePS(HatchVertex input) : COLOR
     float3 toLight = lightPosition.xyz - input.world;
     float distance = length(toLight);
     float lambert = saturate(dot(normalize(input.normal), toLight / max(distance, 1e-4)));
+    float reach = lambert * falloff(distance);
+    // Facing away or beyond the radius, the light adds nothing: such pixels
+    // leave before the texture read (a software rasteriser then skips whole
+    // blocks of them).
+    if (reach <= 0)
+        discard;
     float ambient = ambientIntensity();
     Tiles tiles = readTiles(input);
-    float lighter = hatchTone(tiles, ambient + lambert * falloff(distance)) - hatchTone(tiles, ambient);
+    float lighter = hatchTone(tiles, ambient + reach) - hatchTone(tiles, ambient);
     return float4(baseColor(input.uv) * lightColor.rgb * max(lighter, 0), 0);
 }
 
@@ -235,6 +223,9 @@ float4 depthPS(DepthVertex input) : COLOR
 
 float4 emissivePS(HatchVertex input) : COLOR
 {
+    // Adding black changes nothing: a material that does not glow leaves.
+    if (all(glowColor.rgb <= 0))
+        discard;
     return float4(glowColor.rgb, saturate(max(glowColor.r, max(glowColor.g, glowColor.b))));
 }
 

@@ -191,9 +191,13 @@ float4 ambientPS(LitVertex input) : COLOR
 
 float4 shadePS(LitVertex input) : COLOR
 {
-    float3 n = normalize(input.normal);
     float3 toLight = lightPosition.xyz - input.world;
     float distance = length(toLight);
+    // Beyond its radius the light adds nothing: such pixels leave at once
+    // (a software rasteriser then skips the rest for whole blocks of them).
+    if (lightRadius > 0)
+        clip(lightRadius - distance);
+    float3 n = normalize(input.normal);
     float3 l = toLight / max(distance, 1e-4);
     float3 v = normalize(cameraPosition.xyz - input.world);
     float reach = falloff(distance);
@@ -226,6 +230,10 @@ float4 depthPS(DepthVertex input) : COLOR
 
 float4 emissivePS(LitVertex input) : COLOR
 {
+    // Most materials glow not at all; adding their black would change
+    // nothing, so their pixels leave at once.
+    if (all(glowColor.rgb <= 0) && all(rimColor.rgb <= 0))
+        discard;
     float3 glow = glowColor.rgb;
     if (any(rimColor.rgb > 0)) {
         float3 n = normalize(input.normal);

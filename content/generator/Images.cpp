@@ -111,9 +111,8 @@ void makeImages(const GeneratorInputs& inputs, AssetList& out)
     // not wait for the hatching.
     const Pixmap card = makeCreditsCard(inputs.fontDir);
     out.push_back(jpeg("black.jpg", Pixmap(Images::flatSize, Images::flatSize, grey(0))));
-    std::vector<std::vector<Pixmap>> hatching = makeHatchTiles();
-    for (int t = Images::hatchTiles - 1; t >= 0; --t)
-        out.push_back({"Hatch" + std::to_string(t) + ".dds", encodeDds(hatching[static_cast<std::size_t>(t)])});
+    for (int set = Images::hatchSets - 1; set >= 0; --set)
+        out.push_back({"Hatch" + std::to_string(set) + ".dds", encodeDds(makeHatchSet(set))});
     out.push_back(jpeg("light3.jpg", lightSprite()));
     out.push_back(jpeg("cartoon_d.jpg", diffuseRamp()));
     out.push_back(jpeg("cartoon_s.jpg", specularRamp()));

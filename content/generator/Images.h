@@ -29,14 +29,17 @@
 //                  circle outwards (corners exactly black). Draw it additively.
 //
 // Pencil hatching (256 x 256 DDS, X8R8G8B8, full 9-level mipmap chains, wrap
-// addressing): Hatch0.dds light, Hatch1.dds medium, Hatch2.dds dense
-// (cross-hatched). White paper (1.0) with graphite strokes; every level down
-// to 8 x 8 is drawn at its own resolution with strokes about one texel wide,
-// so strokes stay strokes when minified and the mean tone of a tile is the
-// same at every level (a tonal art map); 4 x 4 to 1 x 1 are box-filtered.
-// Each denser tile holds the strokes of the lighter one and adds more. Blend
-// between them by light: e.g. lit areas Hatch0, shadow Hatch2, weights from
-// the diffuse ramp's u.
+// addressing): three hatching sets, Hatch0.dds .. Hatch2.dds, each a tonal art
+// map of three tiles packed in one texture, light in red, medium in green,
+// dense (cross-hatched) in blue, so that a shader reads every tone with one
+// fetch. The sets differ in the direction of their strokes (Hatch0 rises to
+// the right, Hatch1 to the left, Hatch2 lies near level). Each tile is white
+// paper (1.0) with graphite strokes; every level down to 8 x 8 is drawn at
+// its own resolution with strokes about one texel wide, so strokes stay
+// strokes when minified and the mean tone of a tile is the same at every
+// level; 4 x 4 to 1 x 1 are box-filtered. Each denser tile holds the strokes
+// of the lighter one and adds more. Blend between the channels by light: lit
+// areas red, shadow blue.
 //
 // The credits card (prods.jpg, 512 x 512): dark ink on warm paper, the title
 // "Marrowlight" in the upper third with an inked rule under it, the credits
@@ -64,7 +67,8 @@ constexpr int materialSize = 256;
 constexpr int lightSize = 256;
 
 constexpr int hatchSize = 256;
-constexpr int hatchTiles = 3;
+constexpr int hatchSets = 3;
+constexpr int hatchTiles = 3; // per set: red, green, blue
 // The mean tone each hatch tile is drawn to, at every mipmap level.
 constexpr float hatchTone[hatchTiles] = {0.84f, 0.68f, 0.50f};
 

@@ -81,16 +81,17 @@ std::string rampDds(const std::vector<RampBand>& bands, int rampWidth)
     return dds(rampWidth, 4, texels);
 }
 
-std::string hatchTileDds(int level, int size)
+std::string hatchSetDds(int size)
 {
     std::vector<std::uint32_t> texels;
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const int down = (x + y) % 8, up = (x - y + size * 8) % 8;
-            bool stroke = down == 0; // level 0: every 8th diagonal
-            if (level >= 1) stroke = stroke || down == 4; // then every 4th
-            if (level >= 2) stroke = stroke || up == 0 || up == 4; // then crossed
-            texels.push_back(grey(stroke ? 0.15f : 1.0f));
+            const bool light = down == 0; // every 8th diagonal
+            const bool medium = light || down == 4; // then every 4th
+            const bool dense = medium || up == 0 || up == 4; // then crossed
+            const auto tone = [](bool stroke) { return std::uint32_t(stroke ? 38 : 255); };
+            texels.push_back(0xFF000000u | tone(light) << 16 | tone(medium) << 8 | tone(dense));
         }
     return dds(size, size, texels);
 }
@@ -103,10 +104,7 @@ std::map<std::string, std::string> cartoonParameters(const std::string& diffuseC
 
 std::map<std::string, std::string> hatchParameters(const std::string& diffuseColor)
 {
-    return {{"diffuseColor", diffuseColor},
-            {"hatch0Tex", kHatchFiles[0]},
-            {"hatch1Tex", kHatchFiles[1]},
-            {"hatch2Tex", kHatchFiles[2]}};
+    return {{"diffuseColor", diffuseColor}, {"hatchTex", kHatchFile}};
 }
 
 std::vector<Sample> samples()
@@ -172,9 +170,7 @@ bool Stage::build(const std::filesystem::path& effectsFolder, const std::filesys
         {kRampFile, rampDds({{0.5f, 0.35f}, {0.75f, 0.65f}, {1.0f, 1.0f}})},
         {kSpecularFile, rampDds({{0.9f, 0.0f}, {1.0f, 1.0f}})},
         {kRimFile, rampDds({{0.6f, 0.0f}, {0.8f, 0.5f}, {1.0f, 1.0f}})},
-        {kHatchFiles[0], hatchTileDds(0)},
-        {kHatchFiles[1], hatchTileDds(1)},
-        {kHatchFiles[2], hatchTileDds(2)},
+        {kHatchFile, hatchSetDds()},
     };
     for (const auto& [name, bytes] : standIns)
         if (!writeFile(workFolder / name, bytes)) return fail("cannot write " + (workFolder / name).string());

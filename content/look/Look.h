@@ -31,16 +31,17 @@ struct RampBand {
     float grey;
 };
 std::string rampDds(const std::vector<RampBand>& bands, int rampWidth = 64);
-// A size x size pencil tile on white: level 0 has sparse diagonal strokes,
-// level 1 adds strokes between them, level 2 adds the crossing diagonal. Each
-// level's strokes include the lighter level's (nested tiles).
-std::string hatchTileDds(int level, int size = 64);
+// A size x size hatching set on white, its three tiles in red, green and
+// blue: red has sparse diagonal strokes, green adds strokes between them,
+// blue adds the crossing diagonal. Each tile's strokes include the lighter
+// one's (nested tiles).
+std::string hatchSetDds(int size = 64);
 
 // The stand-ins' file names in the stage folder, for material parameters.
 inline constexpr const char* kRampFile = "standin_ramp.dds"; // 0.35, 0.65, 1
 inline constexpr const char* kSpecularFile = "standin_specular.dds"; // black, white above 0.9
 inline constexpr const char* kRimFile = "standin_rim.dds"; // black, 0.5 above 0.6, 1 above 0.8
-inline constexpr const char* kHatchFiles[3] = {"standin_hatch0.dds", "standin_hatch1.dds", "standin_hatch2.dds"};
+inline constexpr const char* kHatchFile = "standin_hatch.dds";
 
 // One object of the stage: a sphere with an effect file and the material
 // parameters a scene file would give it (name -> text).

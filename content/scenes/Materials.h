@@ -6,6 +6,7 @@
 
 #include "scene/SceneFile.h"
 
+#include <cassert>
 #include <string>
 
 namespace ORV::Content {
@@ -24,7 +25,7 @@ inline constexpr const char* glowColor = "glowColor";
 inline constexpr const char* rampTexture = "rampTex";
 inline constexpr const char* specularTexture = "specularTex";
 // HatchCartoon.fx only.
-inline constexpr const char* hatchTextures[3] = {"hatch0Tex", "hatch1Tex", "hatch2Tex"};
+inline constexpr const char* hatchTexture = "hatchTex";
 // Additive.fx.
 inline constexpr const char* color = "color";
 inline constexpr const char* texture = "tex";
@@ -33,6 +34,7 @@ inline constexpr const char* intensity = "intensity";
 inline constexpr const char* diffuseRampImage = "cartoon_d.jpg";
 inline constexpr const char* specularRampImage = "cartoon_s.jpg";
 inline constexpr const char* glowImage = "light3.jpg";
+// Hatching sets, by stroke direction: rising right, rising left, level.
 inline constexpr const char* hatchImages[3] = {"Hatch0.dds", "Hatch1.dds", "Hatch2.dds"};
 inline constexpr const char* creditsImage = "prods.jpg";
 } // namespace MaterialNames
@@ -69,18 +71,17 @@ inline Demo::MaterialRecord celMaterial(const std::string& name, Colour colour, 
     return m;
 }
 
-// Cel tones with pencil hatching in the shadows.
-inline Demo::MaterialRecord hatchMaterial(const std::string& name, Colour colour)
+// Cel tones with pencil hatching in the shadows, from hatching set `set`
+// (0 .. 2, see hatchImages).
+inline Demo::MaterialRecord hatchMaterial(const std::string& name, Colour colour, int set = 0)
 {
     using namespace MaterialNames;
+    assert(set >= 0 && set < 3);
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = hatchEffect;
-    m.parameters = {{diffuseColor, colourText(colour)},
-                    {hatchTextures[0], hatchImages[0]},
-                    {hatchTextures[1], hatchImages[1]},
-                    {hatchTextures[2], hatchImages[2]},
-                    {glowColor, colourText(Colour{})}};
+    m.parameters = {
+        {diffuseColor, colourText(colour)}, {hatchTexture, hatchImages[set]}, {glowColor, colourText(Colour{})}};
     return m;
 }
 
@@ -107,7 +108,7 @@ inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::str
 {
     Demo::MaterialRecord m = celMaterial(name, {255, 255, 255});
     m.parameters.insert_or_assign(MaterialNames::diffuseTexture, image);
-    m.parameters.insert_or_assign(MaterialNames::textureAmount, "1");
+    m.parameters.insert_or_assign(MaterialNames::textureAmount, std::string(1, '1'));
     return m;
 }
 

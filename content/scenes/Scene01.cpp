@@ -90,9 +90,11 @@ Demo::SceneDescription scene01Scene()
 {
     SceneBuilder s(kLength);
     const Colour glow{255, 226, 170};
-    const std::int32_t stone = s.material(hatchMaterial("towerStone", {214, 204, 184}));
-    const std::int32_t wood = s.material(hatchMaterial("stairWood", {176, 150, 118}));
-    const std::int32_t ground = s.material(hatchMaterial("hatchGround", {190, 188, 176}));
+    // Each surface hatched in its own direction: the stone rising right, the
+    // treads along their planks, the ground rising left.
+    const std::int32_t stone = s.material(hatchMaterial("towerStone", {214, 204, 184}, 0));
+    const std::int32_t wood = s.material(hatchMaterial("stairWood", {176, 150, 118}, 2));
+    const std::int32_t ground = s.material(hatchMaterial("hatchGround", {190, 188, 176}, 1));
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t ringGlow = s.material(glowMaterial("orbitRing", {150, 200, 255}, 1.2f));

@@ -64,14 +64,24 @@ struct Tones {
     }
 };
 
-Tones tonesOf(const Gfx::Image& image, std::size_t level)
+// Channels of a decoded texel (B, G, R, X in memory); Grey is their mean.
+enum class Channel { Blue, Green, Red, Grey };
+
+// The channel that holds hatch tile t of a set: red, green, blue.
+Channel channelOf(int tile)
+{
+    return tile == 0 ? Channel::Red : tile == 1 ? Channel::Green : Channel::Blue;
+}
+
+Tones tonesOf(const Gfx::Image& image, std::size_t level, Channel channel = Channel::Grey)
 {
     const Gfx::ImageLevel& l = image.levels.at(level);
     Tones tones{static_cast<int>(l.width), static_cast<int>(l.height), {}};
     for (std::uint32_t y = 0; y < l.height; ++y)
         for (std::uint32_t x = 0; x < l.width; ++x) {
-            const std::uint8_t* p = &l.bytes[y * l.rowPitch + x * 4]; // B, G, R, X
-            tones.values.push_back((p[0] + p[1] + p[2]) / (3.0f * 255.0f));
+            const std::uint8_t* p = &l.bytes[y * l.rowPitch + x * 4];
+            tones.values.push_back(channel == Channel::Grey ? (p[0] + p[1] + p[2]) / (3.0f * 255.0f)
+                                                            : p[int(channel)] / 255.0f);
         }
     return tones;
 }
@@ -156,7 +166,7 @@ TEST_F(GeneratedContent, EveryManifestImageIsInTheArchiveAndDecodesAtItsSizeWith
         EXPECT_EQ(static_cast<int>(asFiled.image.width), expected.width);
         EXPECT_EQ(static_cast<int>(asFiled.image.height), expected.height);
         EXPECT_EQ(asFiled.image.format, expected.format);
-        // The hatch tiles carry every level in the file; nothing is filled in.
+        // The hatching sets carry every level in the file; nothing is filled in.
         const std::uint32_t full = Gfx::fullMipCount(asFiled.image.width, asFiled.image.height);
         EXPECT_EQ(asFiled.image.levels.size(), dds ? full : 1u);
     }
@@ -292,65 +302,105 @@ TEST_F(GeneratedContent, FlatMapsAndTheLightSpriteAreWhatTheirNamesSay)
                 for (int dx = 0; dx < 8; ++dx) EXPECT_LT(light.at(x + dx, y + dy), 3 / 255.0f);
 }
 
-TEST_F(GeneratedContent, HatchTilesDarkenFromZeroToTwoAndStayStrokesAtEveryLevel)
+TEST_F(GeneratedContent, HatchSetsDarkenFromRedToBlueAndStayStrokesAtEveryLevel)
 {
-    std::vector<Gfx::Image> tiles;
-    for (int t = 0; t < Images::hatchTiles; ++t) tiles.push_back(decoded("Hatch" + std::to_string(t) + ".dds"));
-    const std::size_t levels = tiles[0].levels.size();
-    ASSERT_EQ(levels, 9u);
-    for (std::size_t level = 0; level < levels; ++level) {
-        SCOPED_TRACE("level " + std::to_string(level));
-        double previous = 1.01;
-        for (int t = 0; t < Images::hatchTiles; ++t) {
-            const Tones tones = tonesOf(tiles[static_cast<std::size_t>(t)], level);
-            // The tile's tone at every level (a tonal art map), each darker
-            // than the one before by a clear margin.
-            EXPECT_NEAR(tones.mean(), Images::hatchTone[t], 0.03) << "tile " << t;
-            EXPECT_LT(tones.mean(), previous - 0.1) << "tile " << t;
-            previous = tones.mean();
-            // Drawn strokes keep their contrast where a box filter of the
-            // level above would have smoothed them towards grey (at 32 x 32
-            // that would leave a deviation near 0.06).
-            if (tones.width >= 16) {
-                EXPECT_GT(tones.deviation(), 0.15) << "tile " << t;
-            }
-            // White paper shows between the strokes of the lighter tiles.
-            if (t == 0 && tones.width >= 16) {
-                const auto paper =
-                    std::count_if(tones.values.begin(), tones.values.end(), [](float v) { return v > 0.9f; });
-                EXPECT_GT(static_cast<double>(paper) / tones.values.size(), 0.3);
+    for (int set = 0; set < Images::hatchSets; ++set) {
+        SCOPED_TRACE("set " + std::to_string(set));
+        const Gfx::Image image = decoded("Hatch" + std::to_string(set) + ".dds");
+        const std::size_t levels = image.levels.size();
+        ASSERT_EQ(levels, 9u);
+        for (std::size_t level = 0; level < levels; ++level) {
+            SCOPED_TRACE("level " + std::to_string(level));
+            double previous = 1.01;
+            std::vector<float> lighter;
+            for (int t = 0; t < Images::hatchTiles; ++t) {
+                const Tones tones = tonesOf(image, level, channelOf(t));
+                // The tile's tone at every level (a tonal art map), each darker
+                // than the one before by a clear margin.
+                EXPECT_NEAR(tones.mean(), Images::hatchTone[t], 0.03) << "tile " << t;
+                EXPECT_LT(tones.mean(), previous - 0.1) << "tile " << t;
+                previous = tones.mean();
+                // Drawn strokes keep their contrast where a box filter of the
+                // level above would have smoothed them towards grey (at 32 x 32
+                // that would leave a deviation near 0.06).
+                if (tones.width >= 16) {
+                    EXPECT_GT(tones.deviation(), 0.15) << "tile " << t;
+                }
+                // White paper shows between the strokes of the lighter tiles.
+                if (t == 0 && tones.width >= 16) {
+                    const auto paper =
+                        std::count_if(tones.values.begin(), tones.values.end(), [](float v) { return v > 0.9f; });
+                    EXPECT_GT(static_cast<double>(paper) / tones.values.size(), 0.3);
+                }
+                // Nested: where the lighter tile has a stroke, the denser one
+                // has it too (a texel or two of rounding aside).
+                if (!lighter.empty() && tones.width >= 8) {
+                    std::size_t kept = 0, strokes = 0;
+                    for (std::size_t i = 0; i < lighter.size(); ++i)
+                        if (lighter[i] < 0.5f) ++strokes, kept += tones.values[i] < lighter[i] + 0.05f;
+                    EXPECT_GE(double(kept), 0.98 * double(strokes)) << "tile " << t;
+                }
+                lighter = tones.values;
             }
         }
     }
 }
 
-TEST_F(GeneratedContent, HatchTilesRepeatWithoutSeams)
+TEST_F(GeneratedContent, HatchSetsHaveStrokesInTheirOwnDirections)
+{
+    // Strokes run along their direction, so texels one step along it are
+    // more alike than texels one step across it. The main direction of each
+    // set shows in its light tile: the step (1, -1) is along for a stroke
+    // rising right, (1, 1) for one rising left, (1, 0) for a level one.
+    struct Step {
+        int dx, dy;
+    };
+    const Step along[Images::hatchSets] = {{1, -1}, {1, 1}, {1, 0}};
+    const Step across[Images::hatchSets] = {{1, 1}, {1, -1}, {0, 1}};
+    const auto difference = [](const Tones& tones, Step step) {
+        double sum = 0;
+        for (int y = 0; y < tones.width; ++y)
+            for (int x = 0; x < tones.width; ++x)
+                sum += std::abs(
+                    tones.at(x, y)
+                    - tones.at((x + step.dx + tones.width) % tones.width, (y + step.dy + tones.width) % tones.width));
+        return sum;
+    };
+    for (int set = 0; set < Images::hatchSets; ++set) {
+        const Tones light = tonesOf(decoded("Hatch" + std::to_string(set) + ".dds"), 0, channelOf(0));
+        EXPECT_LT(difference(light, along[set]), 0.7 * difference(light, across[set])) << "set " << set;
+    }
+}
+
+TEST_F(GeneratedContent, HatchSetsRepeatWithoutSeams)
 {
     // Across a seamless edge, neighbouring texels differ as much as
     // neighbours inside do; a tile whose strokes stop at its edges differs
     // there as much as unrelated texels (measured: 1.3 to 1.6 times as much).
     // Averaged over columns and rows of the three largest levels, so that one
     // level's few texels do not decide.
-    for (int t = 0; t < Images::hatchTiles; ++t) {
-        SCOPED_TRACE("tile " + std::to_string(t));
-        const Gfx::Image tile = decoded("Hatch" + std::to_string(t) + ".dds");
-        double edge = 0, inside = 0;
-        for (std::size_t level : {0u, 1u, 2u}) {
-            const Tones tones = tonesOf(tile, level);
-            const int n = tones.width;
-            double edgeSum = 0, insideSum = 0;
-            for (int i = 0; i < n; ++i) {
-                edgeSum +=
-                    std::abs(tones.at(0, i) - tones.at(n - 1, i)) + std::abs(tones.at(i, 0) - tones.at(i, n - 1));
-                for (int j = 0; j + 1 < n; ++j)
-                    insideSum +=
-                        std::abs(tones.at(j, i) - tones.at(j + 1, i)) + std::abs(tones.at(i, j) - tones.at(i, j + 1));
+    for (int set = 0; set < Images::hatchSets; ++set) {
+        const Gfx::Image image = decoded("Hatch" + std::to_string(set) + ".dds");
+        for (int t = 0; t < Images::hatchTiles; ++t) {
+            SCOPED_TRACE("set " + std::to_string(set) + ", tile " + std::to_string(t));
+            double edge = 0, inside = 0;
+            for (std::size_t level : {0u, 1u, 2u}) {
+                const Tones tones = tonesOf(image, level, channelOf(t));
+                const int n = tones.width;
+                double edgeSum = 0, insideSum = 0;
+                for (int i = 0; i < n; ++i) {
+                    edgeSum +=
+                        std::abs(tones.at(0, i) - tones.at(n - 1, i)) + std::abs(tones.at(i, 0) - tones.at(i, n - 1));
+                    for (int j = 0; j + 1 < n; ++j)
+                        insideSum += std::abs(tones.at(j, i) - tones.at(j + 1, i))
+                                     + std::abs(tones.at(i, j) - tones.at(i, j + 1));
+                }
+                edge += edgeSum / (2.0 * n);
+                inside += insideSum / (2.0 * n * (n - 1));
             }
-            edge += edgeSum / (2.0 * n);
-            inside += insideSum / (2.0 * n * (n - 1));
+            EXPECT_LT(edge, 1.15 * inside);
+            EXPECT_GT(edge, 0.5 * inside); // the edges are not blank either
         }
-        EXPECT_LT(edge, 1.15 * inside);
-        EXPECT_GT(edge, 0.5 * inside); // the edges are not blank either
     }
 }
 

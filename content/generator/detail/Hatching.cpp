@@ -3,8 +3,8 @@
 // Strokes are placed once, in tile units, in two ordered lists: A, the main
 // hatching direction, and B, the crossing one, each stroke picked at the
 // largest level where it leaves the tile most even (orderedStrokes). At every
-// mipmap level a tile is
-// drawn at that level's resolution, stroke after stroke from its list, until
+// mipmap level a tile is drawn at that level's resolution, stroke after
+// stroke from its list, until
 // the level's mean tone reaches the tile's tone; strokes keep a width of about
 // one texel at every level, so a smaller level needs fewer of them and stays
 // lines instead of the grey a box filter would give. Tile t starts from tile
@@ -12,7 +12,8 @@
 // 0 and 1 in list A, tile 2 adds list B across them), so a denser tile holds
 // the strokes of the lighter ones. Levels below minimumDrawnSize are too small
 // to hold a stroke and are box-filtered from the level above, which keeps
-// their mean tone.
+// their mean tone. The three tiles of a set go to the red, green and blue of
+// one image; the sets differ in their angles and seeds.
 //
 // Everything wraps around the tile edges, so the tiles repeat seamlessly.
 #include "content/generator/detail/Hatching.h"
@@ -142,31 +143,44 @@ std::vector<Stroke> orderedStrokes(Pixmap& canvas, StrokePainter& painter, doubl
 
 } // namespace
 
-std::vector<std::vector<Pixmap>> makeHatchTiles()
+std::vector<Pixmap> makeHatchSet(int set)
 {
     using Images::hatchSize;
     using Images::hatchTiles;
-    // Hatching from lower left to upper right (tiles 0 and 1), crossed at a
-    // steep angle (tile 2).
+    // Each set's main direction (tiles 0 and 1) and the one crossing it
+    // (tile 2), degrees counter-clockwise from the right, with the seeds of
+    // their stroke lists.
+    struct Style {
+        float mainAngle, crossAngle;
+        std::uint64_t mainSeed, crossSeed;
+    };
+    static constexpr Style styles[Images::hatchSets] = {
+        {38.0f, -52.0f, 0x4A7C1E55u, 0x0B5E7713u},
+        {142.0f, 52.0f, 0x61D2A3C9u, 0x3F08B54Du},
+        {8.0f, 98.0f, 0x2C95E071u, 0x7A13D6B9u},
+    };
+    if (set < 0 || set >= Images::hatchSets) throw std::logic_error("no such hatching set");
+    const Style& style = styles[set];
     std::vector<Stroke> listA, listB;
     {
         StrokePainter painter(hatchSize, hatchSize);
         Pixmap canvas(hatchSize, hatchSize, grey(1.0f));
         double toneSum = static_cast<double>(hatchSize) * hatchSize;
-        listA = orderedStrokes(canvas, painter, toneSum, 38.0f, Images::hatchTone[1], 0x4A7C1E55u);
-        listB = orderedStrokes(canvas, painter, toneSum, -52.0f, Images::hatchTone[2], 0x0B5E7713u);
+        listA = orderedStrokes(canvas, painter, toneSum, style.mainAngle, Images::hatchTone[1], style.mainSeed);
+        listB = orderedStrokes(canvas, painter, toneSum, style.crossAngle, Images::hatchTone[2], style.crossSeed);
     }
     const std::vector<Stroke>* tileList[hatchTiles] = {&listA, &listA, &listB};
 
-    std::vector<std::vector<Pixmap>> tiles(hatchTiles);
+    std::vector<Pixmap> levels;
     for (int size = hatchSize; size >= 1; size /= 2) {
         if (size < minimumDrawnSize) {
-            for (auto& levels : tiles) levels.push_back(levels.back().halved());
+            levels.push_back(levels.back().halved());
             continue;
         }
         StrokePainter painter(size, size);
         const double pixels = static_cast<double>(size) * size;
         Pixmap canvas(size, size, grey(1.0f));
+        Pixmap packed(size, size);
         double toneSum = pixels;
         std::size_t next[2] = {0, 0}; // next stroke of list A, list B
         for (int t = 0; t < hatchTiles; ++t) {
@@ -176,10 +190,16 @@ std::vector<std::vector<Pixmap>> makeHatchTiles()
                 if (index == list.size()) throw std::logic_error("the hatching ran out of strokes");
                 toneSum += painter.draw(canvas, strokePoints(list[index++], size), graphite, true);
             }
-            tiles[static_cast<std::size_t>(t)].push_back(canvas);
+            // The tile's tone into its channel (the strokes' grey, from red).
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    Rgb& texel = packed.at(x, y);
+                    (t == 0 ? texel.r : t == 1 ? texel.g : texel.b) = canvas.at(x, y).r;
+                }
         }
+        levels.push_back(std::move(packed));
     }
-    return tiles;
+    return levels;
 }
 
 } // namespace ORV::Content::detail
