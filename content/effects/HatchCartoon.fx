@@ -128,8 +128,10 @@ DepthVertex depthVS(SceneVertex input)
     return output;
 }
 
-// The diffuse texture is read only when textureAmount asks for it (a branch
-// on a constant: no pixel reads it otherwise).
+// The diffuse texture weighed by textureAmount. The read costs every pixel
+// whatever the amount (a software rasteriser runs both sides of a branch),
+// which is why only this effect, and not the cel effect that most surfaces
+// use, carries a texture.
 float3 baseColor(float2 uv)
 {
     float3 color = paperColor.rgb * diffuseColor.rgb;

@@ -1,33 +1,34 @@
 // cartoon.fx: cel shading for scene materials.
 //
 // Passes, as the scene renderer draws them:
-//   ambient    the base tone (material colour, optional texture) times
+//   ambient    the base tone (the material colour) times
 //              AMBIENT + ambientLevel; writes depth.
 //   shade      one light at a time (LIGHTPOSITION, LIGHTCOLOR, LIGHTRADIUS),
 //              added onto ambient: the diffuse term banded by rampTex and a
 //              hard specular band from specularTex.
 //   depthdist  view-space normal and depth for the ink pass (encoding below).
-//   emissive   glowColor plus a rim glow, added onto the inked image; zero
-//              for a material that sets neither, so it never darkens.
+//   emissive   glowColor, added onto the inked image; zero for a material
+//              that sets none, so it never darkens.
 //
 // Material parameters a scene file sets (colours as 0-255 triples):
 //   diffuseColor    colour          base colour (default white)
-//   diffuseTex      texture         e.g. "grey33.jpg"; used as far as
-//   textureAmount   float           0 (default, texture ignored) .. 1
 //   rampTex         texture         "cartoon_d.jpg": u = half-Lambert term
 //                                   times the light's falloff, 3-4 flat bands
 //   specularTex     texture         "cartoon_s.jpg": u = Blinn term, black
 //                                   then a hard white band near 1
 //   specularColor   colour          highlight colour (default white)
 //   shininess       float           Blinn exponent (default 24)
-//   glossTex        texture         "specular2.jpg": modulates the highlight
-//   glossAmount     float           0 (default, ignored) .. 1
 //   ambientLevel    float           base light without any lamp (default 0.2)
 //   glowColor       colour          flat emissive colour (default black)
-//   rimTex          texture         "cartoon_g.jpg": u = 1 - N.V
-//   rimColor        colour          rim glow colour (default black: no rim)
 // A texture the scene does not set is unbound and reads black: the ramps
-// must be set; the optional ones are weighed by their amount parameters.
+// must be set. Textured surfaces are HatchCartoon.fx's (its diffuseTex).
+//
+// Cost: a software rasteriser (Mesa's llvmpipe, the demo's renderer without
+// a GPU) runs both sides of every branch, even on a constant, so whatever a
+// pass can do costs every pixel it draws; the passes hold only what the
+// demo's materials use. A discard does skip the rest of the shader for whole
+// blocks of pixels, so the shade and emissive passes leave early where they
+// would add nothing.
 //
 // Back faces are culled (CullMode = CCW, Direct3D's default): the scene
 // data lists every triangle clockwise as seen from its front, so a surface
@@ -52,29 +53,14 @@ float4 lightColor : LIGHTCOLOR;
 float lightRadius : LIGHTRADIUS;
 
 float4 diffuseColor = {1, 1, 1, 1};
-float textureAmount = 0;
 float4 specularColor = {1, 1, 1, 1};
 float shininess = 24;
-float glossAmount = 0;
 float ambientLevel = 0.2;
 float4 glowColor = {0, 0, 0, 0};
-float4 rimColor = {0, 0, 0, 0};
 
-texture diffuseTex;
 texture rampTex;
 texture specularTex;
-texture glossTex;
-texture rimTex;
 
-sampler2D diffuseSampler = sampler_state
-{
-    Texture = <diffuseTex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
-    MipFilter = Linear;
-    AddressU = Wrap;
-    AddressV = Wrap;
-};
 // The ramps are looked up along u only; clamped so that 0 and 1 stay in the
 // end bands, without mips so that a band edge stays one texel wide.
 sampler2D rampSampler = sampler_state
@@ -89,24 +75,6 @@ sampler2D rampSampler = sampler_state
 sampler2D specularSampler = sampler_state
 {
     Texture = <specularTex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
-    MipFilter = None;
-    AddressU = Clamp;
-    AddressV = Clamp;
-};
-sampler2D glossSampler = sampler_state
-{
-    Texture = <glossTex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
-    MipFilter = Linear;
-    AddressU = Wrap;
-    AddressV = Wrap;
-};
-sampler2D rimSampler = sampler_state
-{
-    Texture = <rimTex>;
     MinFilter = Linear;
     MagFilter = Linear;
     MipFilter = None;
@@ -165,16 +133,6 @@ DepthVertex depthVS(SceneVertex input)
     return output;
 }
 
-// The optional textures are read only when their amount asks for them: the
-// branch is on a constant, so the rasteriser skips the read for every pixel.
-float3 baseColor(float2 uv)
-{
-    float3 color = diffuseColor.rgb;
-    if (textureAmount > 0)
-        color *= lerp(float3(1, 1, 1), tex2D(diffuseSampler, uv).rgb, textureAmount);
-    return color;
-}
-
 float falloff(float distance)
 {
     if (lightRadius <= 0)
@@ -186,7 +144,7 @@ float falloff(float distance)
 
 float4 ambientPS(LitVertex input) : COLOR
 {
-    return float4(baseColor(input.uv) * (ambientLight.rgb + ambientLevel), 1);
+    return float4(diffuseColor.rgb * (ambientLight.rgb + ambientLevel), 1);
 }
 
 float4 shadePS(LitVertex input) : COLOR
@@ -210,12 +168,9 @@ float4 shadePS(LitVertex input) : COLOR
     float3 band = tex2D(rampSampler, float2(diffuse, 0.5)).rgb * reach;
 
     float blinn = pow(saturate(dot(n, normalize(l + v))), shininess) * reach * step(0, nDotL);
-    float gloss = 1;
-    if (glossAmount > 0)
-        gloss = lerp(1, tex2D(glossSampler, input.uv).r, glossAmount);
-    float3 highlight = tex2D(specularSampler, float2(blinn, 0.5)).rgb * specularColor.rgb * gloss;
+    float3 highlight = tex2D(specularSampler, float2(blinn, 0.5)).rgb * specularColor.rgb;
 
-    return float4((baseColor(input.uv) * band + highlight) * lightColor.rgb, 0);
+    return float4((diffuseColor.rgb * band + highlight) * lightColor.rgb, 0);
 }
 
 float4 depthPS(DepthVertex input) : COLOR
@@ -232,14 +187,9 @@ float4 emissivePS(LitVertex input) : COLOR
 {
     // Most materials glow not at all; adding their black would change
     // nothing, so their pixels leave at once.
-    if (all(glowColor.rgb <= 0) && all(rimColor.rgb <= 0))
+    if (all(glowColor.rgb <= 0))
         discard;
     float3 glow = glowColor.rgb;
-    if (any(rimColor.rgb > 0)) {
-        float3 n = normalize(input.normal);
-        float3 v = normalize(cameraPosition.xyz - input.world);
-        glow += tex2D(rimSampler, float2(1 - saturate(dot(n, v)), 0.5)).rgb * rimColor.rgb;
-    }
     // Alpha marks what glows for the ink effect's reduce pass.
     return float4(glow, saturate(max(glow.r, max(glow.g, glow.b))));
 }

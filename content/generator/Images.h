@@ -16,7 +16,9 @@
 //                  u = 0.875 up: one hard highlight. Add it.
 //   cartoon_g.jpg  rim glow ramp, u = 1 - saturate(dot(N, V)). Black up to
 //                  u = 0.55, a smooth rise to white by u = 0.8 (the soft edge
-//                  of the band), white to the silhouette. Add it, tinted.
+//                  of the band), white to the silhouette. Add it, tinted. (The
+//                  demo's own effects leave rim glow out: on a renderer
+//                  without a GPU every pixel would pay for it.)
 //
 // Flat and material textures (JPEG):
 //   black.jpg      8 x 8 black.

@@ -98,8 +98,7 @@ std::string hatchSetDds(int size)
 
 std::map<std::string, std::string> cartoonParameters(const std::string& diffuseColor)
 {
-    return {
-        {"diffuseColor", diffuseColor}, {"rampTex", kRampFile}, {"specularTex", kSpecularFile}, {"rimTex", kRimFile}};
+    return {{"diffuseColor", diffuseColor}, {"rampTex", kRampFile}, {"specularTex", kSpecularFile}};
 }
 
 std::map<std::string, std::string> hatchParameters(const std::string& diffuseColor)
@@ -109,8 +108,8 @@ std::map<std::string, std::string> hatchParameters(const std::string& diffuseCol
 
 std::vector<Sample> samples()
 {
-    std::map<std::string, std::string> rimmed = cartoonParameters("90 140 230");
-    rimmed["rimColor"] = "60 90 160";
+    std::map<std::string, std::string> glowing = cartoonParameters("90 140 230");
+    glowing.insert_or_assign("glowColor", std::string("60 90 160"));
     return {
         {"cartoon",
          {{"cartoon.fx", cartoonParameters(), {0.2f, 0.1f, 0}, 1.0f},
@@ -119,7 +118,7 @@ std::vector<Sample> samples()
          {{"HatchCartoon.fx", hatchParameters(), {0.2f, 0.1f, 0}, 1.0f},
           {"HatchCartoon.fx", hatchParameters("200 220 255"), {-0.8f, -0.55f, 1.1f}, 0.45f}}},
         {"glow",
-         {{"cartoon.fx", rimmed, {0, 0, 0}, 1.0f},
+         {{"cartoon.fx", glowing, {0, 0, 0}, 1.0f},
           {"Additive.fx", {{"color", "60 200 255"}, {"intensity", "0.7"}}, {1.25f, 0.85f, 0.6f}, 0.22f},
           {"Additive.fx", {{"color", "255 140 30"}, {"intensity", "0.8"}}, {-1.3f, -0.8f, 0.4f}, 0.15f}}},
     };
@@ -169,7 +168,6 @@ bool Stage::build(const std::filesystem::path& effectsFolder, const std::filesys
     const std::pair<const char*, std::string> standIns[] = {
         {kRampFile, rampDds({{0.5f, 0.35f}, {0.75f, 0.65f}, {1.0f, 1.0f}})},
         {kSpecularFile, rampDds({{0.9f, 0.0f}, {1.0f, 1.0f}})},
-        {kRimFile, rampDds({{0.6f, 0.0f}, {0.8f, 0.5f}, {1.0f, 1.0f}})},
         {kHatchFile, hatchSetDds()},
     };
     for (const auto& [name, bytes] : standIns)

@@ -40,7 +40,6 @@ std::string hatchSetDds(int size = 64);
 // The stand-ins' file names in the stage folder, for material parameters.
 inline constexpr const char* kRampFile = "standin_ramp.dds"; // 0.35, 0.65, 1
 inline constexpr const char* kSpecularFile = "standin_specular.dds"; // black, white above 0.9
-inline constexpr const char* kRimFile = "standin_rim.dds"; // black, 0.5 above 0.6, 1 above 0.8
 inline constexpr const char* kHatchFile = "standin_hatch.dds";
 
 // One object of the stage: a sphere with an effect file and the material

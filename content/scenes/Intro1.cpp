@@ -68,8 +68,10 @@ Demo::SceneDescription intro1Scene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t trail = s.material(glowMaterial("moteTrail", {255, 190, 120}, 0.8f, true));
 
-    s.node("ground", s.mesh(groundMesh(220, 16, 12)), paper, pose({0, 0, 0}));
     s.node("stones", s.mesh(stones()), stone, pose({0, 0, 0}));
+    // Drawn after what stands on it: the depth test then rejects the covered
+    // part before shading it.
+    s.node("ground", s.mesh(groundMesh(220, 16, 12)), paper, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.22f)), core, [](float t) {
         return pose(moteAt(t), {}, Core::Vector3{1, 1, 1} * (1.0f + 0.6f * beat(t)));

@@ -78,11 +78,13 @@ Demo::SceneDescription intro2Scene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t ripple = s.material(glowMaterial("landingRing", {255, 200, 140}, 1.0f));
 
-    s.node("ground", s.mesh(groundMesh(160, 16, 10)), paper, pose({0, 0, 0}));
     for (int ring = 0; ring < kRings; ++ring)
         s.node("pillars" + std::to_string(ring), s.mesh(pillarRing(ring)), ink, [ring](float t) {
             return pose({0, 0, 0}, {}, {1, riseOf(ring, t), 1});
         });
+    // Drawn after what stands on it: the depth test then rejects the covered
+    // part before shading it.
+    s.node("ground", s.mesh(groundMesh(160, 16, 10)), paper, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.25f)), core, [](float t) { return pose(moteAt(t)); });
     // The halo faces the scene's one camera.

@@ -18,9 +18,11 @@ inline constexpr const char* glowEffect = "Additive.fx";
 
 // cartoon.fx and HatchCartoon.fx.
 inline constexpr const char* diffuseColor = "diffuseColor";
+inline constexpr const char* glowColor = "glowColor";
+// HatchCartoon.fx (the only effect with a diffuse texture).
+inline constexpr const char* ambientLevel = "ambientLevel";
 inline constexpr const char* diffuseTexture = "diffuseTex";
 inline constexpr const char* textureAmount = "textureAmount"; // also Additive.fx's
-inline constexpr const char* glowColor = "glowColor";
 // cartoon.fx only.
 inline constexpr const char* rampTexture = "rampTex";
 inline constexpr const char* specularTexture = "specularTex";
@@ -37,6 +39,10 @@ inline constexpr const char* glowImage = "light3.jpg";
 // Hatching sets, by stroke direction: rising right, rising left, level.
 inline constexpr const char* hatchImages[3] = {"Hatch0.dds", "Hatch1.dds", "Hatch2.dds"};
 inline constexpr const char* creditsImage = "prods.jpg";
+// For a texture an effect reads but a material does not show: the smallest
+// image. A software rasteriser reads it for every pixel all the same, and a
+// large one would cost cache misses for nothing.
+inline constexpr const char* unshownImage = "black.jpg";
 } // namespace MaterialNames
 
 // An 8-bit colour as the effects' colour parameters take it.
@@ -65,9 +71,7 @@ inline Demo::MaterialRecord celMaterial(const std::string& name, Colour colour, 
     m.parameters = {{diffuseColor, colourText(colour)},
                     {rampTexture, diffuseRampImage},
                     {specularTexture, specularRampImage},
-                    {glowColor, colourText(glow ? *glow : Colour{})},
-                    {diffuseTexture, diffuseRampImage}, // unused while textureAmount is 0
-                    {textureAmount, "0"}};
+                    {glowColor, colourText(glow ? *glow : Colour{})}};
     return m;
 }
 
@@ -80,8 +84,12 @@ inline Demo::MaterialRecord hatchMaterial(const std::string& name, Colour colour
     Demo::MaterialRecord m;
     m.name = name;
     m.effectName = hatchEffect;
-    m.parameters = {
-        {diffuseColor, colourText(colour)}, {hatchTexture, hatchImages[set]}, {glowColor, colourText(Colour{})}};
+    m.parameters = {{diffuseColor, colourText(colour)},
+                    {hatchTexture, hatchImages[set]},
+                    {glowColor, colourText(Colour{})},
+                    {diffuseTexture, unshownImage}, // read but not shown while textureAmount is 0
+                    {textureAmount, "0"},
+                    {ambientLevel, "0.15"}};
     return m;
 }
 
@@ -102,13 +110,15 @@ inline Demo::MaterialRecord glowMaterial(const std::string& name, Colour colour,
     return m;
 }
 
-// A cel-shaded card showing an image (the credits): white base so the image
-// keeps its own colours.
+// A card showing an image (the credits) on the hatching effect, which alone
+// carries a texture: white base so the image keeps its own colours, and lit
+// well without a lamp, so that only a few pencil strokes cross the text.
 inline Demo::MaterialRecord cardMaterial(const std::string& name, const std::string& image)
 {
-    Demo::MaterialRecord m = celMaterial(name, {255, 255, 255});
+    Demo::MaterialRecord m = hatchMaterial(name, {255, 255, 255});
     m.parameters.insert_or_assign(MaterialNames::diffuseTexture, image);
     m.parameters.insert_or_assign(MaterialNames::textureAmount, std::string(1, '1'));
+    m.parameters.insert_or_assign(MaterialNames::ambientLevel, std::string("0.8"));
     return m;
 }
 

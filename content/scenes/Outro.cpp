@@ -110,13 +110,15 @@ Demo::SceneDescription outroScene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t lanternLight = s.material(glowMaterial("lanternLight", {255, 200, 120}, 1.6f, true));
 
-    s.node("ground", s.mesh(groundMesh(160, 16, 12)), grass, pose({0, 0, 0}));
-    s.node("hillsAndTrees", s.mesh(hillsAndTrees()), hills, pose({0, 0, 0}));
     s.node("lantern", s.mesh(lanternMesh()), iron, pose({kLantern.x, 0, kLantern.z}));
     const Core::Quaternion turn = axisAngle({0, 1, 0}, kSignTurn);
     s.node("sign", s.mesh(signMesh()), wood, pose(kSign, turn));
     // The card on the board's face: uv (0, 0) at its top left.
     s.node("creditsCard", s.mesh(quadMesh(4.0f, 2.4f)), card, pose(kSign + rotate(turn, {0, 0, 0.09f}), turn));
+    // Drawn after what stands before them: the depth test then rejects the covered
+    // part before shading it.
+    s.node("ground", s.mesh(groundMesh(160, 16, 12)), grass, pose({0, 0, 0}));
+    s.node("hillsAndTrees", s.mesh(hillsAndTrees()), hills, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.2f)), core, [](float t) { return pose(moteAt(t)); });
     // The glows face the one camera that sees this scene.

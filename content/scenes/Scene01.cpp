@@ -99,9 +99,11 @@ Demo::SceneDescription scene01Scene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t ringGlow = s.material(glowMaterial("orbitRing", {150, 200, 255}, 1.2f));
 
-    s.node("ground", s.mesh(groundMesh(120, 12, 8)), ground, pose({0, 0, 0}));
     s.node("tower", s.mesh(tower()), stone, pose({0, 0, 0}));
     s.node("stair", s.mesh(stair()), wood, pose({0, 0, 0}));
+    // Drawn after what stands on it: the depth test then rejects the covered
+    // part before shading it.
+    s.node("ground", s.mesh(groundMesh(120, 12, 8)), ground, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.25f)), core, [](float t) { return pose(moteAt(t)); });
     s.node("moteHalo", s.mesh(crossedQuadsMesh(1.8f)), halo, [](float t) {

@@ -184,7 +184,6 @@ Demo::SceneDescription scene02Scene()
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
     const std::int32_t beam = s.material(glowMaterial("beam", {120, 210, 255}, 1.3f));
 
-    s.node("backdrop", s.mesh(backdropMesh()), wall, pose({0, 0, 0}));
     s.node("frame", s.mesh(frameMesh()), iron, pose({0, 0, 0}));
     for (std::size_t i = 0; i < std::size(kGears); ++i) {
         const Gear g = kGears[i];
@@ -237,6 +236,9 @@ Demo::SceneDescription scene02Scene()
         s.node("beam" + std::to_string(k), beamMesh, beam, [k](float t) {
             return pose({kBeamX[k], 0.8f, 1.2f}, {}, {1, beamOn(k, t), 1});
         });
+    // Drawn after the machine in front of it: the depth test then rejects the
+    // covered part before shading it.
+    s.node("backdrop", s.mesh(backdropMesh()), wall, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.25f)), core, [](float t) { return pose(moteAt(t)); });
     s.node("moteHalo", s.mesh(crossedQuadsMesh(1.8f)), halo, [](float t) {

@@ -126,8 +126,6 @@ Demo::SceneDescription scene03Scene()
     const std::int32_t core = s.material(celMaterial("moteCore", {255, 250, 235}, &glow));
     const std::int32_t halo = s.material(glowMaterial("moteHalo", glow, 1.5f, true));
 
-    s.node("ground", s.mesh(groundMesh(240, 12, 16)), street, pose({0, 0, 0}));
-
     for (int wave = 0; wave < kWaves; ++wave) {
         MeshBuilder blocks, windows;
         for (int i = 0; i < kGrid; ++i)
@@ -141,12 +139,13 @@ Demo::SceneDescription scene03Scene()
         s.node("blocks" + std::to_string(wave), s.mesh(blocks.part()), paper, [wave](float t) {
             return pose({0, 0, 0}, {}, {1, riseOf(wave, t), 1});
         });
-        // The windows ride with their blocks and stay out of sight, below the
-        // ground, until the city lights up.
+        // The windows ride with their blocks and are shrunk to nothing until
+        // the city lights up (hidden below the ground they would still be
+        // rasterised and depth-tested, thousands of them).
         if (windows.vertexCount() != 0)
             s.node("windows" + std::to_string(wave), s.mesh(windows.part()), window, [wave](float t) {
-                const float below = t < kSwitch ? -200.0f : 0.0f;
-                return pose({0, below, 0}, {}, {1, riseOf(wave, t), 1});
+                const float on = t < kSwitch ? 0.001f : 1.0f;
+                return pose({0, 0, 0}, {}, {on, riseOf(wave, t) * on, on});
             });
     }
 
@@ -163,7 +162,13 @@ Demo::SceneDescription scene03Scene()
         }
         return b.part();
     }());
-    s.node("streetGlow", strips, lamp, [](float t) { return pose({0, t < kSwitch ? -200.0f : 0.0f, 0}); });
+    s.node("streetGlow", strips, lamp, [](float t) {
+        const float on = t < kSwitch ? 0.001f : 1.0f;
+        return pose({0, 0, 0}, {}, {on, on, on});
+    });
+    // Drawn after what stands on it: the depth test then rejects the covered
+    // part before shading it.
+    s.node("ground", s.mesh(groundMesh(240, 12, 16)), street, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.3f)), core, [](float t) {
         return pose(moteAt(t), {}, Core::Vector3{1, 1, 1} * (1.0f + 1.5f * pulse(t, kLightsOn, 0.4f)));
@@ -173,22 +178,24 @@ Demo::SceneDescription scene03Scene()
                     Core::Vector3{1, 1, 1} * (1.0f + 3.0f * pulse(t, kLightsOn, 0.5f)));
     });
 
-    // A low warm sun over the paper city, and the mote's light, which floods
-    // the streets when the city lights up.
+    // A low warm sun over the paper city until the flash, when night falls
+    // and the city lights up: the windows and streets glow, and the mote's
+    // light is the only lamp. The sun is then switched off by its radius as
+    // well as its colour, so that its shading pass leaves every pixel at once.
     s.light(
         [](float) {
             return Core::Vector3{-60, 45, 35};
         },
-        [](float) {
-            return Core::Vector3{0.95f, 0.88f, 0.78f};
+        [](float t) {
+            return t < kSwitch ? Core::Vector3{0.95f, 0.88f, 0.78f} : Core::Vector3{};
         },
-        [](float) { return 400.0f; });
+        [](float t) { return t < kSwitch ? 400.0f : 0.01f; });
     s.light([](float t) { return moteAt(t); },
             [](float t) {
-                const float on = t < kSwitch ? 0.6f : 1.2f + 1.5f * pulse(t, kLightsOn, 0.6f);
+                const float on = t < kSwitch ? 0.6f : 0.8f + 1.2f * pulse(t, kLightsOn, 0.6f);
                 return Core::Vector3{1.0f, 0.8f, 0.55f} * on;
             },
-            [](float t) { return t < kSwitch ? 18.0f : 40.0f; });
+            [](float t) { return t < kSwitch ? 18.0f : 34.0f; });
 
     // sceneCam (0-8 s): down a street at roof height as the blocks unfold
     // around the camera, then rising to see the waves reach the edge.
