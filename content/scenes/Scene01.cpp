@@ -23,6 +23,7 @@ constexpr float kStepAngle = 0.32f; // radians per step
 constexpr float kStepRise = 0.38f;
 constexpr float kStairRadius = 4.6f; // centre of the treads
 constexpr float kTowerTop = 24.0f;
+constexpr float kPlazaRadius = 14.0f;
 
 Core::Vector3 onStair(float step, float lift, float radius = kStairRadius)
 {
@@ -84,6 +85,15 @@ Demo::MeshPart stair()
     return b.part();
 }
 
+// The round paved floor the tower stands on; beyond its edge the drawing
+// stops at the bare paper, as a sketch does (and the renderer shades only
+// what is drawn).
+Demo::MeshPart plaza()
+{
+    const Point2 profile[] = {{kPlazaRadius, -0.5f}, {kPlazaRadius, 0}, {kPlazaRadius, 0}, {0, 0}};
+    return latheMesh(profile, 64);
+}
+
 } // namespace
 
 Demo::SceneDescription scene01Scene()
@@ -103,7 +113,7 @@ Demo::SceneDescription scene01Scene()
     s.node("stair", s.mesh(stair()), wood, pose({0, 0, 0}));
     // Drawn after what stands on it: the depth test then rejects the covered
     // part before shading it.
-    s.node("ground", s.mesh(groundMesh(120, 12, 8)), ground, pose({0, 0, 0}));
+    s.node("ground", s.mesh(plaza()), ground, pose({0, 0, 0}));
 
     s.node("moteCore", s.mesh(sphereMeshPart(8, 12, 0.25f)), core, [](float t) { return pose(moteAt(t)); });
     s.node("moteHalo", s.mesh(crossedQuadsMesh(1.8f)), halo, [](float t) {
