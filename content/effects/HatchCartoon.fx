@@ -27,8 +27,8 @@
 //   paperColor      colour   paper tone (default 230 222 206; its
 //                            luminance stays below the glow knee)
 //   diffuseColor    colour   base colour (default white)
-//   diffuseTex      texture  used as far as textureAmount (default 0) says
-//   textureAmount   float
+//   diffuseTex      texture  in the ambient tone, as far as textureAmount
+//   textureAmount   float    (default 0) says; shown near its own size
 //   hatchScale      float    tile repeats per screen height (default 5)
 //   ambientLevel    float    intensity without any lamp (default 0.15)
 //   glowColor       colour   emissive colour (default black)
@@ -72,7 +72,7 @@ sampler2D diffuseSampler = sampler_state
     Texture = <diffuseTex>;
     MinFilter = Linear;
     MagFilter = Linear;
-    MipFilter = Linear;
+    MipFilter = None; // an image shown near its size (the credits card)
     AddressU = Wrap;
     AddressV = Wrap;
 };
@@ -210,7 +210,9 @@ float4 shadePS(HatchVertex input) : COLOR
     float ambient = ambientIntensity();
     Tiles tiles = readTiles(input);
     float lighter = hatchTone(tiles, ambient + reach) - hatchTone(tiles, ambient);
-    return float4(baseColor(input.uv) * lightColor.rgb * max(lighter, 0), 0);
+    // The texture shows in the ambient tone only: a lamp lightens the paper
+    // colour, and the texture read is not paid once more per light.
+    return float4(paperColor.rgb * diffuseColor.rgb * lightColor.rgb * max(lighter, 0), 0);
 }
 
 float4 depthPS(DepthVertex input) : COLOR
