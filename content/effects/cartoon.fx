@@ -63,11 +63,13 @@ texture specularTex;
 
 // The ramps are looked up along u only; clamped so that 0 and 1 stay in the
 // end bands, without mips so that a band edge stays one texel wide.
+// The ramps are flat bands: nearest texel (one read instead of four) draws
+// the same hard band edges a cel look wants.
 sampler2D rampSampler = sampler_state
 {
     Texture = <rampTex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
+    MinFilter = Point;
+    MagFilter = Point;
     MipFilter = None;
     AddressU = Clamp;
     AddressV = Clamp;
@@ -75,8 +77,8 @@ sampler2D rampSampler = sampler_state
 sampler2D specularSampler = sampler_state
 {
     Texture = <specularTex>;
-    MinFilter = Linear;
-    MagFilter = Linear;
+    MinFilter = Point;
+    MagFilter = Point;
     MipFilter = None;
     AddressU = Clamp;
     AddressV = Clamp;
