@@ -1,11 +1,14 @@
 // The capture's frame arithmetic (which frames a range holds, where the
-// soundtrack is cut) and its command line, without rendering.
+// soundtrack is cut), its command line and its pipe to the encoder, without
+// rendering.
+#include "tests/support/TempDir.h"
 #include "tools/orv-capture/Options.h"
 #include "tools/orv-capture/Sinks.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace ORV::Capture;
 
@@ -140,4 +143,46 @@ TEST(CaptureContactSheet, ThumbnailsAverageTheirSourcePixels)
     // Enlarging repeats pixels.
     EXPECT_EQ(scalePicture(std::vector<std::uint32_t>{0x11223344}, 1, 1, 3, 2),
               std::vector<std::uint32_t>(6, 0x11223344));
+}
+
+TEST(CaptureProcessSink, FramesReachTheProgramWholeAndInOrderAndAStoppedReaderFails)
+{
+    ORV::Test::TempDir folder;
+    const std::string out = (folder.path() / "frames.raw").string();
+    constexpr int width = 64, height = 32, frames = 12;
+    const FrameRange range{5, 5 + frames};
+    std::string error;
+    {
+        auto sink = makeProcessSink({"sh", "-c", "cat > '" + out + "'"}, width, height, range, error);
+        ASSERT_TRUE(sink) << error;
+        std::vector<std::uint32_t> frame(std::size_t(width) * height);
+        for (int n = 0; n < frames; ++n) {
+            // Each frame carries its number in every word, and its word index.
+            for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = std::uint32_t(n) << 24 | std::uint32_t(i);
+            ASSERT_TRUE(sink->take(range.begin + n, frame)) << sink->error();
+        }
+        ASSERT_TRUE(sink->finish()) << sink->error();
+    }
+    const std::string bytes = ORV::Test::readFile(out);
+    ASSERT_EQ(bytes.size(), std::size_t(width) * height * 4 * frames);
+    for (int n = 0; n < frames; ++n)
+        for (std::size_t i : {std::size_t(0), std::size_t(width) * height - 1}) {
+            std::uint32_t word;
+            std::memcpy(&word, bytes.data() + (std::size_t(n) * width * height + i) * 4, 4);
+            EXPECT_EQ(word, std::uint32_t(n) << 24 | std::uint32_t(i)) << "frame " << n << ", word " << i;
+        }
+
+    // A program that stops reading after a little: a later take fails with a
+    // message (never a hang), and so does finish.
+    auto sink = makeProcessSink({"sh", "-c", "head -c 100 > /dev/null"}, width, height, {0, 1000}, error);
+    ASSERT_TRUE(sink) << error;
+    std::vector<std::uint32_t> frame(std::size_t(width) * height, 0xFF00FF00u);
+    bool failed = false;
+    for (int n = 0; n < 1000 && !failed; ++n) failed = !sink->take(n, frame);
+    EXPECT_TRUE(failed);
+    EXPECT_NE(sink->error().find("stopped reading"), std::string::npos) << sink->error();
+    EXPECT_FALSE(sink->finish());
+
+    EXPECT_FALSE(makeProcessSink({"no-such-program-here"}, width, height, range, error));
+    EXPECT_FALSE(error.empty());
 }

@@ -16,6 +16,14 @@ namespace ORV::Capture {
 std::vector<std::string> ffmpegArguments(const std::string& output, int width, int height, FrameRate rate,
                                          FrameRange range, const std::string& soundtrack);
 
+// Frames [range.begin, range.end), in order, as raw BGRA on the standard
+// input of the program `arguments` names (ffmpeg, for a video), written from
+// a thread of the sink's own so that drawing goes on meanwhile. take() fails
+// once the program stops reading; finish() waits for it and fails on a
+// non-zero exit status. Null with why in error when the program cannot start.
+std::unique_ptr<FrameSink> makeProcessSink(const std::vector<std::string>& arguments, int width, int height,
+                                           FrameRange range, std::string& error);
+
 // Null with why in error when the sink cannot start (ffmpeg missing, the
 // folder cannot be made).
 std::unique_ptr<FrameSink> makeVideoSink(const std::string& output, int width, int height, FrameRate rate,
