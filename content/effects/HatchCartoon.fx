@@ -119,6 +119,27 @@ HatchVertex hatchVS(SceneVertex input)
     return output;
 }
 
+// Outside the clip volume on every side: a triangle whose corners all go
+// there is dropped before the rasteriser looks at a pixel of it. A light
+// without colour, or a material that does not glow in the emissive pass,
+// would add nothing: such draws go nowhere, as in cartoon.fx.
+static const float4 nowhere = float4(2, 2, 2, 1);
+
+HatchVertex shadeVS(SceneVertex input)
+{
+    HatchVertex output = hatchVS(input);
+    if (all(lightColor.rgb <= 0))
+        output.position = nowhere;
+    return output;
+}
+
+float4 emissiveVS(float4 position : POSITION) : POSITION
+{
+    if (all(glowColor.rgb <= 0))
+        return nowhere;
+    return clipPosition(position);
+}
+
 DepthVertex depthVS(SceneVertex input)
 {
     DepthVertex output;
@@ -225,11 +246,8 @@ float4 depthPS(DepthVertex input) : COLOR
     return float4(normal, high / 255, low / 255);
 }
 
-float4 emissivePS(HatchVertex input) : COLOR
+float4 emissivePS() : COLOR
 {
-    // Adding black changes nothing: a material that does not glow leaves.
-    if (all(glowColor.rgb <= 0))
-        discard;
     return float4(glowColor.rgb, saturate(max(glowColor.r, max(glowColor.g, glowColor.b))));
 }
 
@@ -247,7 +265,7 @@ technique HatchCartoon
     }
     pass shade
     {
-        VertexShader = compile vs_3_0 hatchVS();
+        VertexShader = compile vs_3_0 shadeVS();
         PixelShader = compile ps_3_0 shadePS();
         ZEnable = true;
         ZWriteEnable = false;
@@ -270,7 +288,7 @@ technique HatchCartoon
     }
     pass emissive
     {
-        VertexShader = compile vs_3_0 hatchVS();
+        VertexShader = compile vs_3_0 emissiveVS();
         PixelShader = compile ps_3_0 emissivePS();
         ZEnable = true;
         ZWriteEnable = false;

@@ -27,8 +27,10 @@
 // a GPU) runs both sides of every branch, even on a constant, so whatever a
 // pass can do costs every pixel it draws; the passes hold only what the
 // demo's materials use. A discard does skip the rest of the shader for whole
-// blocks of pixels, so the shade and emissive passes leave early where they
-// would add nothing.
+// blocks of pixels, so the shade pass leaves early where a light does not
+// reach; and a pass that would add nothing for a whole draw (a light without
+// colour, a material that does not glow) moves its triangles out of view in
+// the vertex shader, so that no pixel is drawn at all.
 //
 // Back faces are culled (CullMode = CCW, Direct3D's default): the scene
 // data lists every triangle clockwise as seen from its front, so a surface
@@ -125,6 +127,29 @@ LitVertex litVS(SceneVertex input)
     return output;
 }
 
+// Outside the clip volume on every side: a triangle whose corners all go
+// there is dropped before the rasteriser looks at a pixel of it.
+static const float4 nowhere = float4(2, 2, 2, 1);
+
+// A light without colour adds nothing: its shade pass draws nothing at all,
+// so a lamp switched off costs no pixels.
+LitVertex shadeVS(SceneVertex input)
+{
+    LitVertex output = litVS(input);
+    if (all(lightColor.rgb <= 0))
+        output.position = nowhere;
+    return output;
+}
+
+// A material that does not glow adds nothing in the emissive pass: its
+// triangles go nowhere.
+float4 emissiveVS(float4 position : POSITION) : POSITION
+{
+    if (all(glowColor.rgb <= 0))
+        return nowhere;
+    return clipPosition(position);
+}
+
 DepthVertex depthVS(SceneVertex input)
 {
     DepthVertex output;
@@ -185,12 +210,8 @@ float4 depthPS(DepthVertex input) : COLOR
     return float4(normal, high / 255, low / 255);
 }
 
-float4 emissivePS(LitVertex input) : COLOR
+float4 emissivePS() : COLOR
 {
-    // Most materials glow not at all; adding their black would change
-    // nothing, so their pixels leave at once.
-    if (all(glowColor.rgb <= 0))
-        discard;
     float3 glow = glowColor.rgb;
     // Alpha marks what glows for the ink effect's reduce pass.
     return float4(glow, saturate(max(glow.r, max(glow.g, glow.b))));
@@ -210,7 +231,7 @@ technique Cartoon
     }
     pass shade
     {
-        VertexShader = compile vs_3_0 litVS();
+        VertexShader = compile vs_3_0 shadeVS();
         PixelShader = compile ps_3_0 shadePS();
         ZEnable = true;
         ZWriteEnable = false;
@@ -233,7 +254,7 @@ technique Cartoon
     }
     pass emissive
     {
-        VertexShader = compile vs_3_0 litVS();
+        VertexShader = compile vs_3_0 emissiveVS();
         PixelShader = compile ps_3_0 emissivePS();
         ZEnable = true;
         ZWriteEnable = false;
