@@ -119,7 +119,7 @@ TEST(EffectSweep, TheDemosEffectsCompile)
 TEST(EffectSweep, CutsFailWithLocatedMessagesOrCompile)
 {
     const std::string source = readEffect("Additive.fx");
-    for (std::size_t length : ORV::Test::cutLengths(source.size(), 120)) {
+    for (std::size_t length : ORV::Test::cutLengths(source.size(), 100)) {
         SCOPED_TRACE("cut at " + std::to_string(length));
         compileAndCheck(source.substr(0, length));
     }
@@ -132,7 +132,7 @@ TEST(EffectSweep, SingleByteChangesFailWithLocatedMessagesOrCompile)
     const std::size_t code = source.find("\nfloat");
     ASSERT_NE(code, std::string::npos);
     std::mt19937 random(20261209);
-    for (int round = 0; round < 120; ++round) {
+    for (int round = 0; round < 100; ++round) {
         std::string damaged = source;
         SCOPED_TRACE(ORV::Test::damageOneByte(damaged, random, round, code));
         compileAndCheck(damaged);
