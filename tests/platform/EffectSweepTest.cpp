@@ -132,7 +132,7 @@ TEST(EffectSweep, SingleByteChangesFailWithLocatedMessagesOrCompile)
     const std::size_t code = source.find("\nfloat");
     ASSERT_NE(code, std::string::npos);
     std::mt19937 random(20261209);
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round < 150; ++round) {
         std::string damaged = source;
         SCOPED_TRACE(ORV::Test::damageOneByte(damaged, random, round, code));
         compileAndCheck(damaged);
