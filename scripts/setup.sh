@@ -12,6 +12,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libgtest-dev
   zip unzip python3 clang-format ffmpeg
+  clang libclang-rt-14-dev
 )
 
 missing=()

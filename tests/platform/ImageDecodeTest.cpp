@@ -184,6 +184,28 @@ TEST(JpegDecode, BytesAfterTheEndMarkerAreIgnored)
     expectColour(texel(result.image, 0, 2, 2), kRed, 8, "top-left");
 }
 
+// Past 1 Mi texels a JPEG is decoded at 1/8 scale first, as a check of its
+// data: a whole file passes it and decodes as any other, baseline or
+// progressive, and a file missing its last scan fails in it.
+TEST(JpegDecode, ImagesLargeEnoughForTheTrialDecodeGiveTheirPixels)
+{
+    for (bool progressive : {false, true}) {
+        JpegSettings settings;
+        settings.progressive = progressive;
+        const auto jpeg = encodeJpeg(quadrants(1040, 1024, kRed, kGreen, kBlue, kWhite), 1040, 1024, settings);
+        const DecodeResult result = decode(jpeg);
+        ASSERT_TRUE(result.ok()) << result.failure;
+        expectWellFormed(result.image);
+        EXPECT_EQ(result.image.width, 1040u);
+        expectColour(texel(result.image, 0, 10, 10), kRed, 8, "top-left");
+        expectColour(texel(result.image, 0, 1030, 10), kGreen, 8, "top-right");
+        expectColour(texel(result.image, 0, 10, 1010), kBlue, 8, "bottom-left");
+        expectColour(texel(result.image, 0, 1030, 1010), kWhite, 8, "bottom-right");
+        const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.end() - 200);
+        EXPECT_FALSE(decode(cut).ok()) << "progressive " << progressive;
+    }
+}
+
 TEST(JpegDecode, CmykIsRefused)
 {
     std::vector<std::uint8_t> cmyk(16 * 16 * 4, 100);

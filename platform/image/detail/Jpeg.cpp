@@ -8,7 +8,9 @@
 
 #include <turbojpeg.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace ORV::Gfx::detail {
 
@@ -24,6 +26,14 @@ std::string tjMessage(tjhandle handle)
     const char* text = tjGetErrorStr2(handle);
     return text ? text : "unknown error";
 }
+
+// TJFLAG_STOPONWARNING fails the decode on the first warning.
+// TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts, which
+// would otherwise cost minutes of CPU time for a few kilobytes.
+constexpr int decodeFlags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
+
+// Images of more texels than this get a trial decode first (below).
+constexpr std::uint64_t trialDecodeTexels = std::uint64_t(1) << 20;
 
 } // namespace
 
@@ -43,6 +53,25 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes, const DecodeOptions
     if (std::string failure = checkDimensions(std::uint32_t(width), std::uint32_t(height), options); !failure.empty())
         return {{}, "JPEG " + failure};
 
+    // A header declares any size up to the limits whatever data follows it,
+    // and a decode finds the data missing only after the whole image has been
+    // allocated: a few hundred bytes declaring 16384 x 4096 texels would cost
+    // 256 MiB before failing. So a large image is first decoded at 1/8 scale
+    // (each 8 x 8 block to one texel: the same entropy decoding and the same
+    // warnings, 1/64 of the memory), and only a file that decodes there is
+    // decoded at full size. A damaged file then costs at most 4 MiB of texels
+    // beyond that trial; the demo's own images are far below the threshold
+    // and are decoded once.
+    if (std::uint64_t(width) * std::uint64_t(height) > trialDecodeTexels) {
+        const tjscalingfactor eighth{1, 8};
+        const int trialWidth = TJSCALED(width, eighth), trialHeight = TJSCALED(height, eighth);
+        std::vector<unsigned char> trial(std::size_t(trialWidth) * std::size_t(trialHeight) * 4);
+        if (tjDecompress2(handle.get(), data, size, trial.data(), trialWidth, trialWidth * 4, trialHeight, TJPF_BGRA,
+                          decodeFlags)
+            != 0)
+            return {{}, "JPEG data is corrupt or truncated: " + tjMessage(handle.get())};
+    }
+
     DecodeResult result;
     Image& image = result.image;
     image.format = Format::X8R8G8B8;
@@ -50,11 +79,8 @@ DecodeResult decodeJpeg(std::span<const std::uint8_t> bytes, const DecodeOptions
     image.height = std::uint32_t(height);
     ImageLevel level = makeLevel(image.format, image.width, image.height);
     // TJPF_BGRA writes B, G, R, 0xFF: the X8R8G8B8 memory order with X opaque.
-    // TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts,
-    // which would otherwise cost minutes of CPU time for a few kilobytes.
-    const int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS;
     if (tjDecompress2(handle.get(), data, size, level.bytes.data(), width, int(level.rowPitch), height, TJPF_BGRA,
-                      flags)
+                      decodeFlags)
         != 0)
         return {{}, "JPEG data is corrupt or truncated: " + tjMessage(handle.get())};
     image.levels.push_back(std::move(level));
