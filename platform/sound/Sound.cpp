@@ -75,18 +75,22 @@ public:
     void decodeLoop()
     {
         std::vector<Stream*> work;
-        std::unique_lock lock(mutex);
-        while (!stopping) {
-            work.clear();
-            for (const auto& stream : streams)
-                if (!stream->decoder->ended()) work.push_back(stream.get());
-            lock.unlock();
+        for (;;) {
             {
-                // closeStream waits on this before it frees a stream.
+                // Held from the listing to the end of the pass: closeStream
+                // takes it before it frees a stream, so every stream listed
+                // lives until the pass is over.
                 std::lock_guard filling(fillMutex);
+                {
+                    std::lock_guard lock(mutex);
+                    if (stopping) return;
+                    work.clear();
+                    for (const auto& stream : streams)
+                        if (!stream->decoder->ended()) work.push_back(stream.get());
+                }
                 for (Stream* stream : work) stream->decoder->fill(stream->source);
             }
-            lock.lock();
+            std::unique_lock lock(mutex);
             wake.wait_for(lock, DecodePeriod, [this] { return stopping || newStream; });
             newStream = false;
         }
@@ -130,8 +134,8 @@ public:
     void* alsa = nullptr; // ALSA's library, loaded to quiet it
 
     std::mutex mutex; // guards streams, stopping and newStream
-    // Held by the decoder thread while it fills the rings of the streams it
-    // took from the list; taken before mutex, never while holding it.
+    // Held by the decoder thread while it lists the streams and fills their
+    // rings; always taken before mutex, never while holding it.
     std::mutex fillMutex;
     std::condition_variable wake;
     std::vector<std::unique_ptr<Stream>> streams;
