@@ -14,14 +14,15 @@ namespace ORV::Demo {
 class Music {
 public:
     Music();
-    virtual ~Music();
+    virtual ~Music(); // closes the stream
     Music(const Music&) = delete;
     Music& operator=(const Music&) = delete;
 
     // Opens the file by name, from the working directory (not through the
     // asset archives), and plays it on a free channel. On failure stream()
-    // stays null and channel() 0, and nothing is printed. Once started the
-    // music plays to its end, past this object's life.
+    // stays null and channel() 0, and nothing is printed. The music plays to
+    // its end or until this object goes (or plays again), which stops it and
+    // closes the file.
     void play(const char* fileName);
 
     Sound::Stream* stream() const { return stream_; }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -101,6 +102,24 @@ int ChildProcess::finish()
 void setEnvironmentDefault(const char* name, const char* value)
 {
     ::setenv(name, value, 0);
+}
+
+StandardOutputToError::StandardOutputToError()
+{
+    std::fflush(stdout);
+    saved_ = dup(STDOUT_FILENO);
+    if (saved_ >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        close(saved_);
+        saved_ = -1;
+    }
+}
+
+StandardOutputToError::~StandardOutputToError()
+{
+    std::fflush(stdout);
+    if (saved_ < 0) return;
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
 }
 
 bool standardErrorIsTerminal()

@@ -45,6 +45,21 @@ private:
 // before any thread exists.
 void setEnvironmentDefault(const char* name, const char* value);
 
+// While it lives, what the process writes to standard output goes to standard
+// error instead (the engine's log lines, say), so that a program can keep its
+// standard output for one result it prints after. Flushes C's stdout at both
+// ends. Main thread only; not nested.
+class StandardOutputToError {
+public:
+    StandardOutputToError();
+    ~StandardOutputToError(); // standard output is itself again
+    StandardOutputToError(const StandardOutputToError&) = delete;
+    StandardOutputToError& operator=(const StandardOutputToError&) = delete;
+
+private:
+    int saved_ = -1; // a copy of the original standard output, -1 if none could be made
+};
+
 // Whether the process's standard error is a terminal (progress lines that
 // redraw themselves are only for a person watching).
 bool standardErrorIsTerminal();

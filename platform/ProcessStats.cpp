@@ -4,6 +4,23 @@
 #include <sys/resource.h>
 #endif
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORV_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORV_ADDRESS_SANITIZER 1
+#endif
+
+#if defined(ORV_ADDRESS_SANITIZER)
+#include <cstddef>
+// From the sanitizer runtime's allocator interface (GCC ships no header for it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#elif defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace ORV::Platform {
 
 ProcessCounters processCounters()
@@ -23,6 +40,20 @@ ProcessCounters processCounters()
     }
 #endif
     return counters;
+}
+
+std::uint64_t heapBytesInUse()
+{
+#if defined(ORV_ADDRESS_SANITIZER)
+    // The sanitizer replaces malloc; glibc's figures would miss every block.
+    return std::uint64_t(__sanitizer_get_current_allocated_bytes());
+#elif defined(__GLIBC__)
+    // Every arena's blocks in use, and the large blocks malloc maps one by one.
+    const struct mallinfo2 info = mallinfo2();
+    return std::uint64_t(info.uordblks) + std::uint64_t(info.hblkhd);
+#else
+    return 0;
+#endif
 }
 
 } // namespace ORV::Platform

@@ -24,4 +24,12 @@ struct ProcessCounters {
 // Zeros where the system does not count them.
 ProcessCounters processCounters();
 
+// Bytes the C heap has handed out and not taken back, over every thread:
+// malloc and operator new alike, and the libraries' own allocations (the GL
+// driver's among them), with the allocator's per-block overhead. Unlike the
+// resident size it does not include pages freed but kept by the allocator, so
+// it falls when memory is freed. Under AddressSanitizer it is that
+// allocator's figure. 0 where the allocator does not say.
+std::uint64_t heapBytesInUse();
+
 } // namespace ORV::Platform

@@ -1,6 +1,7 @@
 #include "resources/ResourceRegistry.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/cpu/Clock.h"
 
 #include <cassert>
 
@@ -19,7 +20,9 @@ float ResourceRegistry::loadNext()
         LoadRequest request = std::move(pending_.front());
         pending_.pop_front();
         ++loadedCount_;
+        const std::uint64_t start = observer_ ? Platform::monotonicNanoseconds() : 0;
         std::unique_ptr<Resource> loaded = request.loader ? request.loader(request.path, request.name) : nullptr;
+        if (observer_) observer_->onLoaded(request, Platform::monotonicNanoseconds() - start);
         Resource* resource = loaded.get();
         // A later request with the same path or name replaces the map entry;
         // the earlier resource stays owned and is deleted by releaseAll.

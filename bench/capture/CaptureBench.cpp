@@ -10,11 +10,8 @@
 //
 //   SDL_VIDEODRIVER=offscreen build/release/bench/capture/bench_capture
 //       [--fps N|N/D] [--size WxH] [--from S] [--to S]      (default 30, 640x480, 0 to 20)
-#include "platform/cpu/Clock.h"
-#include "tests/support/TempDir.h"
-#include "tools/orv-capture/Capture.h"
+#include "bench/support/CaptureSpeed.h"
 #include "tools/orv-capture/Options.h"
-#include "tools/orv-capture/Sinks.h"
 
 #include <cstdio>
 #include <string>
@@ -33,32 +30,22 @@ int main(int argc, char** argv)
     }
     const Options& o = parsed.options;
     const FrameRange range = framesOf(o);
-    ORV::Test::TempDir folder;
-    std::string error;
-    auto sink = makeVideoSink((folder.path() / "bench.mp4").string(), o.width, o.height, o.rate, range,
-                              std::string(ORV_DEMO_DIR) + "/soundtrk0x01.ogg", error);
-    if (!sink) {
-        std::fprintf(stderr, "bench_capture: %s\n", error.c_str());
+    const ORV::Bench::CaptureSpeed speed = ORV::Bench::captureToVideo(ORV_DEMO_DIR, o);
+    if (!speed.report.ok) {
+        std::fprintf(stderr, "bench_capture: %s\n", speed.report.error.c_str());
         return 1;
     }
-
-    const std::uint64_t start = ORV::Platform::monotonicNanoseconds();
-    const CaptureReport report = runCapture(ORV_DEMO_DIR, o.width, o.height, o.rate, range.end, *sink);
-    const double wall = double(ORV::Platform::monotonicNanoseconds() - start) * 1e-9;
-    if (!report.ok) {
-        std::fprintf(stderr, "bench_capture: %s\n", report.error.c_str());
-        return 1;
-    }
+    const CaptureReport& report = speed.report;
     const StageTimes& t = report.times;
     const double frames = double(report.framesDrawn);
-    const double loop = t.render + t.present + t.readBack + t.encode;
+    const double loop = speed.frameSeconds;
     const double rate = double(o.rate.num) / double(o.rate.den);
     std::printf("capture %dx%d at %.3f fps, frames %lld to %lld (%lld drawn, %lld encoded)\n", o.width, o.height, rate,
                 static_cast<long long>(range.begin), static_cast<long long>(range.end - 1),
                 static_cast<long long>(report.framesDrawn), static_cast<long long>(report.framesTaken));
-    std::printf("start-up and loading   %7.2f s\n", wall - loop);
-    std::printf("frames                 %7.2f s  %6.1f frames/s  %.2fx real time\n", loop, frames / loop,
-                frames / loop / rate);
+    std::printf("start-up and loading   %7.2f s\n", speed.wallSeconds - loop);
+    std::printf("frames                 %7.2f s  %6.1f frames/s  %.2fx real time\n", loop, speed.framesPerSecond(),
+                speed.framesPerSecond() / rate);
     auto stage = [&](const char* name, double seconds, double count) {
         std::printf("  %-20s %7.2f ms/frame  %5.1f%%\n", name, count > 0 ? 1000 * seconds / count : 0,
                     100 * seconds / loop);

@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "bench/demo/StepTimer.h"
 #include "bench/render/PlainGlFrame.h"
+#include "bench/support/Figures.h"
 #include "content/scenewriter/SceneWriter.h"
 #include "content/scenewriter/Shapes.h"
 #include "display/Display.h"
@@ -39,7 +40,9 @@
 
 using namespace ORV;
 using namespace ORV::Demo;
-using Clock = std::chrono::steady_clock;
+using Bench::Clock;
+using Bench::median;
+using Bench::millisecondsSince;
 
 namespace {
 
@@ -89,17 +92,6 @@ SceneDescription makeScene()
     d.cameras = {{"Camera01", constantTrack(d, Core::TrackValueKind::Transform, {flat.begin(), flat.end()}),
                   constantTrack(d, Core::TrackValueKind::Scalar, {0.9f})}};
     return d;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 } // namespace

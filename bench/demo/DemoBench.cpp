@@ -11,45 +11,17 @@
 // Runs in the demo's folder (the assets are found below it): ORV_DEMO_DIR.
 #include "app/Demo.h"
 #include "app/Settings.h"
-#include "bench/demo/StepTimer.h"
-#include "display/Display.h"
-#include "resources/FileSystem.h"
-#include "tests/support/AllocationWatch.h"
+#include "bench/support/DemoRun.h"
+#include "bench/support/Figures.h"
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 using namespace ORV;
-using namespace ORV::Demo;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double median(std::vector<double> values)
-{
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-struct FrameRecord {
-    float time;
-    double milliseconds;
-    std::array<double, Bench::StepTimer::StepCount> steps;
-    std::size_t allocations;
-};
-
-} // namespace
+using namespace ORV::Bench;
 
 int main(int argc, char** argv)
 {
@@ -62,86 +34,37 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    fileSystem().remount(ORV_DEMO_DIR);
-    screenWidth = width;
-    screenHeight = height;
-    Display display;
-    if (!display.createWindow(width, height, false, false, Platform::VideoMode::Offscreen)) {
-        std::fprintf(stderr, "no off-screen device: %s\n", Display::lastError());
+    OffscreenDemo demo(ORV_DEMO_DIR, width, height);
+    if (!demo.ok()) {
+        std::fprintf(stderr, "%s\n", demo.error().c_str());
         return 1;
     }
-    currentDisplay = &display;
-    setDemoRenderStates();
 
     const auto startAt = Clock::now();
-    startDemo();
+    Demo::startDemo();
     std::printf("start-up (registration, 22 assets under the loading screen, chain, timeline, music): %.0f ms\n",
                 millisecondsSince(startAt));
 
-    Bench::StepTimer steps;
-    setDemoChainObserver(&steps);
-    std::vector<FrameRecord> frames;
-    std::size_t allocations = 0;
-    const float step = 1.0f / float(fps);
-    float time = 0.0f, delta = 0.0f;
     const auto playAt = Clock::now();
-    for (;;) {
-        if (!display.nextFrame()) break;
-        time = time + delta;
-        const auto frameAt = Clock::now();
-        steps.beginFrame();
-        bool playing = false;
-        std::size_t frameAllocations = 0;
-        {
-            Test::AllocationWatch watch;
-            playing = runDemoFrame(time, delta);
-            frameAllocations = watch.allocations();
-        }
-        allocations += frameAllocations;
-        steps.endFrame();
-        if (!playing) break; // the script has ended: that call drew nothing
-        frames.push_back({time, millisecondsSince(frameAt), steps.frame(), frameAllocations});
-        delta = step;
-    }
-    const double playSeconds = millisecondsSince(playAt) / 1000.0;
-    setDemoChainObserver(nullptr);
-    stopDemo();
-    currentDisplay = nullptr;
+    const std::vector<FrameRecord> frames = playDemo(demo.display(), 1.0f / float(fps));
+    const double playSeconds = secondsSince(playAt);
+    Demo::stopDemo();
 
     std::printf("%zu frames at a fixed step of 1/%d s, %dx%d, %.1f s to play 148 s\n\n", frames.size(), fps, width,
                 height, playSeconds);
     std::printf("second   fps  frame ms  ");
-    for (const char* name : Bench::StepTimer::names) std::printf(" %9s", name);
+    for (const char* name : StepTimer::names) std::printf(" %9s", name);
     std::printf("  allocations\n");
-    double worstFps = 1e9;
-    int worstSecond = 0;
-    std::vector<double> all;
-    for (int second = 0; second < int(demoEndTime); ++second) {
-        std::vector<double> ms;
-        std::array<std::vector<double>, Bench::StepTimer::StepCount> split;
-        std::size_t secondAllocations = 0;
-        for (const FrameRecord& f : frames) {
-            if (int(f.time) != second) continue;
-            ms.push_back(f.milliseconds);
-            secondAllocations += f.allocations;
-            for (int s = 0; s < Bench::StepTimer::StepCount; ++s)
-                split[std::size_t(s)].push_back(f.steps[std::size_t(s)]);
-        }
-        if (ms.empty()) continue;
-        all.insert(all.end(), ms.begin(), ms.end());
-        const double m = median(ms);
-        if (1000.0 / m < worstFps) {
-            worstFps = 1000.0 / m;
-            worstSecond = second;
-        }
-        std::printf("%6d %5.1f %9.2f  ", second, 1000.0 / m, m);
-        for (const std::vector<double>& times : split) std::printf(" %9.2f", median(times));
-        std::printf(" %12zu\n", secondAllocations);
+    for (const SecondFigures& second : perSecond(frames)) {
+        std::printf("%6d %5.1f %9.2f  ", second.second, 1000.0 / second.milliseconds, second.milliseconds);
+        for (const double ms : second.steps) std::printf(" %9.2f", ms);
+        std::printf(" %12zu\n", second.allocations);
     }
-    const double medianMs = median(all);
+    const RunFigures run = summarise(frames);
     // A segment's first frame hands its group to the chain: a few allocations
     // over the whole run, none in the frames between.
     std::printf("\nmedian frame %.2f ms = %.1f fps; worst second %d at %.1f fps; heap allocations in %zu frames: %zu\n",
-                medianMs, 1000.0 / medianMs, worstSecond, worstFps, frames.size(), allocations);
+                run.medianMilliseconds, 1000.0 / run.medianMilliseconds, run.worstSecond,
+                1000.0 / run.worstSecondMilliseconds, frames.size(), run.allocations);
     return 0;
 }

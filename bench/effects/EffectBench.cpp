@@ -6,13 +6,12 @@
 // cross-compile (SPIRV-Cross to GLSL with reflection), and the GL link of
 // every pass on an off-screen context. The first compilation of the run also
 // pays for glslang's process initialisation and is reported apart.
+#include "bench/support/EffectTiming.h"
+#include "bench/support/Figures.h"
 #include "platform/DeviceWindow.h"
 #include "platform/gfx/CompiledEffect.h"
-#include "platform/gfx/effect/EffectCompiler.h"
-#include "resources/Shader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +20,7 @@
 #include <vector>
 
 using namespace ORV::Gfx;
+using ORV::Bench::median;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,12 +47,6 @@ private:
     fs::path folder_;
 };
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,7 +72,6 @@ int main(int argc, char** argv)
     }
     auto window = std::move(opened).value();
 
-    const auto defines = ORV::Demo::effectDefines();
     const int repetitions = 9;
     bool first = true;
     std::printf("%-16s %7s %6s %11s %10s %10s %10s %8s\n", "effect", "passes", "bytes", "preprocess", "front end",
@@ -89,37 +82,24 @@ int main(int argc, char** argv)
         std::vector<double> preprocess, frontEnd, cross, link, total;
         size_t passes = 0;
         for (int r = 0; r < repetitions; ++r) {
-            auto start = std::chrono::steady_clock::now();
-            EffectCompileTimings timings;
-            ORV::Core::Result<EffectDescription> result =
-                compileEffect(source, path.filename().string(), defines, includes, &timings);
-            double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            if (!result) {
-                std::printf("%s: does not compile\n%s\n", path.string().c_str(), result.messages().c_str());
+            const ORV::Bench::EffectTime time =
+                ORV::Bench::compileAndLink(window->device(), source, path.filename().string(), includes);
+            if (!time.ok) {
+                std::printf("%s: does not compile or link\n%s\n", path.string().c_str(), time.messages.c_str());
                 return 1;
             }
             if (first) {
                 std::printf("%-16s first compilation of the run, with glslang start-up: %.2f ms\n",
-                            path.filename().string().c_str(), wall);
+                            path.filename().string().c_str(), time.total);
                 first = false;
                 continue;
             }
-            passes = 0;
-            for (const EffectTechnique& t : result->techniques) passes += t.passes.size();
-            const auto linkStart = std::chrono::steady_clock::now();
-            auto effect = CompiledEffect::create(window->device(), std::move(result).value());
-            const double linked =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - linkStart).count();
-            if (!effect->findNextValidTechnique()) {
-                std::printf("%s: no technique links\n%s", path.string().c_str(), effect->linkMessages().c_str());
-                return 1;
-            }
-            link.push_back(linked);
-            wall += linked;
-            preprocess.push_back(timings.preprocess);
-            frontEnd.push_back(timings.frontEnd);
-            cross.push_back(timings.crossCompile);
-            total.push_back(wall);
+            passes = time.passes;
+            preprocess.push_back(time.preprocess);
+            frontEnd.push_back(time.frontEnd);
+            cross.push_back(time.crossCompile);
+            link.push_back(time.link);
+            total.push_back(time.total);
         }
         std::printf("%-16s %7zu %6zu %8.2f ms %7.2f ms %7.2f ms %7.2f ms %5.2f ms\n", path.filename().string().c_str(),
                     passes, source.size(), median(preprocess), median(frontEnd), median(cross), median(link),

@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <condition_variable>
@@ -74,14 +75,22 @@ public:
     void decodeLoop()
     {
         std::vector<Stream*> work;
-        std::unique_lock lock(mutex);
-        while (!stopping) {
-            work.clear();
-            for (const auto& stream : streams)
-                if (!stream->decoder->ended()) work.push_back(stream.get());
-            lock.unlock();
-            for (Stream* stream : work) stream->decoder->fill(stream->source);
-            lock.lock();
+        for (;;) {
+            {
+                // Held from the listing to the end of the pass: closeStream
+                // takes it before it frees a stream, so every stream listed
+                // lives until the pass is over.
+                std::lock_guard filling(fillMutex);
+                {
+                    std::lock_guard lock(mutex);
+                    if (stopping) return;
+                    work.clear();
+                    for (const auto& stream : streams)
+                        if (!stream->decoder->ended()) work.push_back(stream.get());
+                }
+                for (Stream* stream : work) stream->decoder->fill(stream->source);
+            }
+            std::unique_lock lock(mutex);
             wake.wait_for(lock, DecodePeriod, [this] { return stopping || newStream; });
             newStream = false;
         }
@@ -125,6 +134,9 @@ public:
     void* alsa = nullptr; // ALSA's library, loaded to quiet it
 
     std::mutex mutex; // guards streams, stopping and newStream
+    // Held by the decoder thread while it lists the streams and fills their
+    // rings; always taken before mutex, never while holding it.
+    std::mutex fillMutex;
     std::condition_variable wake;
     std::vector<std::unique_ptr<Stream>> streams;
     bool stopping = false;
@@ -202,6 +214,31 @@ int32_t playStream(int32_t channel, Stream* stream)
                                          : (l.mixer->attach(channel, &stream->source) ? channel : -1);
     stream->played = played >= 0;
     return played;
+}
+
+void closeStream(Stream* stream)
+{
+    if (!stream) return;
+    Layer& l = layer();
+    if (!l.mixer) return;
+    l.mixer->detach(&stream->source);
+    // Wait out a block the mixer may be reading the stream's ring in.
+    if (l.device) {
+        SDL_LockAudioDevice(l.device);
+        SDL_UnlockAudioDevice(l.device);
+    }
+    std::unique_ptr<Stream> closing;
+    {
+        std::lock_guard filling(l.fillMutex);
+        std::lock_guard lock(l.mutex);
+        const auto found = std::find_if(l.streams.begin(), l.streams.end(),
+                                        [stream](const std::unique_ptr<Stream>& s) { return s.get() == stream; });
+        assert(found != l.streams.end() && "a stream of this layer, closed once");
+        if (found == l.streams.end()) return;
+        closing = std::move(*found);
+        l.streams.erase(found);
+    }
+    // Freed outside the locks: closing the file need not hold up the decoder.
 }
 
 bool channelPlaying(int32_t channel)

@@ -7,8 +7,8 @@
 // decoder thread of the layer reads the files into ring buffers; the device's
 // mixer thread mixes what the rings hold and runs the DSP units. The layer is
 // set up once per process and torn down by itself at exit (device closed, then
-// the decoder thread joined, then the files closed); nothing is ever released
-// by the caller, and no handle it holds becomes invalid before exit.
+// the decoder thread joined, then the files closed). A stream lives until
+// closeStream or exit, whichever comes first; a DSP unit until exit.
 //
 // No audio device (none in the machine, or SDL's audio cannot start) is not an
 // error: the layer runs silently and every operation still answers.
@@ -37,7 +37,7 @@ constexpr int BlockChannels = 2;
 using DspCallback = float* (*)(float* firstBuffer, float* currentBuffer, int32_t length, void* userData);
 
 struct DspUnit; // owned by the layer, alive until exit
-struct Stream; // owned by the layer, alive until exit
+struct Stream; // owned by the layer, alive until closeStream or exit
 
 // Sets the layer up: the mixing rate in Hz and the number of channels (streams
 // that can play at once). Flags are reserved and must be 0. Returns whether
@@ -66,6 +66,13 @@ Stream* openStream(const char* fileName, uint32_t mode, int32_t offset, int32_t 
 // free, the stream is null, already ended or already playing (a stream plays
 // once). When the stream ends the channel stops and is free again.
 int32_t playStream(int32_t channel, Stream* stream);
+
+// Stops the stream where it is, if it is playing, and frees it with its
+// decoder and file; the handle is invalid once this returns. The mixer and
+// the decoder thread are waited for, so neither touches the stream after.
+// Null does nothing. A program that plays the demo again in the same process
+// closes the first run's stream, or it would go on playing under the next.
+void closeStream(Stream* stream);
 
 // Whether a channel is playing a stream; false out of range.
 bool channelPlaying(int32_t channel);

@@ -1,5 +1,6 @@
 // The graphics device's D3D9 conventions on GL, checked by reading pixels back.
 #include "platform/gfx/Device.h"
+#include "platform/gfx/GlObjectCounts.h"
 #include "platform/gfx/detail/GlObject.h"
 #include "tests/support/OffscreenDevice.h"
 
@@ -327,6 +328,48 @@ TEST(Device, TexturesTakeCompleteChainsAndRejectBadSizes)
     EXPECT_EQ(device.createDepthStencilSurface(16, 16, Format::A8R8G8B8), nullptr);
     EXPECT_EQ(levelByteSize(Format::DXT1, 5, 5), 4u * 8u);
     EXPECT_EQ(levelByteSize(Format::DXT5, 4, 4), 16u);
+}
+
+// The live counts follow each name from creation to deletion, once, whatever
+// the owner's moves; a failed creation counts nothing.
+TEST(GlObjectCounts, EachLiveNameIsCountedOnceUnderItsKind)
+{
+    OffscreenDevice gpu(16, 16);
+    Device& device = gpu.device();
+    const auto kind = [](const char* name) {
+        for (std::size_t k = 0; k < GlObjectCounts::kindCount; ++k)
+            if (std::string(GlObjectCounts::kindNames[k]) == name) return k;
+        ADD_FAILURE() << name;
+        return std::size_t(0);
+    };
+    const GlObjectCounts before = liveGlObjects();
+    {
+        auto texture = device.createTexture(16, 16, 1, 0, Format::A8R8G8B8);
+        auto depth = device.createDepthStencilSurface(16, 16, Format::D24S8);
+        GlObjectCounts expected = before;
+        expected.live[kind("textures")] += 1;
+        expected.live[kind("renderbuffers")] += 1;
+        EXPECT_EQ(liveGlObjects(), expected);
+        EXPECT_EQ(liveGlObjects().total(), before.total() + 2);
+
+        // Moves hand the name on without counting it again or losing it.
+        detail::GlObject sampler = detail::createGlObject(detail::GlKind::Sampler);
+        detail::GlObject movedTo(std::move(sampler));
+        detail::GlObject assigned = detail::createGlObject(detail::GlKind::Sampler);
+        expected.live[kind("samplers")] += 2;
+        EXPECT_EQ(liveGlObjects(), expected);
+        assigned = std::move(movedTo); // deletes the one assigned held
+        expected.live[kind("samplers")] -= 1;
+        EXPECT_EQ(liveGlObjects(), expected);
+        assigned.reset();
+        assigned.reset();
+        expected.live[kind("samplers")] -= 1;
+        EXPECT_EQ(liveGlObjects(), expected);
+
+        EXPECT_EQ(device.createTexture(0, 16, 1, 0, Format::A8R8G8B8), nullptr);
+        EXPECT_EQ(liveGlObjects(), expected) << "a texture that was refused holds no name";
+    }
+    EXPECT_EQ(liveGlObjects(), before);
 }
 
 TEST(Device, ATransformReadStaysValidWhenAHigherWorldIndexIsSet)

@@ -2,6 +2,7 @@
 // Music has set it up, are process-wide; CTest runs each case in a process of
 // its own, and each case chooses its audio driver before the first Music.
 #include "music/Music.h"
+#include "platform/ProcessStats.h"
 
 #include "content/audio/OggWriter.h"
 #include "tests/support/AudioSignals.h"
@@ -107,20 +108,64 @@ TEST(Music, OnlyTheFirstMusicSetsTheLayerUp)
     ASSERT_EQ(setenv("SDL_AUDIODRIVER", "no-such-driver", 1), 0);
     ORV::Test::TempDir dir;
     const auto file = dir.write("music.ogg", encodeSines(4410));
-    {
-        Music first;
-        EXPECT_EQ(Sound::dspUnitCount(), 1u);
-        first.play(file.c_str());
-        EXPECT_EQ(first.channel(), 0);
-    }
-    // The first is gone, but its stream still plays on channel 0.
-    EXPECT_TRUE(Sound::channelPlaying(0));
+    auto first = std::make_unique<Music>();
+    EXPECT_EQ(Sound::dspUnitCount(), 1u);
+    first->play(file.c_str());
+    EXPECT_EQ(first->channel(), 0);
     auto second = std::make_unique<Music>();
     EXPECT_EQ(Sound::dspUnitCount(), 1u) << "no second pass-through unit";
     EXPECT_EQ(second->stream(), nullptr);
     EXPECT_EQ(second->channel(), 0);
     second->play(file.c_str());
-    EXPECT_EQ(second->channel(), 1);
+    EXPECT_EQ(second->channel(), 1) << "both play at once";
+    // Each stops with its Music, and its channel is free again.
+    first.reset();
+    EXPECT_FALSE(Sound::channelPlaying(0));
+    EXPECT_TRUE(Sound::channelPlaying(1));
+    second.reset();
+    EXPECT_FALSE(Sound::channelPlaying(1));
+}
+
+// A run of the demo ends with its music: the stream stops, and the memory
+// and file it held go, so that runs in one process do not pile streams up.
+TEST(Music, TheStreamStopsAndIsFreedWithItsMusic)
+{
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "dummy", 1), 0);
+    ORV::Test::TempDir dir;
+    const auto file = dir.write("music.ogg", encodeSines(10 * 44100)); // longer than the test
+    const Music first; // sets the layer up; plays nothing
+    ASSERT_TRUE(Sound::deviceOpen());
+    PassThroughWatch watch;
+    const ActiveUnit after(Sound::createDspUnit(PassThroughWatch::after, 600, &watch));
+    std::uint64_t heapAfterFirst = 0;
+    for (int run = 0; run < 4; ++run) {
+        {
+            Music music;
+            music.play(file.c_str());
+            ASSERT_EQ(music.channel(), 0) << "the channel of the run before is free";
+            ASSERT_TRUE(watch.waitFor([](PassThroughWatch& w) { return w.audible > 0; }));
+        }
+        EXPECT_FALSE(Sound::channelPlaying(0));
+        // The mixer has let go: no block mixed after the close has sound in it.
+        std::size_t blocks = 0, audible = 0;
+        {
+            std::lock_guard lock(watch.mutex);
+            blocks = watch.blocks;
+            audible = watch.audible;
+        }
+        ASSERT_TRUE(watch.waitFor([&](PassThroughWatch& w) { return w.blocks > blocks + 3; }));
+        {
+            std::lock_guard lock(watch.mutex);
+            EXPECT_EQ(watch.audible, audible) << "silence after the stream is closed";
+            watch.audible = 0;
+        }
+        // A stream holds a decoder and half a second of frames (hundreds of
+        // kilobytes); closed ones must not add up.
+        if (run == 0)
+            heapAfterFirst = Platform::heapBytesInUse();
+        else
+            EXPECT_LT(Platform::heapBytesInUse(), heapAfterFirst + (64u << 10)) << "run " << run;
+    }
 }
 
 TEST(Music, PlaysThroughThePassThroughUnitOnTheDummyDriver)

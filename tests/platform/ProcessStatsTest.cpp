@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+using ORV::Platform::heapBytesInUse;
 using ORV::Platform::processCounters;
 
 TEST(ProcessStats, TouchingFreshMemoryCountsMinorPageFaults)
@@ -46,4 +47,23 @@ TEST(ProcessStats, ProcessorTimeGrowsWithWorkAndNotPastTheWallClock)
     EXPECT_GE(used, 0.05);
     // One thread ran: its time cannot exceed the wall time (plus the clock's tick).
     EXPECT_LE(used, wall + 0.02);
+}
+
+TEST(ProcessStats, HeapInUseRisesWithABlockAndFallsWhenItIsFreed)
+{
+    // Large enough to stand out from anything else the process does meanwhile,
+    // and to be mapped on its own by malloc, which then gives it back at once.
+    constexpr std::size_t size = 32u << 20;
+    const std::uint64_t before = heapBytesInUse();
+    ASSERT_GT(before, 0u) << "this allocator says what it holds";
+    auto* block = new char[size];
+    block[0] = 1;
+    // Seen from outside, so that the compiler keeps the allocation.
+    static char* volatile seen = nullptr;
+    seen = block;
+    const std::uint64_t holding = heapBytesInUse();
+    EXPECT_GE(holding, before + size);
+    EXPECT_LE(holding, before + size + (1u << 20));
+    delete[] block;
+    EXPECT_LE(heapBytesInUse(), before + (1u << 20));
 }

@@ -1,11 +1,13 @@
 // A child process fed through its standard input: every byte arrives, its
 // exit status comes back, and a child that stops reading or never starts is
-// reported instead of ending this process.
+// reported instead of ending this process; standard output set aside to
+// standard error for a while.
 #include "platform/Process.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -52,4 +54,23 @@ TEST(ChildProcess, AChildThatStopsReadingOrNeverStartsIsReported)
     EXPECT_NE(missing.error().find("orv-no-such-program-here"), std::string::npos) << missing.error();
     EXPECT_FALSE(missing.write("x", 1));
     EXPECT_EQ(missing.finish(), -1);
+}
+
+TEST(StandardOutputToError, WhatIsWrittenMeanwhileGoesToStandardErrorAndOutputComesBack)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    std::printf("before\n");
+    {
+        const ORV::Platform::StandardOutputToError aside;
+        std::printf("log line\n");
+        std::fflush(stdout);
+        std::fprintf(stderr, "progress\n");
+        std::printf("unflushed\n"); // C's buffer is flushed while still aside
+    }
+    std::printf("table\n");
+    const std::string output = testing::internal::GetCapturedStdout();
+    const std::string error = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(output, "before\ntable\n");
+    EXPECT_EQ(error, "log line\nprogress\nunflushed\n");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,54 @@ TEST_F(Registry, LoadNextReportsTheFractionTaken)
     EXPECT_EQ(events, (std::vector<std::string>{"load a|a", "load b|b", "load c|c"}));
     EXPECT_EQ(registry.loadedCount(), 3);
     EXPECT_EQ(registry.pendingCount(), 0u);
+}
+
+// Records what it is told; the loaders above take no measurable time, so a
+// load is timed when its time is at least what loadSlowly spends.
+class RecordingObserver : public LoadObserver {
+public:
+    void onLoaded(const LoadRequest& request, std::uint64_t nanoseconds) override
+    {
+        seen.push_back(request.path + "|" + request.name + (request.loader == loadTracked ? " tracked" : " other"));
+        times.push_back(nanoseconds);
+    }
+    std::vector<std::string> seen;
+    std::vector<std::uint64_t> times;
+};
+
+std::unique_ptr<Resource> loadSlowly(std::string path, std::string name)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(5)) {}
+    return loadTracked(std::move(path), std::move(name));
+}
+
+TEST_F(Registry, TheLoadObserverSeesEachQueuedLoadOnceWithItsLoaderAndTime)
+{
+    RecordingObserver observer;
+    registry.setLoadObserver(&observer);
+    registry.addResource("a.fx", "a", loadTracked);
+    registry.addResource("b.jpg", "b", loadSlowly);
+    registry.loadNext();
+    EXPECT_EQ(observer.seen, std::vector<std::string>{"a.fx|a tracked"}) << "told after each load, not at the end";
+    registry.loadNext();
+    registry.loadNext(); // nothing left: nothing to tell
+    // Loads on a miss are not part of the start-up's loading.
+    registry.findByPath("c.jpg", loadTracked);
+    registry.findByName("d", loadTracked);
+    EXPECT_EQ(observer.seen, (std::vector<std::string>{"a.fx|a tracked", "b.jpg|b other"}));
+    ASSERT_EQ(observer.times.size(), 2u);
+    EXPECT_GE(observer.times[1], 5'000'000u) << "the loader's own time";
+
+    // releaseAll keeps the observer; null stops it.
+    registry.releaseAll();
+    registry.addResource("e", "", loadTracked);
+    registry.loadNext();
+    EXPECT_EQ(observer.seen.size(), 3u);
+    registry.setLoadObserver(nullptr);
+    registry.addResource("f", "", loadTracked);
+    registry.loadNext();
+    EXPECT_EQ(observer.seen.size(), 3u);
 }
 
 TEST_F(Registry, LoadNextWithNothingRegisteredIsComplete)

@@ -14,6 +14,7 @@ std::atomic<std::size_t> watching{0};
 std::size_t lastWatch = 0;
 std::atomic<std::size_t> largestSeen{0};
 std::atomic<std::size_t> allocationsSeen{0};
+std::atomic<std::size_t> liveBlocks{0};
 std::atomic<std::size_t> liveBytes{0};
 std::atomic<std::size_t> peakLiveBytes{0};
 
@@ -42,6 +43,7 @@ void* watchedAllocation(std::size_t size)
     if (header->watch != 0) {
         raiseTo(largestSeen, size);
         allocationsSeen.fetch_add(1, std::memory_order_relaxed);
+        liveBlocks.fetch_add(1, std::memory_order_relaxed);
         raiseTo(peakLiveBytes, liveBytes.fetch_add(size, std::memory_order_relaxed) + size);
     }
     return header + 1;
@@ -51,8 +53,10 @@ void watchedFree(void* p)
 {
     if (!p) return;
     BlockHeader* header = static_cast<BlockHeader*>(p) - 1;
-    if (header->watch != 0 && header->watch == watching.load(std::memory_order_relaxed))
+    if (header->watch != 0 && header->watch == watching.load(std::memory_order_relaxed)) {
         liveBytes.fetch_sub(header->size, std::memory_order_relaxed);
+        liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    }
     std::free(header);
 }
 
@@ -88,7 +92,8 @@ AllocationWatch::AllocationWatch()
 {
     largestSeen = 0;
     allocationsSeen = 0;
-    liveBytes = 0;
+    ::liveBlocks = 0;
+    ::liveBytes = 0;
     peakLiveBytes = 0;
     watching = ++lastWatch;
 }
@@ -111,6 +116,16 @@ std::size_t AllocationWatch::allocations() const
 std::size_t AllocationWatch::peakLive() const
 {
     return peakLiveBytes.load();
+}
+
+std::size_t AllocationWatch::liveBlocks() const
+{
+    return ::liveBlocks.load();
+}
+
+std::size_t AllocationWatch::liveBytes() const
+{
+    return ::liveBytes.load();
 }
 
 } // namespace ORV::Test

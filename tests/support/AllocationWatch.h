@@ -24,6 +24,10 @@ public:
     // The most bytes live at once in blocks allocated since construction (those
     // allocated before do not count, even when freed meanwhile).
     std::size_t peakLive() const;
+    // Blocks allocated since construction and not freed yet, and their bytes:
+    // allocations less frees, for code that should give back what it took.
+    std::size_t liveBlocks() const;
+    std::size_t liveBytes() const;
 };
 
 } // namespace ORV::Test

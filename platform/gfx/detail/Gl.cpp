@@ -44,12 +44,26 @@ bool checkGlErrors(const char* call, const char* file, int line)
 
 #include "platform/gfx/detail/GlObject.h"
 
+#include <array>
+#include <atomic>
+
 namespace ORV::Gfx::detail {
 
 namespace {
 // The device and its context belong to one thread; so does this count.
 thread_local uint64_t deletions = 0;
+
+constexpr std::size_t kindCount = GlObjectCounts::kindCount;
+static_assert(std::size_t(GlKind::Sampler) + 1 == kindCount, "one count per kind, in the same order");
+// Process-wide, so that a count taken anywhere sees every context's objects;
+// relaxed atomics, since the counts order nothing.
+std::array<std::atomic<std::int64_t>, kindCount> liveObjects{};
 } // namespace
+
+void countGlObjectCreated(GlKind kind)
+{
+    liveObjects[std::size_t(kind)].fetch_add(1, std::memory_order_relaxed);
+}
 
 uint64_t bindableDeletions()
 {
@@ -61,6 +75,7 @@ void GlObject::reset()
     if (!name_) return;
     const GLuint name = name_;
     if (kind_ == GlKind::Texture || kind_ == GlKind::Sampler || kind_ == GlKind::Buffer) ++deletions;
+    liveObjects[std::size_t(kind_)].fetch_sub(1, std::memory_order_relaxed);
     switch (kind_) {
     case GlKind::Buffer: GL_CHECK(glDeleteBuffers(1, &name)); break;
     case GlKind::Texture: GL_CHECK(glDeleteTextures(1, &name)); break;
@@ -89,6 +104,29 @@ GlObject createGlObject(GlKind kind)
     }
     return GlObject(kind, name);
 }
+
+} // namespace ORV::Gfx::detail
+
+namespace ORV::Gfx {
+
+GlObjectCounts liveGlObjects()
+{
+    GlObjectCounts counts;
+    for (std::size_t k = 0; k < detail::kindCount; ++k)
+        counts.live[k] = detail::liveObjects[k].load(std::memory_order_relaxed);
+    return counts;
+}
+
+std::int64_t GlObjectCounts::total() const
+{
+    std::int64_t sum = 0;
+    for (const std::int64_t count : live) sum += count;
+    return sum;
+}
+
+} // namespace ORV::Gfx
+
+namespace ORV::Gfx::detail {
 
 namespace {
 // The info log of a shader or program, read with the matching pair of queries.

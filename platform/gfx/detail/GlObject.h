@@ -3,18 +3,29 @@
 // members of public classes can hold it.
 #pragma once
 
+#include "platform/gfx/GlObjectCounts.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
 
 namespace ORV::Gfx::detail {
 
+// In the order of GlObjectCounts::kindNames.
 enum class GlKind : uint8_t { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Program, Shader, Sampler };
+
+// Adds a name to the live count of its kind (reset takes it off): every name
+// an object holds is counted once, wherever it moves.
+void countGlObjectCreated(GlKind kind);
 
 class GlObject {
 public:
     GlObject() = default;
-    GlObject(GlKind kind, uint32_t name) : kind_(kind), name_(name) {}
+    // Takes ownership of name (0: none) as an object of kind.
+    GlObject(GlKind kind, uint32_t name) : kind_(kind), name_(name)
+    {
+        if (name_) countGlObjectCreated(kind_);
+    }
     ~GlObject() { reset(); }
     GlObject(GlObject&& other) noexcept : kind_(other.kind_), name_(std::exchange(other.name_, 0)) {}
     GlObject& operator=(GlObject&& other) noexcept

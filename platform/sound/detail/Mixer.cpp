@@ -73,6 +73,14 @@ int Mixer::attachFree(Source* source)
     return -1;
 }
 
+void Mixer::detach(const Source* source)
+{
+    for (std::atomic<Source*>& channel : channels_) {
+        Source* expected = const_cast<Source*>(source);
+        channel.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
+    }
+}
+
 bool Mixer::playing(int channel) const
 {
     if (channel < 0 || channel >= channelCount()) return false;
@@ -115,7 +123,12 @@ void Mixer::mixBlock(float* out, std::size_t frames)
     std::fill_n(mixed, values, 0.0f);
     for (std::size_t c = 0; c < channels_.size(); ++c) {
         Source* source = channels_[c].load(std::memory_order_acquire);
-        if (!source) continue;
+        if (!source) {
+            // Detached while playing: a later source made at the same
+            // address must wait for its first block like any new one.
+            started_[c] = nullptr;
+            continue;
+        }
         // Read the end flag before the ring: frames written before it was set
         // are then all visible, so an empty ring really is the end.
         const bool ended = source->ended.load(std::memory_order_acquire);

@@ -74,9 +74,13 @@ public:
 
     // Puts a source on a free channel: the given one, or the lowest free one.
     // False / -1 when it is taken or out of range / none is free. The source
-    // must outlive its time on the channel (the layer never frees one).
+    // must outlive its time on the channel (see detach).
     bool attach(int channel, Source* source);
     int attachFree(Source* source);
+    // Takes the source off every channel it is on. The mixer thread may still
+    // be reading it in the block under way: wait that block out before the
+    // source goes.
+    void detach(const Source* source);
     bool playing(int channel) const;
 
     // Main thread only. Units are kept until the mixer goes.
