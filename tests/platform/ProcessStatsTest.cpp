@@ -61,6 +61,7 @@ TEST(ProcessStats, HeapInUseRisesWithABlockAndFallsWhenItIsFreed)
     // Seen from outside, so that the compiler keeps the allocation.
     static char* volatile seen = nullptr;
     seen = block;
+    (void)seen;
     const std::uint64_t holding = heapBytesInUse();
     EXPECT_GE(holding, before + size);
     EXPECT_LE(holding, before + size + (1u << 20));
